@@ -1,0 +1,3 @@
+#include "chart/trend_chart.h"
+
+TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {}

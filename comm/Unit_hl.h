@@ -1,0 +1,66 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "comm/device_data.h"
+#include "comm/line.h"
+#include "comm/telegram.h"
+
+class Prompts;
+
+// The send and receive buffers, the current addresses and the identification texts.
+struct CommBuffer {
+    telegram::Buffer rx{};
+    static constexpr const std::array<std::uint8_t, kTableCount>& table_len = kTableLen;
+    std::uint8_t DA = 0;
+    std::uint8_t SA = 0;
+    telegram::Buffer tx{};
+    std::array<char, 250> type_text{};
+    std::array<char, 250> version_text{};
+    std::array<char, 255> foreign_ident{};
+};
+
+// The two records shared by the whole program.
+DeviceData& device_data();
+CommBuffer& comm_buffer();
+
+// The only code that exchanges telegrams with the controller. Every operation blocks
+// until it has finished and answers true or false; callers report failures themselves.
+class RequestLayer {
+public:
+    RequestLayer(Line& line, Prompts& prompts, DeviceData& data = device_data(),
+                 CommBuffer& buffer = comm_buffer());
+
+    void set_line(Line& line) { line_ = &line; }
+    Line& line() const { return *line_; }
+    DeviceData& data() const { return data_; }
+    CommBuffer& buffer() const { return buf_; }
+
+    void set_device_address(std::uint8_t a) { buf_.DA = a; }
+    void set_computer_address(std::uint8_t a) { buf_.SA = a; }
+    std::uint8_t device_address() const { return buf_.DA; }
+    std::uint8_t computer_address() const { return buf_.SA; }
+
+    bool read_table(int t);
+    bool read_table(TableId t) { return read_table(static_cast<int>(t)); }
+    bool write_table(int t);
+    bool write_table(TableId t) { return write_table(static_cast<int>(t)); }
+    bool store_eeprom();
+    bool probe_station();
+    bool read_type_text();
+    bool read_version_text();
+    bool read_foreign_ident();
+
+private:
+    bool send(int n);
+    int read(int n);
+    bool await_ack();
+    bool read_text(std::uint8_t cmd, std::array<char, 250>& target);
+
+    Line* line_;
+    Prompts& prompts_;
+    DeviceData& data_;
+    CommBuffer& buf_;
+    int tx_len_ = 0;
+};

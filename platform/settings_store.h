@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <memory>
+
+class QSettings;
+
+// The per-user settings store "TavTx20": sections of named values holding signed
+// decimal texts. On Windows the registry key HKEY_CURRENT_USER\TavTx20, elsewhere
+// an INI file TavTx20.ini in the user's configuration folder.
+class SettingsStore {
+public:
+    // The store of the current user.
+    SettingsStore();
+    // A store backed by the INI file at path (tests, tools).
+    explicit SettingsStore(const QString& ini_path);
+    ~SettingsStore();
+    SettingsStore(const SettingsStore&) = delete;
+    SettingsStore& operator=(const SettingsStore&) = delete;
+
+    // A missing section or value, or a text that is not a 32-bit integer, gives def.
+    qint32 read_int(const QString& section, const QString& name, qint32 def) const;
+    void write_int(const QString& section, const QString& name, qint32 value);
+
+    QString read_string(const QString& section, const QString& name, const QString& def) const;
+    void write_string(const QString& section, const QString& name, const QString& value);
+
+    // Writes pending changes to the backing file or registry.
+    void sync();
+
+    // The device path a port name "COMn" maps to (section PORTMAP); on Windows the
+    // name itself.
+    QString port_device(const QString& com_name) const;
+
+private:
+    std::unique_ptr<QSettings> settings_;
+};

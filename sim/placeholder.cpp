@@ -1,0 +1,2 @@
+// Replaced by the simulated controller.
+namespace sim { int placeholder() { return 0; } }
