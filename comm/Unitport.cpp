@@ -123,8 +123,8 @@ void Tport::build_controls() {
     tl_ok = make_button(this, "tl_ok", QStringLiteral("OK"), 18,
                         QStringLiteral("Návrat a potvrzení změn"));
     tl_ok->setDefault(true);
-    tl_cancel = make_button(this, "tl_cancel", QStringLiteral("Storno"), 136,
-                            QStringLiteral("Storno"));
+    tl_cancel =
+        make_button(this, "tl_cancel", QStringLiteral("Storno"), 136, QStringLiteral("Storno"));
     tl_najit = make_button(this, "tl_najit", QStringLiteral("Najít adresy"), 256,
                            QStringLiteral("Spustí vyhledávání adres"));
     tl_prerusit = make_button(this, "tl_prerusit", QStringLiteral("Přerušit"), 376,
@@ -361,8 +361,8 @@ bool Tport::searching() const { return Timer1->isActive(); }
 
 void Tport::set_search_controls(bool searching) {
     tl_prerusit->setEnabled(searching);
-    for (QWidget* w : std::initializer_list<QWidget*>{tl_ok, tl_cancel, cb_com, cb_baudrate,
-                                                       cb_da, cb_sa})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{tl_ok, tl_cancel, cb_com, cb_baudrate, cb_da, cb_sa})
         w->setEnabled(!searching);
 }
 

@@ -20,15 +20,14 @@
 
 namespace {
 
-const QString kQuestion =
-    QStringLiteral("Byly provedeny změny v nastavení.\nOpravdu se chceš vrátit k původnímu "
-                   "nastavení?");
+const QString kQuestion = QStringLiteral(
+    "Byly provedeny změny v nastavení.\nOpravdu se chceš vrátit k původnímu "
+    "nastavení?");
 
 // Controllers that answer the station status request at the given addresses.
 FakeLine::Responder bus_with(std::vector<std::uint8_t> stations) {
     return [stations](const Bytes& req) -> Bytes {
-        if (req.size() != 6 || req[0] != telegram::SD1 || req[3] != telegram::FC_STATUS)
-            return {};
+        if (req.size() != 6 || req[0] != telegram::SD1 || req[3] != telegram::FC_STATUS) return {};
         if (std::find(stations.begin(), stations.end(), req[1]) == stations.end()) return {};
         telegram::Buffer b{};
         telegram::build_sd1(b, req[2], req[1], telegram::FC_OK);
@@ -37,7 +36,7 @@ FakeLine::Responder bus_with(std::vector<std::uint8_t> stations) {
 }
 
 class PortDialogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         store = std::make_unique<SettingsStore>(ini());
@@ -94,7 +93,7 @@ protected:
     }
     void expect_port_error(const QString& text) {
         ASSERT_FALSE(prompts.messages().empty());
-        const auto& m = prompts.messages().back();
+        const auto m = prompts.messages().back();
         EXPECT_EQ(m.text, text);
         EXPECT_EQ(m.caption, QStringLiteral("TX-20"));
         EXPECT_EQ(m.icon, PromptIcon::Error);
@@ -102,7 +101,7 @@ protected:
     }
     void expect_question_asked() {
         ASSERT_EQ(prompts.messages().size(), 1u);
-        const auto& m = prompts.messages().front();
+        const auto m = prompts.messages().front();
         EXPECT_EQ(m.text, kQuestion);
         EXPECT_EQ(m.caption, QStringLiteral("Dotaz"));
         EXPECT_EQ(m.icon, PromptIcon::Question);
@@ -383,7 +382,7 @@ TEST_F(PortDialogTest, EscIsStornoButTheCloseBoxAsksNothing) {
 // ---- search ----
 
 class PortSearchTest : public PortDialogTest {
-protected:
+  protected:
     void SetUp() override {
         PortDialogTest::SetUp();
         put("ADRESA", "DA", QStringLiteral("5"));
@@ -526,9 +525,15 @@ TEST_F(PortDialogTest, ControlsAreLaidOutAsDesigned) {
     const Expect buttons[] = {
         {"tl_ok", {18, 240}, 75, QStringLiteral("OK"), QStringLiteral("Návrat a potvrzení změn")},
         {"tl_cancel", {136, 240}, 75, QStringLiteral("Storno"), QStringLiteral("Storno")},
-        {"tl_najit", {256, 240}, 75, QStringLiteral("Najít adresy"),
+        {"tl_najit",
+         {256, 240},
+         75,
+         QStringLiteral("Najít adresy"),
          QStringLiteral("Spustí vyhledávání adres")},
-        {"tl_prerusit", {376, 240}, 75, QStringLiteral("Přerušit"),
+        {"tl_prerusit",
+         {376, 240},
+         75,
+         QStringLiteral("Přerušit"),
          QStringLiteral("Přeruší vyhledávání adres")},
     };
     for (const auto& e : buttons) {
@@ -590,8 +595,8 @@ TEST_F(PortDialogTest, ListsHoldTheirItems) {
 
 TEST_F(PortDialogTest, TabOrderFollowsTheButtonsThenTheLists) {
     create();
-    const char* order[] = {"tl_ok",  "tl_cancel", "tl_najit", "cb_com",
-                           "cb_baudrate", "cb_da", "cb_sa",   "tl_prerusit"};
+    const char* order[] = {"tl_ok",       "tl_cancel", "tl_najit", "cb_com",
+                           "cb_baudrate", "cb_da",     "cb_sa",    "tl_prerusit"};
     QWidget* w = child<QWidget>(order[0]);
     for (std::size_t i = 1; i < std::size(order); ++i) {
         do {
