@@ -1,2 +1,0 @@
-// Replaced by the simulated controller.
-namespace sim { int placeholder() { return 0; } }

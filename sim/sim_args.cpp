@@ -1,0 +1,127 @@
+#include "sim/sim_args.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+
+bool parse_int(const QString& text, int lo, int hi, int& out) {
+    bool ok = false;
+    const int v = text.toInt(&ok, 10);
+    if (!ok || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+}  // namespace
+
+QString sim_usage() {
+    return QStringLiteral(
+        "usage: kelvra20-sim [--link PATH] [--address N]... "
+        "[--model supported|krt01[:1-3]|foreign]\n"
+        "                    [--rate BAUD] [--pace] [--fault KIND[:every-N]]... "
+        "[--eeprom FILE]\n"
+        "                    [--device-fault CODE] [--verbose]\n"
+        "fault kinds: silence short checksum function length pause refuse late\n");
+}
+
+ArgsResult parse_sim_args(const QStringList& args, SimArgs& out, QString& error) {
+    out = SimArgs{};
+    std::vector<int> addresses;
+    auto value = [&](int& i, const QString& opt, QString& v) {
+        if (i + 1 >= args.size()) {
+            error = opt + QStringLiteral(" needs a value");
+            return false;
+        }
+        v = args[++i];
+        return true;
+    };
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        QString v;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) return ArgsResult::Help;
+        if (a == QLatin1String("--verbose")) {
+            out.options.verbose = true;
+        } else if (a == QLatin1String("--pace")) {
+            out.pace = true;
+        } else if (a == QLatin1String("--link")) {
+            if (!value(i, a, v)) return ArgsResult::Error;
+            out.link = v;
+        } else if (a == QLatin1String("--eeprom")) {
+            if (!value(i, a, v)) return ArgsResult::Error;
+            out.options.eeprom_file = v;
+        } else if (a == QLatin1String("--address")) {
+            if (!value(i, a, v)) return ArgsResult::Error;
+            int n = 0;
+            if (!parse_int(v, 0, 126, n)) {
+                error = QStringLiteral("--address: ") + v + QStringLiteral(" is not 0..126");
+                return ArgsResult::Error;
+            }
+            if (std::find(addresses.begin(), addresses.end(), n) != addresses.end()) {
+                error = QStringLiteral("--address ") + v + QStringLiteral(" given twice");
+                return ArgsResult::Error;
+            }
+            addresses.push_back(n);
+        } else if (a == QLatin1String("--rate")) {
+            if (!value(i, a, v)) return ArgsResult::Error;
+            if (!parse_int(v, 50, 4000000, out.rate)) {
+                error = QStringLiteral("--rate: ") + v + QStringLiteral(" is not a baud rate");
+                return ArgsResult::Error;
+            }
+        } else if (a == QLatin1String("--device-fault")) {
+            if (!value(i, a, v)) return ArgsResult::Error;
+            if (!parse_int(v, 0, 127, out.options.device_fault)) {
+                error = QStringLiteral("--device-fault: ") + v + QStringLiteral(" is not 0..127");
+                return ArgsResult::Error;
+            }
+        } else if (a == QLatin1String("--model")) {
+            if (!value(i, a, v)) return ArgsResult::Error;
+            if (v == QLatin1String("supported")) {
+                out.options.model = Model::Supported;
+            } else if (v == QLatin1String("foreign")) {
+                out.options.model = Model::Foreign;
+            } else if (v == QLatin1String("krt01") || v.startsWith(QLatin1String("krt01:"))) {
+                out.options.model = Model::Krt01;
+                if (v.size() > 5 && !parse_int(v.mid(6), 1, 3, out.options.krt01_variant)) {
+                    error = QStringLiteral("--model: krt01 variant must be 1..3");
+                    return ArgsResult::Error;
+                }
+            } else {
+                error = QStringLiteral("--model: ") + v +
+                        QStringLiteral(" is not supported, krt01 or foreign");
+                return ArgsResult::Error;
+            }
+        } else if (a == QLatin1String("--fault")) {
+            if (!value(i, a, v)) return ArgsResult::Error;
+            const int colon = static_cast<int>(v.indexOf(QLatin1Char(':')));
+            const QString kind = colon < 0 ? v : v.left(colon);
+            FaultSpec spec;
+            bool ok = false;
+            spec.kind = fault_from_name(kind, &ok);
+            if (!ok) {
+                error = QStringLiteral("--fault: unknown kind ") + kind +
+                        QStringLiteral(" (silence, short, checksum, function, length, pause, "
+                                       "refuse, late)");
+                return ArgsResult::Error;
+            }
+            if (colon >= 0) {
+                QString every = v.mid(colon + 1);
+                if (every.startsWith(QLatin1String("every-"))) every = every.mid(6);
+                if (!parse_int(every, 1, 1000000, spec.every)) {
+                    error = QStringLiteral("--fault: ") + v +
+                            QStringLiteral(": expected KIND or KIND:every-N with N >= 1");
+                    return ArgsResult::Error;
+                }
+            }
+            out.options.faults.push_back(spec);
+        } else {
+            error = QStringLiteral("unknown argument ") + a;
+            return ArgsResult::Error;
+        }
+    }
+    if (!addresses.empty()) out.options.addresses = addresses;
+    return ArgsResult::Ok;
+}
+
+}  // namespace sim

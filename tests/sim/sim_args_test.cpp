@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include "sim/sim_args.h"
+
+namespace {
+
+sim::ArgsResult parse(const QString& line, sim::SimArgs& out, QString& error) {
+    return sim::parse_sim_args(line.split(QLatin1Char(' '), Qt::SkipEmptyParts), out, error);
+}
+
+}  // namespace
+
+TEST(SimArgs, FullCommandLine) {
+    sim::SimArgs a;
+    QString error;
+    ASSERT_EQ(parse(QStringLiteral("--link /tmp/k20 --address 3 --address 9 --model krt01:3 "
+                                   "--rate 19200 --pace --fault checksum --fault late:every-4 "
+                                   "--fault short:2 --eeprom e.ini --verbose"),
+                    a, error),
+              sim::ArgsResult::Ok)
+        << error.toStdString();
+    EXPECT_EQ(a.link, QStringLiteral("/tmp/k20"));
+    EXPECT_EQ(a.options.addresses, (std::vector<int>{3, 9}));
+    EXPECT_EQ(a.options.model, sim::Model::Krt01);
+    EXPECT_EQ(a.options.krt01_variant, 3);
+    EXPECT_EQ(a.rate, 19200);
+    EXPECT_TRUE(a.pace);
+    ASSERT_EQ(a.options.faults.size(), 3u);
+    EXPECT_EQ(a.options.faults[0].kind, sim::Fault::BadChecksum);
+    EXPECT_EQ(a.options.faults[0].every, 1);
+    EXPECT_EQ(a.options.faults[1].kind, sim::Fault::LateBytes);
+    EXPECT_EQ(a.options.faults[1].every, 4);
+    EXPECT_EQ(a.options.faults[2].every, 2);
+    EXPECT_EQ(a.options.eeprom_file, QStringLiteral("e.ini"));
+    EXPECT_TRUE(a.options.verbose);
+}
+
+TEST(SimArgs, DefaultsToOneSupportedStationAtAddressOne) {
+    sim::SimArgs a;
+    QString error;
+    ASSERT_EQ(parse(QString(), a, error), sim::ArgsResult::Ok);
+    EXPECT_EQ(a.options.addresses, std::vector<int>{1});
+    EXPECT_EQ(a.options.model, sim::Model::Supported);
+    EXPECT_FALSE(a.pace);
+}
+
+TEST(SimArgs, BadUsageIsRefusedWithAReason) {
+    const char* bad[] = {"--address",           "--address 127",     "--address x",
+                         "--address 2 --address 2", "--model other", "--model krt01:4",
+                         "--fault noise",       "--fault short:0",   "--fault short:every-",
+                         "--rate fast",         "--frobnicate",      "--link"};
+    for (const char* line : bad) {
+        sim::SimArgs a;
+        QString error;
+        EXPECT_EQ(parse(QString::fromLatin1(line), a, error), sim::ArgsResult::Error) << line;
+        EXPECT_FALSE(error.isEmpty()) << line;
+    }
+    sim::SimArgs a;
+    QString error;
+    EXPECT_EQ(parse(QStringLiteral("--help"), a, error), sim::ArgsResult::Help);
+}
