@@ -85,12 +85,17 @@ QString fault_name(Fault f) {
 
 Bus::Bus(Options options) : options_(std::move(options)) {
     options_.krt01_variant = std::clamp(options_.krt01_variant, 1, 3);
+    // The list keeps the configured order (the EEPROM file's section order) without
+    // addresses that cannot be served.
+    std::vector<int> served;
     for (int a : options_.addresses) {
         if (a < 0 || a >= telegram::kBroadcast || stations_.count(a)) continue;
         Station st(a);
         st.data.live.FAULT = static_cast<std::int8_t>(options_.device_fault);
         stations_.emplace(a, std::move(st));
+        served.push_back(a);
     }
+    options_.addresses = served;
     fault_counts_.assign(options_.faults.size(), 0);
     load_eeprom();
 }
@@ -99,10 +104,7 @@ void Bus::load_eeprom() {
     if (options_.eeprom_file.isEmpty()) return;
     // Sections follow the configured order, so a station keeps its parameters (and a
     // committed new address) across restarts.
-    std::vector<int> order;
-    for (int a : options_.addresses)
-        if (stations_.count(a) && std::find(order.begin(), order.end(), a) == order.end())
-            order.push_back(a);
+    const std::vector<int> order = options_.addresses;
     std::vector<DeviceData> tables;
     for (int a : order) tables.push_back(stations_.at(a).data);
     if (!load_eeprom_file(options_.eeprom_file, tables)) return;

@@ -186,9 +186,10 @@ void PtyServer::serve_frame(const std::vector<std::uint8_t>& frame, Clock::time_
     for (const Chunk& c : reply) {
         t += milliseconds(c.gap_ms);
         if (pace_) {
+            // A character is there once its last bit has been on the wire.
             for (std::uint8_t b : c.bytes) {
-                if (!wait_until(t) || !write_all(&b, 1)) return;
                 t += char_time;
+                if (!wait_until(t) || !write_all(&b, 1)) return;
             }
         } else {
             if (!wait_until(t) || !write_all(c.bytes.data(), static_cast<int>(c.bytes.size())))

@@ -208,6 +208,25 @@ TEST(SimBus, EepromCommitKeepsParametersForTheNextStart) {
     EXPECT_EQ(d.add.ADD, 9);
 }
 
+TEST(SimBus, EepromKeepsOnlyWhatEachStationCommitted) {
+    QTemporaryDir dir;
+    sim::Options o;
+    o.addresses = {1, 2};
+    o.eeprom_file = dir.filePath(QStringLiteral("eeprom.ini"));
+    {
+        sim::Bus bus(o);
+        DeviceData d;
+        d.comp = {40.0f, 0.0f, 100.0f};
+        ASSERT_TRUE(valid_ack(ask(bus, write_request(d, 0, 2))));
+        d.comp = {45.0f, 0.0f, 100.0f};
+        ASSERT_TRUE(valid_ack(ask(bus, write_request(d, 0, 1))));
+        ASSERT_TRUE(valid_ack(ask(bus, command_request(telegram::FC_SDA, telegram::CMD_EEPROM, 1))));
+    }
+    sim::Bus bus(o);
+    EXPECT_FLOAT_EQ(bus.station(1).comp.SP, 45.0f);
+    EXPECT_FLOAT_EQ(bus.station(2).comp.SP, 55.0f);
+}
+
 TEST(SimBus, EepromCommitThatCannotBeSavedIsRefused) {
     QTemporaryDir dir;
     sim::Options o;
