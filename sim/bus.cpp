@@ -70,15 +70,24 @@ Fault fault_from_name(const QString& name, bool* ok) {
 
 QString fault_name(Fault f) {
     switch (f) {
-        case Fault::None: return QStringLiteral("none");
-        case Fault::Silence: return QStringLiteral("silence");
-        case Fault::ShortReply: return QStringLiteral("short");
-        case Fault::BadChecksum: return QStringLiteral("checksum");
-        case Fault::WrongFunctionCode: return QStringLiteral("function");
-        case Fault::LengthMismatch: return QStringLiteral("length");
-        case Fault::PauseInReply: return QStringLiteral("pause");
-        case Fault::RefuseWrite: return QStringLiteral("refuse");
-        case Fault::LateBytes: return QStringLiteral("late");
+        case Fault::None:
+            return QStringLiteral("none");
+        case Fault::Silence:
+            return QStringLiteral("silence");
+        case Fault::ShortReply:
+            return QStringLiteral("short");
+        case Fault::BadChecksum:
+            return QStringLiteral("checksum");
+        case Fault::WrongFunctionCode:
+            return QStringLiteral("function");
+        case Fault::LengthMismatch:
+            return QStringLiteral("length");
+        case Fault::PauseInReply:
+            return QStringLiteral("pause");
+        case Fault::RefuseWrite:
+            return QStringLiteral("refuse");
+        case Fault::LateBytes:
+            return QStringLiteral("late");
     }
     return {};
 }
@@ -145,20 +154,25 @@ std::vector<int> Bus::addresses() const {
 
 QString Bus::type_text() const {
     switch (options_.model) {
-        case Model::Supported: return QStringLiteral("KELVRA 20");
-        case Model::Krt01: return QStringLiteral("KRT 01");
-        case Model::Foreign: break;
+        case Model::Supported:
+            return QStringLiteral("KELVRA 20");
+        case Model::Krt01:
+            return QStringLiteral("KRT 01");
+        case Model::Foreign:
+            break;
     }
     return {};
 }
 
 QString Bus::version_text() const {
     switch (options_.model) {
-        case Model::Supported: return QStringLiteral("FW-R-18-02 V2.14 2023-03-14");
+        case Model::Supported:
+            return QStringLiteral("FW-R-18-02 V2.14 2023-03-14");
         case Model::Krt01:
             return QStringLiteral("FW-R-11-0") + QString::number(options_.krt01_variant) +
                    QStringLiteral(" V1.07");
-        case Model::Foreign: break;
+        case Model::Foreign:
+            break;
     }
     return {};
 }
@@ -177,16 +191,22 @@ std::vector<std::uint8_t> Bus::data_reply(int to, int from, const std::uint8_t* 
 
 std::vector<std::uint8_t> Bus::ack(int to, int from, std::uint8_t fc) const {
     telegram::Buffer b{};
-    const int n = telegram::build_sd1(b, static_cast<std::uint8_t>(to),
-                                      static_cast<std::uint8_t>(from), fc);
+    const int n =
+        telegram::build_sd1(b, static_cast<std::uint8_t>(to), static_cast<std::uint8_t>(from), fc);
     return Bytes(b.begin(), b.begin() + n);
 }
 
 std::vector<std::uint8_t> Bus::foreign_reply(int to, int from) const {
     // Another maker's frame: wrong function code, no checksum; 96 bytes of text after
     // a command echo.
-    Bytes f{telegram::SD2, 100, 100, telegram::SD2, static_cast<std::uint8_t>(to),
-            static_cast<std::uint8_t>(from), kFcForeign, telegram::CMD_TYPE};
+    Bytes f{telegram::SD2,
+            100,
+            100,
+            telegram::SD2,
+            static_cast<std::uint8_t>(to),
+            static_cast<std::uint8_t>(from),
+            kFcForeign,
+            telegram::CMD_TYPE};
     for (const char* line : kForeignLines) {
         const QByteArray text = QByteArray(line).leftJustified(32, ' ', true);
         f.insert(f.end(), text.begin(), text.end());
@@ -271,7 +291,8 @@ Reply Bus::answer(const std::uint8_t* req, int n) {
         const std::vector<Fault> hits = draw_faults(ReplyKind::Data);
         if (contains(hits, Fault::Silence)) return {};
         const QByteArray text = (cmd == CMD_TYPE ? type_text() : version_text()).toLatin1();
-        last_event_ = cmd == CMD_TYPE ? QStringLiteral("type text") : QStringLiteral("version text");
+        last_event_ =
+            cmd == CMD_TYPE ? QStringLiteral("type text") : QStringLiteral("version text");
         frame = data_reply(sa, da, reinterpret_cast<const std::uint8_t*>(text.constData()),
                            static_cast<int>(text.size()));
         return shape(std::move(frame), hits);
@@ -305,8 +326,8 @@ Reply Bus::answer(const std::uint8_t* req, int n) {
             const int to = static_cast<std::int8_t>(req[11]);
             if (to < 0 || to >= kBroadcast || (to != da && stations_.count(to))) {
                 result = kFcRefused;
-                last_event_ = QStringLiteral("address ") + QString::number(to) +
-                              QStringLiteral(" refused");
+                last_event_ =
+                    QStringLiteral("address ") + QString::number(to) + QStringLiteral(" refused");
             } else if (to != da) {
                 Station moved = std::move(it->second);
                 stations_.erase(it);

@@ -54,7 +54,7 @@ Fault fault_from_name(const QString& name, bool* ok);
 QString fault_name(Fault f);
 
 class Bus {
-public:
+  public:
     explicit Bus(Options options);
 
     // One complete request frame -> the reply (empty: silence). Frames that are not
@@ -76,7 +76,7 @@ public:
     // What the last handled request did, for the verbose log ("" when nothing).
     const QString& last_event() const { return last_event_; }
 
-private:
+  private:
     enum class ReplyKind { Data, Ack, WriteAck };
 
     Reply answer(const std::uint8_t* req, int n);
@@ -90,7 +90,7 @@ private:
 
     Options options_;
     std::map<int, Station> stations_;  // keyed by the current bus address
-    std::vector<int> fault_counts_;  // replies each fault could have affected so far
+    std::vector<int> fault_counts_;    // replies each fault could have affected so far
     bool last_save_ok_ = true;
     QString last_event_;
 };

@@ -24,8 +24,7 @@ struct Writer {
         out += QLatin1String(name) + QLatin1Char('=') + QString::number(v) + QLatin1Char('\n');
     }
     void operator()(const char* name, std::int8_t& v) {
-        out += QLatin1String(name) + QLatin1Char('=') + QString::number(int{v}) +
-               QLatin1Char('\n');
+        out += QLatin1String(name) + QLatin1Char('=') + QString::number(int{v}) + QLatin1Char('\n');
     }
 };
 

@@ -1,9 +1,9 @@
-#include <csignal>
-#include <cstdio>
 #include <pthread.h>
 
 #include <QByteArray>
 #include <QStringList>
+#include <csignal>
+#include <cstdio>
 
 #include "sim/pty_server.h"
 #include "sim/sim_args.h"
@@ -24,12 +24,15 @@ int main(int argc, char** argv) {
     sim::SimArgs parsed;
     QString error;
     switch (sim::parse_sim_args(args, parsed, error)) {
-        case sim::ArgsResult::Help: print(stdout, sim::sim_usage()); return 0;
+        case sim::ArgsResult::Help:
+            print(stdout, sim::sim_usage());
+            return 0;
         case sim::ArgsResult::Error:
-            print(stderr, QStringLiteral("kelvra20-sim: ") + error + QLatin1Char('\n') +
-                              sim::sim_usage());
+            print(stderr,
+                  QStringLiteral("kelvra20-sim: ") + error + QLatin1Char('\n') + sim::sim_usage());
             return 2;
-        case sim::ArgsResult::Ok: break;
+        case sim::ArgsResult::Ok:
+            break;
     }
 
     // Block the stop signals before the server thread starts so that only sigwait

@@ -54,7 +54,8 @@ bool PtyServer::start(const QString& link_path) {
     };
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0) return fail(QStringLiteral("posix_openpt"));
-    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return fail(QStringLiteral("unlockpt"));
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+        return fail(QStringLiteral("unlockpt"));
     char name[256] = {};
     if (::ptsname_r(master_, name, sizeof name) != 0) return fail(QStringLiteral("ptsname"));
     path_ = QString::fromLocal8Bit(name);
@@ -82,7 +83,8 @@ bool PtyServer::start(const QString& link_path) {
             }
             ::unlink(link.constData());
         }
-        if (::symlink(name, link.constData()) != 0) return fail(QStringLiteral("symlink ") + link_path);
+        if (::symlink(name, link.constData()) != 0)
+            return fail(QStringLiteral("symlink ") + link_path);
         link_ = link_path;
     }
 

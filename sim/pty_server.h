@@ -13,7 +13,7 @@ namespace sim {
 // Serves a Bus on a pseudo-terminal from a thread of its own: frames the requests
 // written to the slave side, answers them, and moves the process by wall time.
 class PtyServer {
-public:
+  public:
     explicit PtyServer(Options options, int rate = 9600, bool pace = false);
     ~PtyServer();
     PtyServer(const PtyServer&) = delete;
@@ -39,7 +39,7 @@ public:
     int requests() const { return requests_.load(); }
     int replies() const { return replies_.load(); }
 
-private:
+  private:
     using Clock = std::chrono::steady_clock;
 
     void run();

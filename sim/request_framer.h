@@ -8,7 +8,7 @@ namespace sim {
 // Cuts the byte stream a station hears into request frames. Bytes that cannot start
 // a well-formed frame are dropped one at a time until the stream is in step again.
 class RequestFramer {
-public:
+  public:
     void feed(const std::uint8_t* bytes, int n);
     // Takes the next complete well-formed frame; false when none is complete yet.
     bool next(std::vector<std::uint8_t>& frame);
@@ -17,7 +17,7 @@ public:
     bool empty() const { return buf_.empty(); }
     int dropped() const { return dropped_; }
 
-private:
+  private:
     std::vector<std::uint8_t> buf_;
     int dropped_ = 0;
 };

@@ -101,8 +101,9 @@ ArgsResult parse_sim_args(const QStringList& args, SimArgs& out, QString& error)
             spec.kind = fault_from_name(kind, &ok);
             if (!ok) {
                 error = QStringLiteral("--fault: unknown kind ") + kind +
-                        QStringLiteral(" (silence, short, checksum, function, length, pause, "
-                                       "refuse, late)");
+                        QStringLiteral(
+                            " (silence, short, checksum, function, length, pause, "
+                            "refuse, late)");
                 return ArgsResult::Error;
             }
             if (colon >= 0) {

@@ -7,11 +7,11 @@ namespace sim {
 
 namespace {
 
-constexpr double kLag = 20.0;        // process time constant, s
-constexpr double kClosedLoop = 10.0; // wanted closed-loop time constant, s
-constexpr double kStep = 0.05;       // integration step, s
-constexpr double kPwmCycle = 2.0;    // time-proportioning cycle of the output relay, s
-constexpr double kMaxSpan = 3600.0;  // longer gaps are treated as an hour
+constexpr double kLag = 20.0;         // process time constant, s
+constexpr double kClosedLoop = 10.0;  // wanted closed-loop time constant, s
+constexpr double kStep = 0.05;        // integration step, s
+constexpr double kPwmCycle = 2.0;     // time-proportioning cycle of the output relay, s
+constexpr double kMaxSpan = 3600.0;   // longer gaps are treated as an hour
 
 }  // namespace
 

@@ -10,7 +10,7 @@ namespace sim {
 // One simulated controller: its twelve tables, the parameters its EEPROM holds and a
 // heated process under PI control that moves table 10.
 class Station {
-public:
+  public:
     static constexpr double kAmbient = 23.0;
 
     explicit Station(int address);
@@ -21,7 +21,7 @@ public:
     DeviceData data;
     DeviceData eeprom;  // tables 0..8 as last committed (or loaded)
 
-private:
+  private:
     void step(double dt);
     bool alarm_exceeded(double meas, double sp);
 

@@ -1,10 +1,11 @@
+#include "sim/bus.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "sim/bus.h"
 #include "sim/sim_test_util.h"
 
 using namespace simtest;
@@ -195,7 +196,8 @@ TEST(SimBus, EepromCommitKeepsParametersForTheNextStart) {
         ASSERT_TRUE(valid_ack(ask(bus, write_request(d, 4))));
         d.add.ADD = 9;
         ASSERT_TRUE(valid_ack(ask(bus, write_request(d, 8))));
-        EXPECT_TRUE(valid_ack(ask(bus, command_request(telegram::FC_SDA, telegram::CMD_EEPROM, 9))));
+        EXPECT_TRUE(
+            valid_ack(ask(bus, command_request(telegram::FC_SDA, telegram::CMD_EEPROM, 9))));
         EXPECT_TRUE(bus.last_save_ok());
     }
     sim::Bus bus(o);
@@ -220,7 +222,8 @@ TEST(SimBus, EepromKeepsOnlyWhatEachStationCommitted) {
         ASSERT_TRUE(valid_ack(ask(bus, write_request(d, 0, 2))));
         d.comp = {45.0f, 0.0f, 100.0f};
         ASSERT_TRUE(valid_ack(ask(bus, write_request(d, 0, 1))));
-        ASSERT_TRUE(valid_ack(ask(bus, command_request(telegram::FC_SDA, telegram::CMD_EEPROM, 1))));
+        ASSERT_TRUE(
+            valid_ack(ask(bus, command_request(telegram::FC_SDA, telegram::CMD_EEPROM, 1))));
     }
     sim::Bus bus(o);
     EXPECT_FLOAT_EQ(bus.station(1).comp.SP, 45.0f);

@@ -1,6 +1,7 @@
-#include <gtest/gtest.h>
+#include "sim/pty_server.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -12,7 +13,6 @@
 #include <QTemporaryDir>
 #include <chrono>
 
-#include "sim/pty_server.h"
 #include "sim/sim_test_util.h"
 
 using namespace simtest;
@@ -21,7 +21,7 @@ namespace {
 
 // A plain POSIX client on the slave side.
 class Client {
-public:
+  public:
     explicit Client(const QString& path) {
         fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (fd_ >= 0) {
@@ -56,7 +56,7 @@ public:
         return receive(n, quiet_ms);
     }
 
-private:
+  private:
     int fd_ = -1;
 };
 
@@ -170,8 +170,9 @@ TEST(SimExecutable, BadUsageExitsWithTwo) {
 
 TEST(SimExecutable, PrintsThePathAnswersAndStopsOnTerm) {
     QProcess p;
-    p.start(QStringLiteral(KELVRA20_SIM_EXE), {QStringLiteral("--address"), QStringLiteral("4"),
-                                               QStringLiteral("--model"), QStringLiteral("krt01:1")});
+    p.start(QStringLiteral(KELVRA20_SIM_EXE),
+            {QStringLiteral("--address"), QStringLiteral("4"), QStringLiteral("--model"),
+             QStringLiteral("krt01:1")});
     ASSERT_TRUE(p.waitForReadyRead(10000));
     const QString path = QString::fromLocal8Bit(p.readLine()).trimmed();
     ASSERT_TRUE(path.startsWith(QStringLiteral("/dev/")));

@@ -1,6 +1,7 @@
+#include "sim/request_framer.h"
+
 #include <gtest/gtest.h>
 
-#include "sim/request_framer.h"
 #include "sim/sim_test_util.h"
 
 using namespace simtest;

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "sim/sim_args.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -45,10 +45,18 @@ TEST(SimArgs, DefaultsToOneSupportedStationAtAddressOne) {
 }
 
 TEST(SimArgs, BadUsageIsRefusedWithAReason) {
-    const char* bad[] = {"--address",           "--address 127",     "--address x",
-                         "--address 2 --address 2", "--model other", "--model krt01:4",
-                         "--fault noise",       "--fault short:0",   "--fault short:every-",
-                         "--rate fast",         "--frobnicate",      "--link"};
+    const char* bad[] = {"--address",
+                         "--address 127",
+                         "--address x",
+                         "--address 2 --address 2",
+                         "--model other",
+                         "--model krt01:4",
+                         "--fault noise",
+                         "--fault short:0",
+                         "--fault short:every-",
+                         "--rate fast",
+                         "--frobnicate",
+                         "--link"};
     for (const char* line : bad) {
         sim::SimArgs a;
         QString error;

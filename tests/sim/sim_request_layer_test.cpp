@@ -11,7 +11,7 @@
 namespace {
 
 class SimRequestLayer : public ::testing::Test {
-protected:
+  protected:
     void use(sim::Options o) {
         bus = std::make_unique<sim::Bus>(std::move(o));
         line.set_responder([this](const Bytes& r) {
@@ -98,9 +98,9 @@ TEST_F(SimRequestLayer, InjectedFaultsMakeTheOperationsFail) {
         bool write_ok;
     };
     const Case cases[] = {
-        {sim::Fault::Silence, false, false},          {sim::Fault::ShortReply, false, false},
-        {sim::Fault::BadChecksum, false, false},      {sim::Fault::WrongFunctionCode, false, false},
-        {sim::Fault::LengthMismatch, false, true},    {sim::Fault::RefuseWrite, true, false},
+        {sim::Fault::Silence, false, false},       {sim::Fault::ShortReply, false, false},
+        {sim::Fault::BadChecksum, false, false},   {sim::Fault::WrongFunctionCode, false, false},
+        {sim::Fault::LengthMismatch, false, true}, {sim::Fault::RefuseWrite, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(sim::fault_name(c.fault).toStdString());

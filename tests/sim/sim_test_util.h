@@ -16,19 +16,18 @@ inline Bytes frame(const telegram::Buffer& b, int n) { return Bytes(b.begin(), b
 
 inline Bytes read_request(int table, int da = 1, int sa = 0) {
     telegram::Buffer b{};
-    return frame(b, telegram::build_read(b, static_cast<std::uint8_t>(da),
-                                         static_cast<std::uint8_t>(sa),
-                                         static_cast<std::uint8_t>(table),
-                                         kTableLen[static_cast<std::size_t>(table)]));
+    return frame(
+        b, telegram::build_read(b, static_cast<std::uint8_t>(da), static_cast<std::uint8_t>(sa),
+                                static_cast<std::uint8_t>(table),
+                                kTableLen[static_cast<std::size_t>(table)]));
 }
 
 inline Bytes write_request(DeviceData& d, int table, int da = 1, int sa = 0) {
     telegram::Buffer b{};
     const int len = wire::encode(d, table, b.data() + telegram::kTableDataOffset);
-    return frame(b, telegram::build_write(b, static_cast<std::uint8_t>(da),
-                                          static_cast<std::uint8_t>(sa),
-                                          static_cast<std::uint8_t>(table),
-                                          static_cast<std::uint8_t>(len)));
+    return frame(
+        b, telegram::build_write(b, static_cast<std::uint8_t>(da), static_cast<std::uint8_t>(sa),
+                                 static_cast<std::uint8_t>(table), static_cast<std::uint8_t>(len)));
 }
 
 inline Bytes command_request(std::uint8_t fc, std::uint8_t cmd, int da = 1, int sa = 0) {
@@ -39,8 +38,8 @@ inline Bytes command_request(std::uint8_t fc, std::uint8_t cmd, int da = 1, int 
 
 inline Bytes status_request(int da = 1, int sa = 0) {
     telegram::Buffer b{};
-    return frame(b, telegram::build_status(b, static_cast<std::uint8_t>(da),
-                                           static_cast<std::uint8_t>(sa)));
+    return frame(
+        b, telegram::build_status(b, static_cast<std::uint8_t>(da), static_cast<std::uint8_t>(sa)));
 }
 
 inline Bytes ask(sim::Bus& bus, const Bytes& request) {
