@@ -20,7 +20,7 @@ constexpr int kPauseMs = 150;
 constexpr int kLateMs = 700;
 
 // Three 32-byte lines, blank-padded: a NUL would end the text where it is shown.
-constexpr const char* kForeignLines[3] = {"ORBITAL SYSTEMS MX-4 DATALOGGER", "SER. NO. 000417",
+constexpr const char* kForeignLines[3] = {"DATALOGGER MX-4 (OTHER PROTOCOL)", "SER. NO. 000417",
                                           "FW-D-07-04"};
 
 void fix_checksum(Bytes& f) {
