@@ -15,6 +15,12 @@ QString key(const QString& section, const QString& name) {
     return section + QLatin1Char('/') + name;
 }
 
+// Every value of the store is a text. Anything else (a typed value, a list that an
+// unquoted comma makes of a hand-edited line, a registry number) is treated as missing.
+bool is_text(const QVariant& v) {
+    return v.typeId() == QMetaType::QString;
+}
+
 }  // namespace
 
 SettingsStore::SettingsStore()
@@ -34,7 +40,7 @@ SettingsStore::~SettingsStore() { settings_->sync(); }
 
 qint32 SettingsStore::read_int(const QString& section, const QString& name, qint32 def) const {
     const QVariant v = settings_->value(key(section, name));
-    if (!v.isValid()) return def;
+    if (!is_text(v)) return def;
     bool ok = false;
     const qint32 n = v.toString().trimmed().toInt(&ok, 10);
     return ok ? n : def;
@@ -47,7 +53,7 @@ void SettingsStore::write_int(const QString& section, const QString& name, qint3
 QString SettingsStore::read_string(const QString& section, const QString& name,
                                    const QString& def) const {
     const QVariant v = settings_->value(key(section, name));
-    return v.isValid() ? v.toString() : def;
+    return is_text(v) ? v.toString() : def;
 }
 
 void SettingsStore::write_string(const QString& section, const QString& name,

@@ -1,0 +1,24 @@
+#include "platform/application.h"
+
+#include <exception>
+
+#include "platform/error_report.h"
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    // The display name follows the application name. Setting it explicitly would make
+    // the platform append it to every window caption ("KELVRA 20 — TX-20").
+    setApplicationName(QStringLiteral("TX-20"));
+}
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        report_error(prompts(), e);
+    } catch (...) {
+        // Nothing may escape into the event loop; an unknown error still ends its handler.
+        report_error(prompts(), QStringLiteral("Neznámá chyba"));
+    }
+    // The event reached its handler; the error has been dealt with.
+    return true;
+}
