@@ -61,7 +61,11 @@ void SettingsStore::write_string(const QString& section, const QString& name,
     settings_->setValue(key(section, name), value);
 }
 
-void SettingsStore::sync() { settings_->sync(); }
+bool SettingsStore::sync() {
+    settings_->sync();
+    // A malformed file still reads and is rewritten whole; only a failed write counts.
+    return settings_->status() != QSettings::AccessError;
+}
 
 QString SettingsStore::port_device(const QString& com_name) const {
 #ifdef Q_OS_WIN

@@ -26,8 +26,9 @@ public:
     QString read_string(const QString& section, const QString& name, const QString& def) const;
     void write_string(const QString& section, const QString& name, const QString& value);
 
-    // Writes pending changes to the backing file or registry.
-    void sync();
+    // Writes pending changes to the backing file or registry; false when they could not
+    // be stored (a folder without write access, a path that is a folder).
+    bool sync();
 
     // The device path a port name "COMn" maps to (section PORTMAP); on Windows the
     // name itself.

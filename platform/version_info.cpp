@@ -6,6 +6,7 @@
 #include <qt_windows.h>
 
 #include <cwchar>
+#include <string>
 #include <vector>
 #endif
 

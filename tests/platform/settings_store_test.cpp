@@ -106,6 +106,30 @@ TEST_F(SettingsStoreTest, FirstWriteCreatesTheFolderFileAndSection) {
     EXPECT_EQ(f.readAll(), QByteArray("[PORT]\nCOM=1\n"));
 }
 
+TEST_F(SettingsStoreTest, SyncTellsWhetherTheValuesWereStored) {
+    SettingsStore good(path());
+    good.write_int(QStringLiteral("PORT"), QStringLiteral("COM"), 2);
+    EXPECT_TRUE(good.sync());
+
+    SettingsStore folder(dir.path());  // a folder cannot be replaced by the file
+    folder.write_int(QStringLiteral("PORT"), QStringLiteral("COM"), 2);
+    EXPECT_FALSE(folder.sync());
+}
+
+TEST_F(SettingsStoreTest, MalformedFileKeepsItsReadableValuesWhenRewritten) {
+    write_file("garbage\n[GRAF\nPERO=5\n[ZAZNAM]\nLIST=3\n");
+    {
+        SettingsStore s(path());
+        EXPECT_EQ(s.read_int(QStringLiteral("GRAF"), QStringLiteral("PERO"), 255), 5);
+        s.write_int(QStringLiteral("ZAZNAM"), QStringLiteral("SOUBOR"), 15);
+        EXPECT_TRUE(s.sync());
+    }
+    SettingsStore s(path());
+    EXPECT_EQ(s.read_int(QStringLiteral("GRAF"), QStringLiteral("PERO"), 255), 5);
+    EXPECT_EQ(s.read_int(QStringLiteral("ZAZNAM"), QStringLiteral("LIST"), 1), 3);
+    EXPECT_EQ(s.read_int(QStringLiteral("ZAZNAM"), QStringLiteral("SOUBOR"), 1), 15);
+}
+
 TEST_F(SettingsStoreTest, ReopenedStoreSeesEarlierWrites) {
     SettingsStore first(path());
     first.write_int(QStringLiteral("ADRESA"), QStringLiteral("DA"), 17);
