@@ -6,10 +6,12 @@
 
 namespace {
 
+#ifndef Q_OS_WIN
 QString user_store_path() {
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     return QDir(dir).filePath(QStringLiteral("TavTx20.ini"));
 }
+#endif
 
 QString key(const QString& section, const QString& name) {
     return section + QLatin1Char('/') + name;

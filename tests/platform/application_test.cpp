@@ -47,7 +47,7 @@ TEST_F(ApplicationTest, ErrorRaisedInAClickHandlerIsReportedAndTheLoopGoesOn) {
 
     EXPECT_EQ(clicks, 2);
     ASSERT_EQ(prompts.messages().size(), 2u);
-    const auto& m = prompts.messages()[0];
+    const auto m = prompts.messages().at(0);
     EXPECT_EQ(m.text, QStringLiteral("Nelze otevřít port COM1."));
     EXPECT_EQ(m.caption, QStringLiteral("TX-20"));
     EXPECT_EQ(m.icon, PromptIcon::Error);
