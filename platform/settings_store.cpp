@@ -19,9 +19,7 @@ QString key(const QString& section, const QString& name) {
 
 // Every value of the store is a text. Anything else (a typed value, a list that an
 // unquoted comma makes of a hand-edited line, a registry number) is treated as missing.
-bool is_text(const QVariant& v) {
-    return v.typeId() == QMetaType::QString;
-}
+bool is_text(const QVariant& v) { return v.typeId() == QMetaType::QString; }
 
 }  // namespace
 

@@ -64,8 +64,7 @@ std::optional<QString> program_value(const QString& table, const QString& name) 
 
 std::optional<QString> program_value(const QString& table, const QString& name) {
     // Lookups by table and name ignore case, as the Windows version service does.
-    if (table.compare(QLatin1String(kStringTable), Qt::CaseInsensitive) != 0)
-        return std::nullopt;
+    if (table.compare(QLatin1String(kStringTable), Qt::CaseInsensitive) != 0) return std::nullopt;
     const VersionRecord r = compiled_record();
     const std::pair<const char*, const QString*> values[] = {
         {"CompanyName", &r.CompanyName},       {"FileDescription", &r.FileDescription},

@@ -1,3 +1,5 @@
+#include "ident/about_box.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -6,8 +8,6 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
-
-#include "ident/about_box.h"
 
 namespace {
 
@@ -43,7 +43,8 @@ TEST(AboutBox, PanelShowsProductMakerVersionAndRequirementsInOrder) {
 
     const QStringList texts = label_texts_in_reading_order(box);
     ASSERT_EQ(texts.size(), 13) << texts.join(QLatin1Char('|')).toStdString();
-    EXPECT_EQ(texts.mid(0, 2), (QStringList{QStringLiteral("Název produktu"), QStringLiteral("TX-20")}));
+    EXPECT_EQ(texts.mid(0, 2),
+              (QStringList{QStringLiteral("Název produktu"), QStringLiteral("TX-20")}));
     EXPECT_EQ(texts.at(2), QStringLiteral("Název firmy"));
     EXPECT_FALSE(texts.at(3).isEmpty());
     EXPECT_EQ(texts.mid(4, 8),

@@ -1,3 +1,5 @@
+#include "platform/application.h"
+
 #include <gtest/gtest.h>
 
 #include <QPushButton>
@@ -5,14 +7,13 @@
 #include <QTimer>
 #include <stdexcept>
 
-#include "platform/application.h"
 #include "platform/errors.h"
 #include "support/scripted_prompts.h"
 
 namespace {
 
 class ApplicationTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         app = qobject_cast<Application*>(QCoreApplication::instance());
         ASSERT_NE(app, nullptr);

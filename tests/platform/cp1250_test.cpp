@@ -1,21 +1,23 @@
-#include <gtest/gtest.h>
-
 #include "platform/cp1250.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
 TEST(Cp1250, CzechLettersEncodeAndDecode) {
     const QString letters = QStringLiteral("áčďéěíňóřšťúůýž ÁČĎÉĚÍŇÓŘŠŤÚŮÝŽ");
-    const QByteArray bytes("\xE1\xE8\xEF\xE9\xEC\xED\xF2\xF3\xF8\x9A\x9D\xFA\xF9\xFD\x9E "
-                           "\xC1\xC8\xCF\xC9\xCC\xCD\xD2\xD3\xD8\x8A\x8D\xDA\xD9\xDD\x8E");
+    const QByteArray bytes(
+        "\xE1\xE8\xEF\xE9\xEC\xED\xF2\xF3\xF8\x9A\x9D\xFA\xF9\xFD\x9E "
+        "\xC1\xC8\xCF\xC9\xCC\xCD\xD2\xD3\xD8\x8A\x8D\xDA\xD9\xDD\x8E");
     EXPECT_EQ(cp1250::encode(letters), bytes);
     EXPECT_EQ(cp1250::decode(bytes), letters);
 }
 
 TEST(Cp1250, SignsOutsideLatin1MapToTheirBytes) {
     const QString text = QStringLiteral("€‚„…†‡‰‹›‘’“”•–—™ˇ˘˛˝˙°\u00A0");
-    const QByteArray bytes("\x80\x82\x84\x85\x86\x87\x89\x8B\x9B\x91\x92\x93\x94\x95\x96\x97"
-                           "\x99\xA1\xA2\xB2\xBD\xFF\xB0\xA0");
+    const QByteArray bytes(
+        "\x80\x82\x84\x85\x86\x87\x89\x8B\x9B\x91\x92\x93\x94\x95\x96\x97"
+        "\x99\xA1\xA2\xB2\xBD\xFF\xB0\xA0");
     EXPECT_EQ(cp1250::encode(text), bytes);
     EXPECT_EQ(cp1250::decode(bytes), text);
 }

@@ -1,3 +1,5 @@
+#include "platform/settings_store.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -5,12 +7,10 @@
 #include <QTemporaryDir>
 #include <limits>
 
-#include "platform/settings_store.h"
-
 namespace {
 
 class SettingsStoreTest : public ::testing::Test {
-protected:
+  protected:
     QString path() const { return dir.filePath(QStringLiteral("TavTx20.ini")); }
 
     QString file_text() const {
@@ -35,37 +35,45 @@ TEST_F(SettingsStoreTest, WritesSignedDecimalTextsInOneSectionPerSubkey) {
         s.write_int(QStringLiteral("DESKTOP"), QStringLiteral("Left"), -5);
     }
     const QString text = file_text();
-    EXPECT_TRUE(text.contains(QStringLiteral("[GRAF]\nMRIZ=-2147483633\nPERO=255\n"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("[GRAF]\nMRIZ=-2147483633\nPERO=255\n")))
+        << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("[DESKTOP]\nLeft=-5\n"))) << text.toStdString();
     EXPECT_FALSE(text.contains(QLatin1Char('"')));
     EXPECT_FALSE(text.contains(QLatin1Char('@')));
 }
 
 TEST_F(SettingsStoreTest, IntegersReadBackAcrossTheWholeRange) {
-    const qint32 values[] = {0, 1, -1, 255, qint32(0x8000000F), std::numeric_limits<qint32>::min(),
+    const qint32 values[] = {0,
+                             1,
+                             -1,
+                             255,
+                             qint32(0x8000000F),
+                             std::numeric_limits<qint32>::min(),
                              std::numeric_limits<qint32>::max()};
     {
         SettingsStore s(path());
         for (qint32 v : values) s.write_int(QStringLiteral("T"), QString::number(v), v);
     }
     SettingsStore s(path());
-    for (qint32 v : values) EXPECT_EQ(s.read_int(QStringLiteral("T"), QString::number(v), 7), v) << v;
+    for (qint32 v : values)
+        EXPECT_EQ(s.read_int(QStringLiteral("T"), QString::number(v), 7), v) << v;
 }
 
 TEST_F(SettingsStoreTest, TextsThatAreNotA32BitIntegerGiveTheDefault) {
-    write_file("[GRAF]\n"
-               "a=12abc\n"
-               "b=\n"
-               "c=abc\n"
-               "d=2147483648\n"
-               "e=-2147483649\n"
-               "f=99999999999999999999\n"
-               "g=1.5\n"
-               "h=0x10\n"
-               "i=1e3\n"
-               "j=1, 2\n"
-               "k=\"\"\n"
-               "l=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");
+    write_file(
+        "[GRAF]\n"
+        "a=12abc\n"
+        "b=\n"
+        "c=abc\n"
+        "d=2147483648\n"
+        "e=-2147483649\n"
+        "f=99999999999999999999\n"
+        "g=1.5\n"
+        "h=0x10\n"
+        "i=1e3\n"
+        "j=1, 2\n"
+        "k=\"\"\n"
+        "l=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");
     SettingsStore s(path());
     for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"})
         EXPECT_EQ(s.read_int(QStringLiteral("GRAF"), QString::fromLatin1(name), 200), 200) << name;
@@ -149,10 +157,11 @@ TEST_F(SettingsStoreTest, ReopenedStoreSeesEarlierWrites) {
 
 TEST_F(SettingsStoreTest, StringsReadBackAsWritten) {
     const QString texts[] = {
-        QStringLiteral("/dev/ttyUSB0"), QStringLiteral("a, b"),       QStringLiteral("  padded  "),
-        QStringLiteral("@Variant(x)"),  QStringLiteral("C:\\log\\a"), QStringLiteral("žluťoučký kůň"),
-        QStringLiteral("x;y=z"),        QStringLiteral(""),           QStringLiteral("\"q\""),
-        QStringLiteral("12"),
+        QStringLiteral("/dev/ttyUSB0"), QStringLiteral("a, b"),
+        QStringLiteral("  padded  "),   QStringLiteral("@Variant(x)"),
+        QStringLiteral("C:\\log\\a"),   QStringLiteral("žluťoučký kůň"),
+        QStringLiteral("x;y=z"),        QStringLiteral(""),
+        QStringLiteral("\"q\""),        QStringLiteral("12"),
     };
     {
         SettingsStore s(path());

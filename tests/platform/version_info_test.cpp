@@ -1,6 +1,7 @@
+#include "platform/version_info.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/version_info.h"
 #include "version_config.h"
 
 namespace {
@@ -14,7 +15,8 @@ TEST(VersionInfo, RecordCarriesTheProjectVersionAndProductValues) {
     EXPECT_EQ(r.ProductVersion, QStringLiteral("1.0"));
     EXPECT_EQ(r.ProductName, QStringLiteral("TX-20"));
     EXPECT_EQ(r.FileDescription, QStringLiteral("Komunikace s regulátorem KELVRA 20"));
-    for (const QString* v : {&r.CompanyName, &r.InternalName, &r.LegalCopyright, &r.OriginalFilename})
+    for (const QString* v :
+         {&r.CompanyName, &r.InternalName, &r.LegalCopyright, &r.OriginalFilename})
         EXPECT_FALSE(v->isEmpty());
 }
 
@@ -28,8 +30,10 @@ TEST(VersionInfo, ProgramRecordAnswersFromTheCzechCp1250Table) {
 }
 
 TEST(VersionInfo, OtherTablesAndUnknownValuesGiveNothing) {
-    EXPECT_EQ(program_value(QStringLiteral("040904B0"), QStringLiteral("FileVersion")), std::nullopt);
-    EXPECT_EQ(program_value(QStringLiteral("04050000"), QStringLiteral("FileVersion")), std::nullopt);
+    EXPECT_EQ(program_value(QStringLiteral("040904B0"), QStringLiteral("FileVersion")),
+              std::nullopt);
+    EXPECT_EQ(program_value(QStringLiteral("04050000"), QStringLiteral("FileVersion")),
+              std::nullopt);
     EXPECT_EQ(program_value(QStringLiteral("040504E2"), QStringLiteral("Comments")), std::nullopt);
     EXPECT_EQ(program_value(QString(), QString()), std::nullopt);
 }
