@@ -1,15 +1,18 @@
 #pragma once
 
 #include <QColor>
+#include <QPointF>
 #include <QString>
 #include <QWidget>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 // A line chart with one series, a legend of its values, back and panel colours and an
 // oblique 3D view. It knows nothing of controllers.
 class TrendChart : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TrendChart(QWidget* parent = nullptr);
     ~TrendChart() override;
 
@@ -24,9 +27,11 @@ public:
 
     // Legend
     int legend_visible_rows() const;
-    void set_legend_visible_rows(int rows);
+    void set_legend_visible_rows(int rows);  // 0: as many as fit the height
     int legend_first_value() const;
     void set_legend_first_value(int index);
+    // Index of the point listed in a visible legend row (0 = top), or -1.
+    int legend_index_at_row(int row) const;
 
     // Look
     void set_view_3d(bool on);
@@ -38,12 +43,27 @@ public:
     void set_panel_color(const QColor& c);  // the margin round the plot
     QColor panel_color() const;
 
-protected:
+    // Where a value is drawn on the front plane at the current size, for checks.
+    QPointF map_to_pixel(double x, double y) const;
+    // Heap bytes held by the series.
+    std::size_t series_memory_bytes() const;
+
+    QSize sizeHint() const override;
+
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     struct Impl;
-    Impl* d_;  // owned; deleted in the destructor
+    struct Layout;
+    Layout layout() const;
+    int legend_rows_fitting() const;
+    void paint_walls(QPainter& p, const Layout& l) const;
+    void paint_trace(QPainter& p, const Layout& l);
+    void paint_labels(QPainter& p, const Layout& l) const;
+    void paint_legend(QPainter& p, const Layout& l) const;
+
+    std::unique_ptr<Impl> d_;
 };
 
 // Maps a stored colour (0x00BBGGRR, or 0x80000000 + a system colour index) to a QColor.
