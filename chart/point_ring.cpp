@@ -104,6 +104,37 @@ PointRing::Extremes PointRing::extremes_all() const {
 int PointRing::lower_bound_x(double x, int from) const {
     int lo = std::max(from, 0);
     int hi = size_;
+    if (lo >= hi || !(this->x(lo) < x)) return lo;
+    if (!(this->x(hi - 1) >= x)) return hi;
+    // Points usually come at an even pace: start where an even spread puts x, then
+    // widen the window by doubling steps until it holds the answer.
+    const double x0 = this->x(lo);
+    const double x1 = this->x(hi - 1);
+    const double share = x1 > x0 ? (x - x0) / (x1 - x0) : 0.0;
+    const int guess = lo + static_cast<int>(std::clamp(share, 0.0, 1.0) * (hi - 1 - lo));
+    if (this->x(guess) < x) {
+        lo = guess + 1;
+        for (int step = 1;; step *= 2) {
+            const int probe = lo + step - 1;
+            if (probe >= hi) break;
+            if (this->x(probe) >= x) {
+                hi = probe + 1;
+                break;
+            }
+            lo = probe + 1;
+        }
+    } else {
+        hi = guess;
+        for (int step = 1;; step *= 2) {
+            const int probe = hi - step;
+            if (probe < lo) break;
+            if (this->x(probe) < x) {
+                lo = probe + 1;
+                break;
+            }
+            hi = probe;
+        }
+    }
     while (lo < hi) {
         const int mid = lo + (hi - lo) / 2;
         if (this->x(mid) < x) {

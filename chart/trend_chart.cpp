@@ -1,10 +1,11 @@
 #include "chart/trend_chart.h"
 
+#include <QEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLocale>
 #include <QPainter>
 #include <QPalette>
-#include <QPolygon>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -14,6 +15,8 @@
 #include "chart/color_palette.h"
 #include "chart/point_ring.h"
 #include "chart/ribbon_sweep.h"
+#include "chart/span_canvas.h"
+#include "chart/text_cache.h"
 #include "chart/trace_decimator.h"
 
 namespace {
@@ -69,14 +72,17 @@ struct TrendChart::Impl {
     int percent_3d = 15;
     QColor back = Qt::white;
     QColor panel;
-    mutable int legend_text_width = 0;  // only grows, so the plot does not jitter
+    int legend_text_width = 0;  // only grows, so the plot does not jitter
+    TextCache texts;
 
     // Reused between frames so painting does not allocate.
+    QImage layer;  // the plot inside the axes, rasterised directly
     std::vector<TraceLine> lines;
     std::vector<TraceLine> edges;
     RibbonSweep sweep;
     std::vector<RibbonSweep::Span> spans;
-    std::vector<QLineF> batch;
+
+    const QStaticText& text(const QString& t, const QFont& f) { return texts.get(t, f); }
 };
 
 struct TrendChart::Layout {
@@ -98,6 +104,17 @@ struct TrendChart::Layout {
     double py(double y) const {
         return front.bottom() -
                (y / 2 - y_min / 2) / (y_max / 2 - y_min / 2) * std::max(front.height() - 1, 0);
+    }
+
+    // The same geometry in the device pixels of the plot layer, origin at its corner.
+    Layout in_layer(qreal dpr) const {
+        Layout g = *this;
+        auto scaled = [dpr](int v) { return static_cast<int>(std::lround(v * dpr)); };
+        g.dx = scaled(dx);
+        g.dy = scaled(dy);
+        g.plot = QRect(0, 0, scaled(plot.width()), scaled(plot.height()));
+        g.front = QRect(0, g.dy, g.plot.width() - g.dx, g.plot.height() - g.dy);
+        return g;
     }
 };
 
@@ -236,9 +253,13 @@ TrendChart::Layout TrendChart::layout() const {
     Layout l;
     const PointRing& pts = d_->points;
     const int n = pts.size();
-    const QFontMetrics fm(font());
+    const QFont f = font();
+    const QFontMetrics fm(f);
     const QLocale locale;
     const int fh = fm.height();
+    auto text_width = [&](const QString& t) {
+        return static_cast<int>(std::ceil(d_->text(t, f).size().width()));
+    };
 
     if (n > 0) {
         l.x_min = pts.x(0);
@@ -260,8 +281,7 @@ TrendChart::Layout TrendChart::layout() const {
     int y_label_width = 0;
     for (int i = 0; i < l.y_ticks.count; ++i) {
         y_label_width = std::max(
-            y_label_width,
-            fm.horizontalAdvance(tick_text(locale, l.y_ticks.value(i), l.y_ticks.decimals)));
+            y_label_width, text_width(tick_text(locale, l.y_ticks.value(i), l.y_ticks.decimals)));
     }
     const int left = kOuterGap + y_label_width + 2 + kTickLength;
 
@@ -272,7 +292,7 @@ TrendChart::Layout TrendChart::layout() const {
         const int index = legend_index_at_row(row);
         if (index < 0) break;
         d_->legend_text_width =
-            std::max(d_->legend_text_width, fm.horizontalAdvance(value_text(locale, pts.y(index))));
+            std::max(d_->legend_text_width, text_width(value_text(locale, pts.y(index))));
         l.legend_rows = row + 1;
     }
     if (l.legend_rows > 0) {
@@ -294,8 +314,7 @@ TrendChart::Layout TrendChart::layout() const {
 
     const double x_span = l.x_max - l.x_min;
     const QString widest = tick_text(locale, std::max(std::abs(l.x_min), std::abs(l.x_max)), 0);
-    const int x_target =
-        std::clamp(l.front.width() / (fm.horizontalAdvance(widest) + 2 * fh), 2, 15);
+    const int x_target = std::clamp(l.front.width() / (text_width(widest) + 2 * fh), 2, 15);
     l.x_ticks = AxisTicks::nice(l.x_min, l.x_max, x_target, x_span >= 1 ? 1.0 : 0.0);
     l.valid = true;
     return l;
@@ -303,142 +322,169 @@ TrendChart::Layout TrendChart::layout() const {
 
 void TrendChart::paintEvent(QPaintEvent* /*event*/) {
     QPainter p(this);
-    p.fillRect(rect(), d_->panel);
     const Layout l = layout();
-    if (!l.valid) return;
-    paint_walls(p, l);
-    paint_trace(p, l);
+    if (!l.valid) {
+        p.fillRect(rect(), d_->panel);
+        return;
+    }
+    // Panel colour round the plot; the plot itself comes whole from the layer.
+    const QRect& pl = l.plot;
+    p.fillRect(QRect(0, 0, width(), pl.top()), d_->panel);
+    p.fillRect(QRect(0, pl.bottom() + 1, width(), height() - pl.bottom() - 1), d_->panel);
+    p.fillRect(QRect(0, pl.top(), pl.left(), pl.height()), d_->panel);
+    p.fillRect(QRect(pl.right() + 1, pl.top(), width() - pl.right() - 1, pl.height()), d_->panel);
+    paint_plot(l);
+    p.drawImage(pl.topLeft(), d_->layer);
     paint_labels(p, l);
     paint_legend(p, l);
 }
 
-void TrendChart::paint_walls(QPainter& p, const Layout& l) const {
+void TrendChart::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) {
+        d_->texts.clear();
+        d_->legend_text_width = 0;
+    }
+    QWidget::changeEvent(event);
+}
+
+void TrendChart::paint_plot(const Layout& logical) {
+    const qreal dpr = devicePixelRatioF();
+    const Layout l = logical.in_layer(dpr);
+    if (d_->layer.size() != l.plot.size()) d_->layer = QImage(l.plot.size(), QImage::Format_RGB32);
+    d_->layer.setDevicePixelRatio(dpr);
+    SpanCanvas c(d_->layer);
+
     const QRect& f = l.front;
     const QRect back = f.translated(l.dx, -l.dy);
-    p.fillRect(back, d_->back);
+    const QRgb back_rgb = d_->back.rgb();
+    const QRgb grid = qRgb(128, 128, 128);
+    const double slope = l.dx > 0 ? static_cast<double>(l.dy) / l.dx : 0.0;
+    auto wall_point = [&](double x, double y, double depth) {
+        return QPointF(x + depth * l.dx, y - depth * l.dy);
+    };
 
-    QPen grid(QColor(128, 128, 128), 0, Qt::DotLine);
-    const QColor edge(64, 64, 64);
     if (l.dx > 0) {
+        // Only the two corners the walls leave open show the panel.
+        const QRgb panel = d_->panel.rgb();
+        c.fill(QRect(0, 0, l.dx + 1, l.dy + 1), panel);
+        c.fill(QRect(f.right(), back.bottom(), l.dx + 1, l.dy + 1), panel);
+        c.fill(back, back_rgb);
         // Side walls in shades of the back colour so the box reads as depth.
-        const QPolygon left_wall({f.topLeft(), back.topLeft(), back.bottomLeft(), f.bottomLeft()});
-        const QPolygon floor(
-            {f.bottomLeft(), f.bottomRight(), back.bottomRight(), back.bottomLeft()});
-        p.setPen(edge);
-        p.setBrush(d_->back.darker(112));
-        p.drawPolygon(left_wall);
-        p.setBrush(d_->back.darker(125));
-        p.drawPolygon(floor);
-        p.setBrush(Qt::NoBrush);
+        const QRgb wall = d_->back.darker(112).rgb();
+        for (int k = 0; k <= l.dx; ++k) {
+            c.vline(f.left() + k, f.top() - k * slope, f.bottom() - k * slope, wall);
+        }
+        const QRgb floor = d_->back.darker(125).rgb();
+        for (int r = 0; r <= l.dy; ++r) {
+            const int shift = static_cast<int>(std::lround(r / slope));
+            c.hline(f.left() + shift, f.right() + shift, f.bottom() - r, floor);
+        }
+    } else {
+        c.fill(f, back_rgb);
     }
 
-    p.setPen(grid);
     for (int i = 0; i < l.y_ticks.count; ++i) {
         const double y = l.py(l.y_ticks.value(i));
-        p.drawLine(QLineF(back.left(), y - l.dy, back.right(), y - l.dy));
-        if (l.dx > 0) p.drawLine(QLineF(f.left(), y, back.left(), y - l.dy));
+        c.dotted_line(wall_point(f.left(), y, 1), wall_point(f.right(), y, 1), grid);
+        if (l.dx > 0) c.dotted_line(QPointF(f.left(), y), wall_point(f.left(), y, 1), grid);
     }
     for (int i = 0; i < l.x_ticks.count; ++i) {
         const double x = l.px(l.x_ticks.value(i));
-        p.drawLine(QLineF(x + l.dx, back.top(), x + l.dx, back.bottom()));
-        if (l.dx > 0) p.drawLine(QLineF(x, f.bottom(), x + l.dx, back.bottom()));
+        c.dotted_line(QPointF(x + l.dx, back.top()), QPointF(x + l.dx, back.bottom()), grid);
+        if (l.dx > 0) c.dotted_line(QPointF(x, f.bottom()), wall_point(x, f.bottom(), 1), grid);
     }
-    p.setPen(l.dx > 0 ? edge : QColor(Qt::black));
-    p.drawRect(back.adjusted(0, 0, -1, -1));
-}
 
-void TrendChart::paint_trace(QPainter& p, const Layout& l) {
-    TraceDecimator::build(d_->points, {l.x_min, l.x_max, l.y_min, l.y_max, l.front}, d_->lines);
-    if (d_->lines.empty()) return;
+    if (l.dx > 0) {
+        const QRgb edge = qRgb(64, 64, 64);
+        c.line(back.topLeft(), back.topRight(), edge);
+        c.line(back.topRight(), back.bottomRight(), edge);
+        c.line(back.topLeft(), back.bottomLeft(), edge);
+        c.line(f.topLeft(), back.topLeft(), edge);
+        c.line(f.topLeft(), f.bottomLeft(), edge);
+        c.line(f.bottomLeft(), f.bottomRight(), edge);
+        c.line(f.bottomLeft(), back.bottomLeft(), edge);
+        c.line(f.bottomRight(), back.bottomRight(), edge);
+        c.line(back.bottomLeft(), back.bottomRight(), edge);
+    } else {
+        const QRgb frame = qRgb(0, 0, 0);
+        c.hline(f.left(), f.right(), f.top(), frame);
+        c.hline(f.left(), f.right(), f.bottom(), frame);
+        c.vline(f.left(), f.top(), f.bottom(), frame);
+        c.vline(f.right(), f.top(), f.bottom(), frame);
+    }
 
-    // Consecutive pieces of one colour go to the painter in one call.
-    auto draw_batched = [&](auto begin, auto end, auto line_of, auto pen_of) {
-        d_->batch.clear();
-        int current = -1;
-        for (auto it = begin; it != end; ++it) {
-            if (it->color != current && !d_->batch.empty()) {
-                p.setPen(pen_of(static_cast<std::uint8_t>(current)));
-                p.drawLines(d_->batch.data(), static_cast<int>(d_->batch.size()));
-                d_->batch.clear();
-            }
-            current = it->color;
-            d_->batch.push_back(line_of(*it));
-        }
-        if (!d_->batch.empty()) {
-            p.setPen(pen_of(static_cast<std::uint8_t>(current)));
-            p.drawLines(d_->batch.data(), static_cast<int>(d_->batch.size()));
-        }
-    };
-    auto plain = [&](std::uint8_t c) { return QPen(QColor::fromRgb(d_->palette.rgb(c)), 0); };
-    auto shaded = [&](std::uint8_t c) {
-        return QPen(QColor::fromRgb(d_->palette.rgb(c)).darker(150), 0);
-    };
-    auto front_line = [](const TraceLine& t) { return QLineF(t.a, t.b); };
-
+    TraceDecimator::build(d_->points, {l.x_min, l.x_max, l.y_min, l.y_max, f}, d_->lines);
+    const ColorPalette& palette = d_->palette;
     if (l.dx == 0) {
-        draw_batched(d_->lines.begin(), d_->lines.end(), front_line, plain);
+        for (const TraceLine& t : d_->lines) c.line(t.a, t.b, palette.rgb(t.color));
         return;
     }
     d_->sweep.build(d_->lines, l.dx, l.dy, d_->spans);
-    draw_batched(
-        d_->spans.begin(), d_->spans.end(), [](const RibbonSweep::Span& s) { return s.line; },
-        plain);
+    for (const RibbonSweep::Span& s : d_->spans) {
+        c.vline(static_cast<int>(s.line.x1()), s.line.y1(), s.line.y2(), palette.rgb(s.color));
+    }
+    // Edges a shade darker than the ribbon's face.
+    auto shade = [&](std::uint8_t i) {
+        const QRgb v = palette.rgb(i);
+        return qRgb(qRed(v) * 2 / 3, qGreen(v) * 2 / 3, qBlue(v) * 2 / 3);
+    };
     RibbonSweep::outline(d_->lines, d_->edges);
     const QPointF depth(l.dx, -l.dy);
-    draw_batched(
-        d_->edges.begin(), d_->edges.end(),
-        [&](const TraceLine& t) { return QLineF(t.a + depth, t.b + depth); }, shaded);
-    draw_batched(d_->edges.begin(), d_->edges.end(), front_line, shaded);
+    for (const TraceLine& t : d_->edges) c.line(t.a + depth, t.b + depth, shade(t.color));
+    for (const TraceLine& t : d_->edges) c.line(t.a, t.b, shade(t.color));
 }
 
 void TrendChart::paint_labels(QPainter& p, const Layout& l) const {
-    const QFontMetrics fm(font());
+    const QFont f = font();
+    const QFontMetrics fm(f);
     const QLocale locale;
-    const QRect& f = l.front;
+    const QRect& fr = l.front;
     p.setPen(Qt::black);
 
-    const int half_ascent = fm.ascent() / 2 - 1;
+    const double half_height = fm.height() / 2.0;
     for (int i = 0; i < l.y_ticks.count; ++i) {
         const double v = l.y_ticks.value(i);
-        const double y = l.py(v);
-        const QString text = tick_text(locale, v, l.y_ticks.decimals);
-        p.drawLine(QLineF(f.left() - kTickLength, y, f.left() - 1, y));
-        p.drawText(
-            QPointF(f.left() - kTickLength - 2 - fm.horizontalAdvance(text), y + half_ascent),
-            text);
+        const int y = static_cast<int>(std::lround(l.py(v)));
+        const QStaticText& text = d_->text(tick_text(locale, v, l.y_ticks.decimals), f);
+        p.fillRect(QRect(fr.left() - kTickLength, y, kTickLength, 1), Qt::black);
+        p.drawStaticText(
+            QPointF(fr.left() - kTickLength - 2 - text.size().width(), y - half_height), text);
     }
     double free_from = -std::numeric_limits<double>::infinity();
     const double last_right = (l.legend_rows > 0 ? l.legend.left() : width()) - 2.0;
     for (int i = 0; i < l.x_ticks.count; ++i) {
         const double v = l.x_ticks.value(i);
-        const double x = l.px(v);
-        const QString text = tick_text(locale, v, l.x_ticks.decimals);
-        const int w = fm.horizontalAdvance(text);
-        p.drawLine(QLineF(x, f.bottom() + 1, x, f.bottom() + kTickLength));
+        const int x = static_cast<int>(std::lround(l.px(v)));
+        const QStaticText& text = d_->text(tick_text(locale, v, l.x_ticks.decimals), f);
+        const double w = text.size().width();
+        p.fillRect(QRect(x, fr.bottom() + 1, 1, kTickLength), Qt::black);
         const double from = std::min(x - w / 2.0, last_right - w);
         if (from < free_from) continue;  // never print labels over each other
-        p.drawText(QPointF(from, f.bottom() + kTickLength + fm.ascent()), text);
+        p.drawStaticText(QPointF(from, fr.bottom() + kTickLength + 1), text);
         free_from = from + w + fm.averageCharWidth();
     }
 }
 
 void TrendChart::paint_legend(QPainter& p, const Layout& l) const {
     if (l.legend_rows == 0) return;
-    const QFontMetrics fm(font());
+    const QFont f = font();
+    const QFontMetrics fm(f);
     const QLocale locale;
+    const QRect& box = l.legend;
+    p.fillRect(box, Qt::black);
+    p.fillRect(box.adjusted(1, 1, -1, -1), Qt::white);
     p.setPen(Qt::black);
-    p.setBrush(Qt::white);
-    p.drawRect(l.legend.adjusted(0, 0, -1, -1));
     const int swatch = fm.height() - 4;
     for (int row = 0; row < l.legend_rows; ++row) {
         const int index = legend_index_at_row(row);
-        const int y = l.legend.top() + kLegendPad + row * l.row_height;
-        p.setBrush(QColor::fromRgb(d_->palette.rgb(d_->points.color(index))));
-        p.drawRect(l.legend.left() + kLegendPad, y + 3, swatch - 1, swatch - 1);
-        p.drawText(QPointF(l.legend.left() + kLegendPad + fm.height() + 4, y + 1 + fm.ascent()),
-                   value_text(locale, d_->points.y(index)));
+        const int y = box.top() + kLegendPad + row * l.row_height;
+        const QRect mark(box.left() + kLegendPad, y + 3, swatch, swatch);
+        p.fillRect(mark, Qt::black);
+        p.fillRect(mark.adjusted(1, 1, -1, -1),
+                   QColor::fromRgb(d_->palette.rgb(d_->points.color(index))));
+        p.drawStaticText(QPointF(box.left() + kLegendPad + fm.height() + 4, y + 1),
+                         d_->text(value_text(locale, d_->points.y(index)), f));
     }
-    p.setBrush(Qt::NoBrush);
 }
 
 QColor color_from_ref(std::uint32_t ref) {

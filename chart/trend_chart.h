@@ -52,14 +52,14 @@ class TrendChart : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     struct Impl;
     struct Layout;
     Layout layout() const;
     int legend_rows_fitting() const;
-    void paint_walls(QPainter& p, const Layout& l) const;
-    void paint_trace(QPainter& p, const Layout& l);
+    void paint_plot(const Layout& l);
     void paint_labels(QPainter& p, const Layout& l) const;
     void paint_legend(QPainter& p, const Layout& l) const;
 

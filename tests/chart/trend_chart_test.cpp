@@ -110,6 +110,19 @@ TEST(TrendChart, DeletingTheOldestKeepsTheRemainingPoints) {
     EXPECT_EQ(chart.color_at(6), kBlue);
 }
 
+TEST(TrendChart, ManyPenColoursOverALongRunAreAllKept) {
+    // More distinct colours over time than one byte can index; only the live ones count.
+    TrendChart chart;
+    for (int i = 0; i < 1000; ++i) {
+        chart.add_point(i + 1, i, QString(), QColor::fromHsv(i % 360, 255, 128 + i % 128));
+        if (chart.point_count() > 20) chart.delete_first();
+    }
+    for (int k = 0; k < 20; ++k) {
+        const int i = 980 + k;
+        EXPECT_EQ(chart.color_at(k).rgb(), QColor::fromHsv(i % 360, 255, 128 + i % 128).rgb()) << i;
+    }
+}
+
 TEST(TrendChart, XValuesStayAscending) {
     TrendChart chart;
     chart.add_point(1, 10, QString(), kRed);
