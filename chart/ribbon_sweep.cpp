@@ -12,22 +12,18 @@ int column_of(double x) { return static_cast<int>(std::lround(x)); }
 
 }  // namespace
 
-void RibbonSweep::build(const std::vector<TraceLine>& lines, int dx, double dy,
-                        std::vector<Span>& out) {
-    out.clear();
-    std::size_t first = 0;
-    for (std::size_t i = 1; i <= lines.size(); ++i) {
-        const bool joined = i < lines.size() && lines[i].color == lines[first].color &&
-                            lines[i].first <= lines[i - 1].last;
-        if (!joined) {
-            sweep_stretch(lines, first, i, dx, dy, out);
-            first = i;
-        }
+std::size_t RibbonSweep::stretch_end(const std::vector<TraceLine>& lines, std::size_t first) {
+    std::size_t i = first + 1;
+    while (i < lines.size() && lines[i].color == lines[first].color &&
+           lines[i].first <= lines[i - 1].last) {
+        ++i;
     }
+    return std::min(i, lines.size());
 }
 
-void RibbonSweep::sweep_stretch(const std::vector<TraceLine>& lines, std::size_t first,
-                                std::size_t last, int dx, double dy, std::vector<Span>& out) {
+void RibbonSweep::sweep(const std::vector<TraceLine>& lines, std::size_t first, std::size_t last,
+                        int dx, double dy, std::vector<Span>& out) {
+    out.clear();
     if (first >= last) return;
     int c0 = std::numeric_limits<int>::max();
     int c1 = std::numeric_limits<int>::min();
@@ -94,7 +90,8 @@ void RibbonSweep::sweep_stretch(const std::vector<TraceLine>& lines, std::size_t
     }
 }
 
-void RibbonSweep::outline(const std::vector<TraceLine>& lines, std::vector<TraceLine>& out) {
+void RibbonSweep::outline(const std::vector<TraceLine>& lines, std::size_t first, std::size_t last,
+                          std::vector<TraceLine>& out) {
     out.clear();
     auto tall = [&](std::size_t i) {
         const TraceLine& t = lines[i];
@@ -103,12 +100,12 @@ void RibbonSweep::outline(const std::vector<TraceLine>& lines, std::vector<Trace
     // Tall line j continues tall line i in the next column with only the line between
     // them (or nothing) in the way.
     auto continues = [&](std::size_t i, std::size_t j) {
-        return j < lines.size() && tall(j) && lines[j].color == lines[i].color &&
+        return j < last && tall(j) && lines[j].color == lines[i].color &&
                lines[j].first <= lines[i].last + 1 && lines[j].a.x() - lines[i].a.x() <= 1.5;
     };
     bool joined_from_before = false;
-    std::size_t skip = lines.size();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::size_t skip = last;
+    for (std::size_t i = first; i < last; ++i) {
         if (i == skip) continue;
         const TraceLine& t = lines[i];
         if (!tall(i)) {
@@ -129,7 +126,7 @@ void RibbonSweep::outline(const std::vector<TraceLine>& lines, std::vector<Trace
                 {QPointF(t.a.x(), t_top), QPointF(u.a.x(), u_top), u.color, t.first, u.last});
             out.push_back(
                 {QPointF(t.a.x(), t_bottom), QPointF(u.a.x(), u_bottom), u.color, t.first, u.last});
-            skip = j == i + 2 ? i + 1 : lines.size();
+            skip = j == i + 2 ? i + 1 : last;
         }
         if (!joined || !joined_from_before) out.push_back(t);  // the ends of a dense stretch
         joined_from_before = joined;

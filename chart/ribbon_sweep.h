@@ -18,18 +18,22 @@ class RibbonSweep {
         std::uint8_t color;
     };
 
-    // dx: depth in pixels to the right; dy: depth in pixels upwards.
-    void build(const std::vector<TraceLine>& lines, int dx, double dy, std::vector<Span>& out);
+    // End of the stretch that starts at `first`: the lines that join on in one colour.
+    // Stretches are painted one after another, each over the ones before it, which is
+    // the order of nearness in this view.
+    static std::size_t stretch_end(const std::vector<TraceLine>& lines, std::size_t first);
 
-    // The edge lines to draw over the ribbon. Where the series is dense a column's
-    // vertical line is replaced by its two ends joined to the next column's, so the
-    // edge stays an outline instead of covering the ribbon's face.
-    static void outline(const std::vector<TraceLine>& lines, std::vector<TraceLine>& out);
+    // The ribbon of lines[first, last). dx: depth in pixels to the right; dy: upwards.
+    void sweep(const std::vector<TraceLine>& lines, std::size_t first, std::size_t last, int dx,
+               double dy, std::vector<Span>& out);
+
+    // The edge lines to draw over the ribbon of lines[first, last). Where the series is
+    // dense a column's vertical line is replaced by its two ends joined to the next
+    // column's, so the edge stays an outline instead of covering the ribbon's face.
+    static void outline(const std::vector<TraceLine>& lines, std::size_t first, std::size_t last,
+                        std::vector<TraceLine>& out);
 
   private:
-    void sweep_stretch(const std::vector<TraceLine>& lines, std::size_t first, std::size_t last,
-                       int dx, double dy, std::vector<Span>& out);
-
     std::vector<double> lo_;  // per front column: highest point on screen (smallest y)
     std::vector<double> hi_;
     std::vector<int> min_window_;

@@ -419,19 +419,22 @@ void TrendChart::paint_plot(const Layout& logical) {
         for (const TraceLine& t : d_->lines) c.line(t.a, t.b, palette.rgb(t.color));
         return;
     }
-    d_->sweep.build(d_->lines, l.dx, l.dy, d_->spans);
-    for (const RibbonSweep::Span& s : d_->spans) {
-        c.vline(static_cast<int>(s.line.x1()), s.line.y1(), s.line.y2(), palette.rgb(s.color));
-    }
     // Edges a shade darker than the ribbon's face.
     auto shade = [&](std::uint8_t i) {
         const QRgb v = palette.rgb(i);
         return qRgb(qRed(v) * 2 / 3, qGreen(v) * 2 / 3, qBlue(v) * 2 / 3);
     };
-    RibbonSweep::outline(d_->lines, d_->edges);
     const QPointF depth(l.dx, -l.dy);
-    for (const TraceLine& t : d_->edges) c.line(t.a + depth, t.b + depth, shade(t.color));
-    for (const TraceLine& t : d_->edges) c.line(t.a, t.b, shade(t.color));
+    for (std::size_t first = 0, last = 0; first < d_->lines.size(); first = last) {
+        last = RibbonSweep::stretch_end(d_->lines, first);
+        d_->sweep.sweep(d_->lines, first, last, l.dx, l.dy, d_->spans);
+        for (const RibbonSweep::Span& s : d_->spans) {
+            c.vline(static_cast<int>(s.line.x1()), s.line.y1(), s.line.y2(), palette.rgb(s.color));
+        }
+        RibbonSweep::outline(d_->lines, first, last, d_->edges);
+        for (const TraceLine& t : d_->edges) c.line(t.a + depth, t.b + depth, shade(t.color));
+        for (const TraceLine& t : d_->edges) c.line(t.a, t.b, shade(t.color));
+    }
 }
 
 void TrendChart::paint_labels(QPainter& p, const Layout& l) const {
