@@ -24,9 +24,9 @@ double sample(int i) { return 20 + 5 * std::sin(i / 3000.0) + (i * 7919 % 13) * 
 // The pen changes now and then, as an operator would change it.
 QColor pen_at(int i) { return (i / 30000) % 2 ? QColor(Qt::blue) : QColor(Qt::red); }
 
-std::size_t heap_in_use() {
+double heap_in_use() {
     const struct mallinfo2 m = mallinfo2();
-    return m.uordblks + m.hblkhd;
+    return static_cast<double>(m.uordblks + m.hblkhd);
 }
 
 void save_png(const QImage& image, const std::string& name) {
@@ -43,12 +43,12 @@ void trend_chart(benchmark::State& state, int n, bool view_3d) {
     chart.set_view_3d(view_3d);
     chart.set_percent_3d(15);
     chart.render(&image);
-    const std::size_t before = heap_in_use();
+    const double before = heap_in_use();
     const int rows = chart.legend_visible_rows();
     for (int i = 1; i <= n; ++i) chart.add_point(i, sample(i), QString(), pen_at(i));
     chart.set_legend_first_value(std::max(0, n - 1 - rows));
     chart.render(&image);
-    const std::size_t after = heap_in_use();
+    const double after = heap_in_use();
     save_png(image, "trend_chart_" + std::to_string(n) + (view_3d ? "_3d.png" : "_2d.png"));
 
     int next = n + 1;
@@ -62,7 +62,7 @@ void trend_chart(benchmark::State& state, int n, bool view_3d) {
         chart.render(&image);
         benchmark::DoNotOptimize(image.constBits());
     }
-    state.counters["heap_bytes_per_point"] = static_cast<double>(after - before) / n;
+    state.counters["heap_bytes_per_point"] = (after - before) / n;
     state.counters["series_bytes_per_point"] =
         static_cast<double>(chart.series_memory_bytes()) / chart.point_count();
 }
@@ -86,7 +86,7 @@ void qt_charts(benchmark::State& state, int n) {
     QChartView view(chart);
     view.resize(kSize);
     view.QWidget::render(&image);  // the widget, as it would be painted on screen
-    const std::size_t before = heap_in_use();
+    const double before = heap_in_use();
 
     auto* series = new QLineSeries;
     series->setColor(Qt::red);
@@ -106,7 +106,7 @@ void qt_charts(benchmark::State& state, int n) {
     y_axis->setRange(14, 27);
     QCoreApplication::processEvents();
     view.QWidget::render(&image);  // the widget, as it would be painted on screen
-    const std::size_t after = heap_in_use();
+    const double after = heap_in_use();
     save_png(image, "qt_charts_" + std::to_string(n) + ".png");
 
     int next = n + 1;
@@ -119,7 +119,7 @@ void qt_charts(benchmark::State& state, int n) {
         view.QWidget::render(&image);  // the widget, as it would be painted on screen
         benchmark::DoNotOptimize(image.constBits());
     }
-    state.counters["heap_bytes_per_point"] = static_cast<double>(after - before) / n;
+    state.counters["heap_bytes_per_point"] = (after - before) / n;
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ void SpanCanvas::vline(int x, double y0, double y1, QRgb color) {
     if (a > b) std::swap(a, b);
     a = std::max(a, 0);
     b = std::min(b, height_ - 1);
-    for (int y = a; y <= b; ++y) row(y)[x] = color;
+    uchar* p = bits_ + static_cast<qsizetype>(a) * stride_ + static_cast<qsizetype>(x) * 4;
+    for (int y = a; y <= b; ++y, p += stride_) *reinterpret_cast<QRgb*>(p) = color;
 }
 
 void SpanCanvas::hline(int x0, int x1, int y, QRgb color) {
