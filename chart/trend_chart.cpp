@@ -35,6 +35,7 @@ QString value_text(const QLocale& locale, double v) {
         while (text.endsWith(locale.zeroDigit())) text.chop(1);
         if (text.endsWith(point)) text.chop(point.size());
     }
+    if (text == locale.negativeSign() + locale.zeroDigit()) return locale.zeroDigit();
     return text;
 }
 

@@ -16,7 +16,9 @@ class TrendChart : public QWidget {
     explicit TrendChart(QWidget* parent = nullptr);
     ~TrendChart() override;
 
-    // Series
+    // Series. x values are kept ascending (a smaller x is put in its place, a NaN x
+    // repeats the last one); NaN and infinite y are gaps in the line. Points carry no
+    // text: the label is accepted and not kept. An invalid colour draws in red.
     void add_point(double x, double y, const QString& label, const QColor& color);
     int point_count() const;
     void delete_first();  // removes the point at index 0
