@@ -6,7 +6,7 @@
 
 // The few colours a trend uses, so each point stores one byte instead of a colour.
 // Entries are reference counted by the points that use them; an entry no point uses
-// any more is recycled, so a long session of pen changes never runs out.
+// any more is recycled, so a long run of pen changes never runs out.
 class ColorPalette {
   public:
     // Index for the colour, counted as used once more.
