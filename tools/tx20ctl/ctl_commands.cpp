@@ -1,0 +1,196 @@
+#include "tools/tx20ctl/ctl_commands.h"
+
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QThread>
+#include <QTime>
+#include <cmath>
+#include <type_traits>
+
+namespace {
+
+QString format_float(float v) { return QString::number(static_cast<double>(v), 'g', 7); }
+
+template <class T> QString format_field(const T& v) {
+    if constexpr (std::is_same_v<T, float>)
+        return format_float(v);
+    else
+        return QString::number(static_cast<int>(v));
+}
+
+// Field names match ignoring case, with '_' standing for '-' (A_IN for A-IN).
+bool same_field(const char* name, const QString& wanted) {
+    QString n = QString::fromLatin1(name);
+    n.replace(QLatin1Char('-'), QLatin1Char('_'));
+    QString w = wanted;
+    w.replace(QLatin1Char('-'), QLatin1Char('_'));
+    return n.compare(w, Qt::CaseInsensitive) == 0;
+}
+
+template <class T> bool parse_value(const QString& text, T* out) {
+    bool ok = false;
+    if constexpr (std::is_same_v<T, float>) {
+        const float v = QLocale::c().toFloat(text, &ok);
+        if (!ok || !std::isfinite(v)) return false;
+        *out = v;
+    } else if constexpr (std::is_same_v<T, std::int32_t>) {
+        const int v = QLocale::c().toInt(text, &ok);  // 16 bits on the wire
+        if (!ok || v < -32768 || v > 65535) return false;
+        *out = v;
+    } else {
+        const int v = QLocale::c().toInt(text, &ok);  // one byte on the wire
+        if (!ok || v < -128 || v > 255) return false;
+        *out = static_cast<T>(static_cast<std::uint8_t>(v));
+    }
+    return true;
+}
+
+// Applies assignments to group t of d; returns the first problem, or an empty text.
+QString apply_assignments(DeviceData& d, int table, const QStringList& assignments) {
+    QString error;
+    for (const QString& a : assignments) {
+        const int eq = a.indexOf(QLatin1Char('='));
+        const QString name = a.left(eq).trimmed();
+        const QString value = a.mid(eq + 1).trimmed();
+        bool found = false;
+        with_group(d, table, [&](auto& group) {
+            for_each_field(group, [&](const char* field_name, auto& field) {
+                if (found || !same_field(field_name, name)) return;
+                found = true;
+                if (!parse_value(value, &field))
+                    error = QStringLiteral("%1 is not a valid value for %2")
+                                .arg(value, QString::fromLatin1(field_name));
+            });
+        });
+        if (!found) error = QStringLiteral("table %1 has no field %2").arg(table).arg(name);
+        if (!error.isEmpty()) break;
+    }
+    return error;
+}
+
+QString printable(const char* text, int size) {
+    QString s;
+    for (int i = 0; i < size && text[i] != 0; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x7F)
+            s += QLatin1Char(static_cast<char>(c));
+        else
+            s += QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
+    }
+    return s;
+}
+
+}  // namespace
+
+int CtlCommands::failed(const QString& reason) {
+    err_ << "tx20ctl: " << reason << Qt::endl;
+    return kExitFailed;
+}
+
+QString CtlCommands::check_assignments(int table, const QStringList& assignments) {
+    DeviceData scratch;
+    return apply_assignments(scratch, table, assignments);
+}
+
+int CtlCommands::run(const CtlOptions& o) {
+    switch (o.command) {
+        case CtlOptions::Command::Live: return live(o.watch_s);
+        case CtlOptions::Command::Read: return read(o.table);
+        case CtlOptions::Command::Write: return write(o.table, o.assignments);
+        case CtlOptions::Command::Eeprom: return eeprom();
+        case CtlOptions::Command::Scan: return scan();
+        case CtlOptions::Command::Ident: return ident();
+        case CtlOptions::Command::None: break;
+    }
+    return kExitUsage;
+}
+
+void CtlCommands::print_live(bool stamp) {
+    const LiveGroup& l = req_.data().live;
+    const auto relay = [&](int bit) { return (l.RELAYS >> bit) & 1; };
+    if (stamp) out_ << QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) << ' ';
+    out_ << "MEAS=" << format_float(l.MEAS) << " SP=" << format_float(l.SP) << " OUT=" << relay(0)
+         << relay(1) << relay(2) << " YOUT=" << QString::number(l.YOUT / 10.0, 'f', 1) << '%'
+         << " FEEDBACK=" << QString::number(l.FEEDBACK / 10.0, 'f', 1) << '%'
+         << " TTERM=" << format_float(l.TTERM) << " FAULT=" << static_cast<int>(l.FAULT)
+         << Qt::endl;
+}
+
+int CtlCommands::live(double watch_s) {
+    if (watch_s <= 0) {
+        if (!req_.read_table(TableId::TAB_LIVE)) return failed(QStringLiteral("reading table 10 failed"));
+        print_live(false);
+        return kExitOk;
+    }
+    const auto period_ms = static_cast<qint64>(std::llround(watch_s * 1000));
+    QElapsedTimer clock;
+    clock.start();
+    qint64 due = 0;
+    while (!interrupted_) {
+        due += period_ms;
+        if (req_.read_table(TableId::TAB_LIVE))
+            print_live(true);
+        else
+            err_ << "tx20ctl: reading table 10 failed" << Qt::endl;
+        if (clock.elapsed() > due) due = clock.elapsed();  // fell behind: no catching up
+        while (!interrupted_ && clock.elapsed() < due)
+            QThread::msleep(static_cast<unsigned long>(std::min<qint64>(due - clock.elapsed(), 50)));
+    }
+    return kExitOk;
+}
+
+int CtlCommands::read(int table) {
+    if (!req_.read_table(table)) return failed(QStringLiteral("reading table %1 failed").arg(table));
+    with_group(req_.data(), table, [&](auto& group) {
+        for_each_field(group, [&](const char* name, auto& field) {
+            out_ << name << " = " << format_field(field) << Qt::endl;
+        });
+    });
+    return kExitOk;
+}
+
+int CtlCommands::write(int table, const QStringList& assignments) {
+    // Fields not named keep what the controller holds.
+    if (!req_.read_table(table)) return failed(QStringLiteral("reading table %1 failed").arg(table));
+    const QString error = apply_assignments(req_.data(), table, assignments);
+    if (!error.isEmpty()) return failed(error);  // checked before; cannot happen
+    if (!req_.write_table(table)) return failed(QStringLiteral("writing table %1 failed").arg(table));
+    return kExitOk;
+}
+
+int CtlCommands::eeprom() {
+    if (!req_.store_eeprom()) return failed(QStringLiteral("storing in EEPROM failed"));
+    return kExitOk;
+}
+
+int CtlCommands::scan() {
+    const std::uint8_t own = req_.device_address();
+    int found = 0;
+    for (int a = 0; a <= 126 && !interrupted_; ++a) {
+        req_.set_device_address(static_cast<std::uint8_t>(a));
+        if (req_.probe_station()) {
+            out_ << a << Qt::endl;
+            ++found;
+        }
+    }
+    req_.set_device_address(own);
+    if (found == 0) return failed(QStringLiteral("no station answered"));
+    return kExitOk;
+}
+
+int CtlCommands::ident() {
+    CommBuffer& b = req_.buffer();
+    const bool type_ok = req_.read_type_text();
+    if (type_ok) out_ << "type: " << printable(b.type_text.data(), 250) << Qt::endl;
+    const bool version_ok = req_.read_version_text();
+    if (version_ok) out_ << "version: " << printable(b.version_text.data(), 250) << Qt::endl;
+    if (type_ok && version_ok) return kExitOk;
+    if (type_ok || version_ok)
+        return failed(type_ok ? QStringLiteral("reading the version text failed")
+                              : QStringLiteral("reading the type text failed"));
+    // A device of another kind may still answer the type request loosely.
+    if (!req_.read_foreign_ident()) return failed(QStringLiteral("the device did not identify itself"));
+    for (int line = 0; line < 3; ++line)
+        out_ << "foreign: " << printable(b.foreign_ident.data() + line * 32, 32) << Qt::endl;
+    return kExitOk;
+}

@@ -1,0 +1,154 @@
+#include "tools/tx20ctl/ctl_options.h"
+
+#include <QLocale>
+#include <cmath>
+
+namespace {
+
+bool to_int(const QString& text, int lo, int hi, int* out) {
+    bool ok = false;
+    const int v = QLocale::c().toInt(text, &ok);
+    if (!ok || v < lo || v > hi) return false;
+    *out = v;
+    return true;
+}
+
+}  // namespace
+
+QString ctl_usage() {
+    return QStringLiteral(
+        "Usage: tx20ctl --port PATH|COMn [--rate B] [--da N] [--sa N] [--trace] COMMAND\n"
+        "\n"
+        "Options:\n"
+        "  --port PATH|COMn  serial device, or a port name mapped through the settings\n"
+        "  --rate B          transfer rate in bits per second (default 9600)\n"
+        "  --da N            controller address 0..127 (default 1; 127 broadcasts)\n"
+        "  --sa N            computer address 0..126 (default 0)\n"
+        "  --trace           print every telegram sent and received (to stderr)\n"
+        "\n"
+        "Commands:\n"
+        "  live [--watch SECONDS]   read the live values (table 10); repeat every SECONDS\n"
+        "  read N                   read table N (0..11) field by field\n"
+        "  write N FIELD=VALUE...   change fields of parameter table N (0..8) and write it\n"
+        "  eeprom                   store the controller's parameters in its EEPROM\n"
+        "  scan                     probe the addresses 0..126, print those that answer\n"
+        "  ident                    read the device type and version texts\n"
+        "\n"
+        "Exit status: 0 success, 1 failed request, 2 bad usage.\n");
+}
+
+CtlParse parse_ctl_args(const QStringList& args) {
+    CtlParse r;
+    CtlOptions& o = r.options;
+    QStringList positional;
+    bool watch_given = false;
+    const auto fail = [&r](const QString& message) {
+        r.error = message;
+        return r;
+    };
+
+    for (int i = 0; i < args.size(); ++i) {
+        QString arg = args[i];
+        if (!arg.startsWith(QLatin1String("--"))) {
+            positional << arg;
+            continue;
+        }
+        if (arg == QLatin1String("--help")) {
+            o.help = true;
+            return r;
+        }
+        if (arg == QLatin1String("--trace")) {
+            o.trace = true;
+            continue;
+        }
+        QString value;
+        bool has_value = false;
+        const int eq = arg.indexOf(QLatin1Char('='));
+        if (eq > 0) {
+            value = arg.mid(eq + 1);
+            arg = arg.left(eq);
+            has_value = true;
+        }
+        const bool known = arg == QLatin1String("--port") || arg == QLatin1String("--rate") ||
+                           arg == QLatin1String("--da") || arg == QLatin1String("--sa") ||
+                           arg == QLatin1String("--watch");
+        if (!known) return fail(QStringLiteral("unknown option %1").arg(arg));
+        if (!has_value) {
+            if (i + 1 >= args.size())
+                return fail(QStringLiteral("option %1 needs a value").arg(arg));
+            value = args[++i];
+        }
+        if (arg == QLatin1String("--port")) {
+            if (value.isEmpty()) return fail(QStringLiteral("--port needs a device path or COMn"));
+            o.port = value;
+        } else if (arg == QLatin1String("--rate")) {
+            int rate = 0;
+            if (!to_int(value, 1, 4000000, &rate))
+                return fail(QStringLiteral("--rate must be a positive number of bits per second"));
+            o.rate = rate;
+        } else if (arg == QLatin1String("--da")) {
+            if (!to_int(value, 0, 127, &o.da))
+                return fail(QStringLiteral("--da must be an address 0..127"));
+        } else if (arg == QLatin1String("--sa")) {
+            if (!to_int(value, 0, 126, &o.sa))
+                return fail(QStringLiteral("--sa must be an address 0..126"));
+        } else {  // --watch
+            bool ok = false;
+            const double s = QLocale::c().toDouble(value, &ok);
+            if (!ok || !std::isfinite(s) || s <= 0 || s > 86400)
+                return fail(QStringLiteral("--watch must be a number of seconds above 0"));
+            o.watch_s = s;
+            watch_given = true;
+        }
+    }
+
+    if (positional.isEmpty()) return fail(QStringLiteral("no command given"));
+    const QString cmd = positional.takeFirst();
+    if (cmd == QLatin1String("live")) {
+        o.command = CtlOptions::Command::Live;
+    } else if (cmd == QLatin1String("read")) {
+        o.command = CtlOptions::Command::Read;
+    } else if (cmd == QLatin1String("write")) {
+        o.command = CtlOptions::Command::Write;
+    } else if (cmd == QLatin1String("eeprom")) {
+        o.command = CtlOptions::Command::Eeprom;
+    } else if (cmd == QLatin1String("scan")) {
+        o.command = CtlOptions::Command::Scan;
+    } else if (cmd == QLatin1String("ident")) {
+        o.command = CtlOptions::Command::Ident;
+    } else {
+        return fail(QStringLiteral("unknown command %1").arg(cmd));
+    }
+
+    if (watch_given && o.command != CtlOptions::Command::Live)
+        return fail(QStringLiteral("--watch belongs to the live command"));
+
+    switch (o.command) {
+        case CtlOptions::Command::Read:
+        case CtlOptions::Command::Write: {
+            const bool write = o.command == CtlOptions::Command::Write;
+            const int last = write ? 8 : 11;
+            if (positional.isEmpty())
+                return fail(QStringLiteral("%1 needs a table number").arg(cmd));
+            if (!to_int(positional.takeFirst(), 0, last, &o.table))
+                return fail(QStringLiteral("the table number of %1 must be 0..%2").arg(cmd).arg(last));
+            if (write) {
+                if (positional.isEmpty())
+                    return fail(QStringLiteral("write needs at least one FIELD=VALUE"));
+                for (const QString& a : positional) {
+                    if (a.indexOf(QLatin1Char('=')) <= 0)
+                        return fail(QStringLiteral("%1 is not of the form FIELD=VALUE").arg(a));
+                }
+                o.assignments = positional;
+                positional.clear();
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    if (!positional.isEmpty())
+        return fail(QStringLiteral("unexpected argument %1").arg(positional.first()));
+    if (o.port.isEmpty()) return fail(QStringLiteral("--port is required"));
+    return r;
+}

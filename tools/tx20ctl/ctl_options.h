@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The command line of tx20ctl, checked but not yet acted on.
+struct CtlOptions {
+    enum class Command { None, Live, Read, Write, Eeprom, Scan, Ident };
+
+    QString port;       // a device path or "COMn"
+    qint32 rate = 9600;
+    int da = 1;
+    int sa = 0;
+    bool trace = false;
+    bool help = false;
+
+    Command command = Command::None;
+    double watch_s = 0;       // live: repeat period; 0 reads once
+    int table = -1;           // read, write
+    QStringList assignments;  // write: FIELD=VALUE
+};
+
+struct CtlParse {
+    CtlOptions options;
+    QString error;  // empty when the command line is usable
+};
+
+// args without the program name.
+CtlParse parse_ctl_args(const QStringList& args);
+
+QString ctl_usage();

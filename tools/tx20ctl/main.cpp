@@ -1,0 +1,83 @@
+// tx20ctl: the controller's requests from the command line, for scripts and diagnostics.
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QTextStream>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+
+#include "comm/Unit_hl.h"
+#include "comm/serial_line.h"
+#include "platform/settings_store.h"
+#include "tools/tx20ctl/console_prompts.h"
+#include "tools/tx20ctl/ctl_commands.h"
+#include "tools/tx20ctl/ctl_options.h"
+#include "tools/tx20ctl/trace_line.h"
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void on_signal(int) { g_interrupted = true; }
+
+int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
+    // Port names like COM3 go through the user's port map, anything else is a path.
+    static const QRegularExpression com_name(QStringLiteral("^COM[0-9]+$"));
+    const bool is_com = com_name.match(o.port).hasMatch();
+    const QString device = is_com ? SettingsStore().port_device(o.port) : o.port;
+
+    SerialLine serial;
+    try {
+        serial.open(o.port, device, o.rate);
+    } catch (const PortError& e) {
+        err << "tx20ctl: " << e.message() << '.' << Qt::endl;
+        return kExitFailed;
+    }
+    TraceLine traced(serial, err);
+    Line& line = o.trace ? static_cast<Line&>(traced) : serial;
+    ConsolePrompts prompts(err);
+    RequestLayer req(line, prompts);
+    req.set_device_address(static_cast<std::uint8_t>(o.da));
+    req.set_computer_address(static_cast<std::uint8_t>(o.sa));
+    CtlCommands commands(req, out, err, g_interrupted);
+    return commands.run(o);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    const CtlParse parsed = parse_ctl_args(args);
+    if (parsed.options.help) {
+        out << ctl_usage();
+        return kExitOk;
+    }
+    if (parsed.error.isEmpty() && parsed.options.command == CtlOptions::Command::Write) {
+        const QString problem = CtlCommands::check_assignments(parsed.options.table,
+                                                               parsed.options.assignments);
+        if (!problem.isEmpty()) {
+            err << "tx20ctl: " << problem << Qt::endl;
+            return kExitUsage;
+        }
+    }
+    if (!parsed.error.isEmpty()) {
+        err << "tx20ctl: " << parsed.error << "\n\n" << ctl_usage();
+        err.flush();
+        return kExitUsage;
+    }
+
+    std::signal(SIGINT, on_signal);
+    std::signal(SIGTERM, on_signal);
+    try {
+        return run(parsed.options, out, err);
+    } catch (const std::exception& e) {
+        err << "tx20ctl: " << QString::fromLocal8Bit(e.what()) << Qt::endl;
+        return kExitFailed;
+    }
+}
