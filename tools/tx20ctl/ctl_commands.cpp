@@ -9,6 +9,13 @@
 
 namespace {
 
+// The C locale without group separators: "1,5" is no number.
+QLocale strict_c() {
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    return c;
+}
+
 QString format_float(float v) { return QString::number(static_cast<double>(v), 'g', 7); }
 
 template <class T> QString format_field(const T& v) {
@@ -30,15 +37,15 @@ bool same_field(const char* name, const QString& wanted) {
 template <class T> bool parse_value(const QString& text, T* out) {
     bool ok = false;
     if constexpr (std::is_same_v<T, float>) {
-        const float v = QLocale::c().toFloat(text, &ok);
+        const float v = strict_c().toFloat(text, &ok);
         if (!ok || !std::isfinite(v)) return false;
         *out = v;
     } else if constexpr (std::is_same_v<T, std::int32_t>) {
-        const int v = QLocale::c().toInt(text, &ok);  // 16 bits on the wire
+        const int v = strict_c().toInt(text, &ok);  // 16 bits on the wire
         if (!ok || v < -32768 || v > 65535) return false;
         *out = v;
     } else {
-        const int v = QLocale::c().toInt(text, &ok);  // one byte on the wire
+        const int v = strict_c().toInt(text, &ok);  // one byte on the wire
         if (!ok || v < -128 || v > 255) return false;
         *out = static_cast<T>(static_cast<std::uint8_t>(v));
     }

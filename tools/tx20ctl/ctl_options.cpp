@@ -5,9 +5,16 @@
 
 namespace {
 
+// The C locale without group separators: "1,5" is no number.
+QLocale strict_c() {
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    return c;
+}
+
 bool to_int(const QString& text, int lo, int hi, int* out) {
     bool ok = false;
-    const int v = QLocale::c().toInt(text, &ok);
+    const int v = strict_c().toInt(text, &ok);
     if (!ok || v < lo || v > hi) return false;
     *out = v;
     return true;
@@ -94,7 +101,7 @@ CtlParse parse_ctl_args(const QStringList& args) {
                 return fail(QStringLiteral("--sa must be an address 0..126"));
         } else {  // --watch
             bool ok = false;
-            const double s = QLocale::c().toDouble(value, &ok);
+            const double s = strict_c().toDouble(value, &ok);
             if (!ok || !std::isfinite(s) || s <= 0 || s > 86400)
                 return fail(QStringLiteral("--watch must be a number of seconds above 0"));
             o.watch_s = s;

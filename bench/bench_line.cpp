@@ -1,0 +1,98 @@
+// Table reads through the real serial line against the simulated controller on a
+// pseudo-terminal: round trips per second unpaced, and the exchange time against the
+// wire time when the simulator paces its bytes at 9600 baud.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <vector>
+
+#include "comm/Unit_hl.h"
+#include "comm/serial_line.h"
+#include "platform/prompts.h"
+#include "sim/pty_server.h"
+
+namespace {
+
+class SilentPrompts : public Prompts {
+public:
+    PromptAnswer message(const QString&, const QString&, PromptIcon, PromptButtons,
+                         PromptOwner) override {
+        return PromptAnswer::Ok;
+    }
+    std::optional<QString> save_file(const FileDialogRequest&) override { return {}; }
+    std::optional<QString> open_file(const FileDialogRequest&) override { return {}; }
+    std::optional<std::uint32_t> choose_color(std::uint32_t) override { return {}; }
+};
+
+struct Session {
+    Session(int rate, bool pace) : server(sim::Options{}, rate, pace) {
+        ok = server.start();
+        if (ok) line.open(QStringLiteral("COM1"), server.path(), rate);
+        req.set_device_address(1);
+        req.set_computer_address(0);
+    }
+    sim::PtyServer server;
+    SerialLine line;
+    SilentPrompts prompts;
+    DeviceData data;
+    CommBuffer buffer;
+    RequestLayer req{line, prompts, data, buffer};
+    bool ok = false;
+};
+
+void BM_ReadTable10Unpaced(benchmark::State& state) {
+    Session s(9600, false);
+    if (!s.ok) {
+        state.SkipWithError("simulator did not start");
+        return;
+    }
+    int failures = 0;
+    for (auto _ : state) {
+        if (!s.req.read_table(TableId::TAB_LIVE)) ++failures;
+    }
+    state.counters["round_trips_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["failures"] = failures;
+}
+BENCHMARK(BM_ReadTable10Unpaced)->Unit(benchmark::kMicrosecond)->MinTime(2.0)->UseRealTime();
+
+// 13 request and 30 reply characters of 11 bits each.
+constexpr double kWireMs = 43 * 11 * 1000.0 / 9600;
+
+void BM_ReadTable10Paced9600(benchmark::State& state) {
+    Session s(9600, true);
+    if (!s.ok) {
+        state.SkipWithError("simulator did not start");
+        return;
+    }
+    std::vector<double> ms;
+    int failures = 0;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        if (!s.req.read_table(TableId::TAB_LIVE)) ++failures;
+        const double took = static_cast<double>(t.nsecsElapsed()) / 1e6;
+        state.SetIterationTime(took / 1000.0);
+        ms.push_back(took);
+    }
+    std::sort(ms.begin(), ms.end());
+    const double median = ms.empty() ? 0 : ms[ms.size() / 2];
+    state.counters["median_ms"] = median;
+    state.counters["wire_ms"] = kWireMs;
+    state.counters["ratio"] = median / kWireMs;
+    state.counters["failures"] = failures;
+}
+BENCHMARK(BM_ReadTable10Paced9600)->Unit(benchmark::kMillisecond)->Iterations(60)->UseManualTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

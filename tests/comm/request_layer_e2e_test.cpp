@@ -1,0 +1,249 @@
+// The request layer on the real serial line against the simulated controller.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "comm/Unit_hl.h"
+#include "comm/serial_line.h"
+#include "sim/pty_server.h"
+#include "support/scripted_prompts.h"
+
+namespace {
+
+sim::Options with_fault(sim::Fault kind, int every = 1) {
+    sim::Options o;
+    o.faults.push_back({kind, every});
+    return o;
+}
+
+class SimE2E : public ::testing::Test {
+protected:
+    void start(sim::Options options = {}, int rate = 9600, bool pace = false) {
+        server = std::make_unique<sim::PtyServer>(std::move(options), rate, pace);
+        ASSERT_TRUE(server->start()) << server->error().toStdString();
+        line.open(QStringLiteral("COM1"), server->path(), rate);
+        req.set_device_address(1);
+        req.set_computer_address(0);
+    }
+    void restart(sim::Options options) {
+        line.close();
+        server->stop();
+        start(std::move(options));
+    }
+    template <class F> auto on_bus(F&& f) {
+        auto lock = server->lock();
+        return f(server->bus());
+    }
+    // The simulator frames requests on its own thread; give it a moment to catch up.
+    int requests_after(int before, int expected) {
+        for (int i = 0; i < 100 && server->requests() - before < expected; ++i) QThread::msleep(10);
+        QThread::msleep(30);  // and a little more, in case extra requests come
+        return server->requests() - before;
+    }
+
+    std::unique_ptr<sim::PtyServer> server;
+    SerialLine line;
+    ScriptedPrompts prompts;
+    DeviceData data;
+    CommBuffer buffer;
+    RequestLayer req{line, prompts, data, buffer};
+};
+
+TEST_F(SimE2E, ReadsEveryTable) {
+    start();
+    for (int t = 0; t < kTableCount; ++t) EXPECT_TRUE(req.read_table(t)) << "table " << t;
+    EXPECT_EQ(data.add.ADD, 1);
+    EXPECT_FLOAT_EQ(data.comp.SP, on_bus([](sim::Bus& b) { return b.station(1).comp.SP; }));
+    EXPECT_NEAR(data.live.TTERM, 23.0, 1.0);
+    EXPECT_EQ(data.live.FAULT, 0);
+    EXPECT_EQ(data.inputs.IN, on_bus([](sim::Bus& b) { return b.station(1).inputs.IN; }));
+}
+
+TEST_F(SimE2E, WrittenTableReachesTheControllerAndReadsBack) {
+    start();
+    ASSERT_TRUE(req.read_table(TableId::TAB_COMP));
+    data.comp.SP = 42.5f;
+    ASSERT_TRUE(req.write_table(TableId::TAB_COMP));
+    EXPECT_FLOAT_EQ(on_bus([](sim::Bus& b) { return b.station(1).comp.SP; }), 42.5f);
+    data.comp.SP = 0;
+    ASSERT_TRUE(req.read_table(TableId::TAB_COMP));
+    EXPECT_FLOAT_EQ(data.comp.SP, 42.5f);
+}
+
+TEST_F(SimE2E, WriteOfTheAddressTableMovesTheStation) {
+    start();
+    data.add.ADD = 7;
+    ASSERT_TRUE(req.write_table(TableId::TAB_ADD));
+    EXPECT_EQ(req.device_address(), 1);  // only the editor moves the program's address
+    EXPECT_TRUE(on_bus([](sim::Bus& b) { return b.has_station(7) && !b.has_station(1); }));
+    req.set_device_address(7);
+    EXPECT_TRUE(req.probe_station());
+    data.add.ADD = 0;
+    ASSERT_TRUE(req.read_table(TableId::TAB_ADD));
+    EXPECT_EQ(data.add.ADD, 7);
+}
+
+TEST_F(SimE2E, EepromCommitKeepsParametersAcrossARestart) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    sim::Options o;
+    o.eeprom_file = dir.filePath(QStringLiteral("eeprom.ini"));
+    start(o);
+    ASSERT_TRUE(req.read_table(TableId::TAB_COMP));
+    data.comp.SP = 61.5f;
+    ASSERT_TRUE(req.write_table(TableId::TAB_COMP));
+    ASSERT_TRUE(req.store_eeprom());
+    data.comp.SP_H = 90.0f;  // written but never committed
+    ASSERT_TRUE(req.write_table(TableId::TAB_COMP));
+
+    restart(o);
+    data.comp = {};
+    ASSERT_TRUE(req.read_table(TableId::TAB_COMP));
+    EXPECT_FLOAT_EQ(data.comp.SP, 61.5f);
+    EXPECT_FLOAT_EQ(data.comp.SP_H, 100.0f);
+}
+
+TEST_F(SimE2E, ProbeAnswersOnlyWhereAStationIs) {
+    sim::Options o;
+    o.addresses = {1, 5};
+    start(o);
+    for (int a : {1, 5}) {
+        req.set_device_address(static_cast<std::uint8_t>(a));
+        EXPECT_TRUE(req.probe_station()) << "address " << a;
+    }
+    req.set_device_address(2);
+    EXPECT_FALSE(req.probe_station());
+}
+
+TEST_F(SimE2E, SupportedControllerTellsItsTypeAndVersion) {
+    start();
+    ASSERT_TRUE(req.read_type_text());
+    EXPECT_STREQ(buffer.type_text.data(), "KELVRA 20");
+    ASSERT_TRUE(req.read_version_text());
+    EXPECT_EQ(std::strncmp(buffer.version_text.data(), "FW-R-18-02", 10), 0)
+        << buffer.version_text.data();
+}
+
+TEST_F(SimE2E, OlderModelReportsItsOwnFirmware) {
+    sim::Options o;
+    o.model = sim::Model::Krt01;
+    start(o);
+    ASSERT_TRUE(req.read_version_text());
+    EXPECT_EQ(std::strncmp(buffer.version_text.data(), "FW-R-11-0", 9), 0)
+        << buffer.version_text.data();
+}
+
+TEST_F(SimE2E, ForeignDeviceAnswersOnlyTheLooseIdentification) {
+    sim::Options o;
+    o.model = sim::Model::Foreign;
+    start(o);
+    EXPECT_FALSE(req.read_type_text());
+    EXPECT_EQ(buffer.type_text[0], 0);
+    ASSERT_TRUE(req.read_foreign_ident());
+    EXPECT_NE(buffer.foreign_ident[0], 0);
+    EXPECT_EQ(buffer.foreign_ident[96], 0);
+}
+
+TEST_F(SimE2E, PacedLineAtTheDefaultRateStillReadsWholeReplies) {
+    start({}, 9600, true);
+    EXPECT_TRUE(req.read_table(TableId::TAB_LIVE));
+    EXPECT_TRUE(req.read_type_text());
+}
+
+// A fault on every reply makes a table read fail after the sends the retry rule
+// gives, and leaves the decoded values alone.
+struct ReadFault {
+    sim::Fault kind;
+    int sends;  // requests the read makes; 0: not checked
+};
+
+class SimFaultE2E : public SimE2E, public ::testing::WithParamInterface<ReadFault> {};
+
+TEST_P(SimFaultE2E, TableReadFailsAndKeepsTheValues) {
+    start(with_fault(GetParam().kind));
+    data.live.MEAS = -1.0f;
+    const int before = server->requests();
+    EXPECT_FALSE(req.read_table(TableId::TAB_LIVE));
+    EXPECT_FLOAT_EQ(data.live.MEAS, -1.0f);
+    if (GetParam().sends > 0) EXPECT_EQ(requests_after(before, GetParam().sends), GetParam().sends);
+    EXPECT_TRUE(line.is_open());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryReply, SimFaultE2E,
+    ::testing::Values(ReadFault{sim::Fault::Silence, 3}, ReadFault{sim::Fault::ShortReply, 3},
+                      ReadFault{sim::Fault::BadChecksum, 2},
+                      ReadFault{sim::Fault::WrongFunctionCode, 2},
+                      ReadFault{sim::Fault::LengthMismatch, 2},
+                      ReadFault{sim::Fault::PauseInReply, 0}),
+    [](const ::testing::TestParamInfo<ReadFault>& info) {
+        return sim::fault_name(info.param.kind).toStdString();
+    });
+
+TEST_F(SimE2E, RefusedAcknowledgementsFailWritesAndEeprom) {
+    start(with_fault(sim::Fault::WrongFunctionCode));
+    data.comp.SP = 12.0f;
+    EXPECT_FALSE(req.write_table(TableId::TAB_COMP));
+    EXPECT_FALSE(req.store_eeprom());
+    EXPECT_FALSE(req.probe_station());
+}
+
+TEST_F(SimE2E, RefusedWriteChangesNothingWhileReadsGoOn) {
+    start(with_fault(sim::Fault::RefuseWrite));
+    data.comp = {33.0f, 0.0f, 100.0f};
+    EXPECT_FALSE(req.write_table(TableId::TAB_COMP));
+    EXPECT_FLOAT_EQ(on_bus([](sim::Bus& b) { return b.station(1).comp.SP; }), 55.0f);
+    EXPECT_FALSE(req.store_eeprom());
+    EXPECT_TRUE(req.read_table(TableId::TAB_COMP));
+    EXPECT_FLOAT_EQ(data.comp.SP, 55.0f);
+}
+
+TEST_F(SimE2E, LengthBytesThatDifferFailTheTextRead) {
+    start(with_fault(sim::Fault::LengthMismatch));
+    EXPECT_FALSE(req.read_type_text());
+    EXPECT_EQ(buffer.type_text[0], 0);
+}
+
+TEST_F(SimE2E, LateReplyOfAnEarlierRequestIsNotTakenForTheNextReply) {
+    start(with_fault(sim::Fault::LateBytes, 2));  // every second reply is late
+    ASSERT_TRUE(req.read_table(TableId::TAB_LIVE));
+    EXPECT_FALSE(req.probe_station());  // its acknowledgement comes after the time-out
+    QThread::msleep(400);               // ... and is waiting on the line by now
+    const int before = server->requests();
+    EXPECT_TRUE(req.read_table(TableId::TAB_LIVE));
+    EXPECT_EQ(requests_after(before, 1), 1);
+}
+
+TEST_F(SimE2E, StoppedSimulatorFailsRequestsWithoutHanging) {
+    start();
+    ASSERT_TRUE(req.read_table(TableId::TAB_LIVE));
+    server->stop();
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(req.read_table(TableId::TAB_LIVE));
+    EXPECT_FALSE(req.probe_station());
+    EXPECT_FALSE(req.read_type_text());
+    EXPECT_LT(t.elapsed(), 5000);
+    EXPECT_FALSE(line.is_open());
+}
+
+TEST_F(SimE2E, SimulatorStoppingDuringAReadEndsIt) {
+    start(with_fault(sim::Fault::Silence));
+    std::thread stopper([this] {
+        QThread::msleep(200);
+        server->stop();
+    });
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(req.read_table(TableId::TAB_LIVE));
+    stopper.join();
+    EXPECT_LT(t.elapsed(), 5000);
+    EXPECT_FALSE(line.is_open());
+}
+
+}  // namespace

@@ -1,0 +1,171 @@
+// The command-line tool as a script would use it, against the simulated controller.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "sim/pty_server.h"
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Run tx20ctl(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TX20CTL_PATH), args);
+    Run r;
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = QStringLiteral("did not finish");
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+class Tx20ctlE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server = std::make_unique<sim::PtyServer>(sim::Options{});
+        ASSERT_TRUE(server->start()) << server->error().toStdString();
+        port = server->path();
+    }
+    Run run(QStringList args) {
+        args.prepend(port);
+        args.prepend(QStringLiteral("--port"));
+        return tx20ctl(args);
+    }
+    template <class F> auto on_bus(F&& f) {
+        auto lock = server->lock();
+        return f(server->bus());
+    }
+
+    std::unique_ptr<sim::PtyServer> server;
+    QString port;
+};
+
+TEST_F(Tx20ctlE2E, ReadPrintsTheFieldsAndTracesTheTelegrams) {
+    const Run r = run({QStringLiteral("--trace"), QStringLiteral("read"), QStringLiteral("10")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("-> 68 07 07 68 01 00 6C 01 0A 15 00 8D 16")))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("<- 68 18 18 68 00 01 08 "))) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("MEAS = ")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("FAULT = 0")));
+}
+
+TEST_F(Tx20ctlE2E, WriteOfTheAddressSendsTheKnownTelegram) {
+    const Run r = run({QStringLiteral("--trace"), QStringLiteral("write"), QStringLiteral("8"),
+                       QStringLiteral("ADD=7")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("-> 68 08 08 68 01 00 63 02 08 01 00 07 76 16")));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("<- 10 00 01 00 01 16")));
+    EXPECT_TRUE(on_bus([](sim::Bus& b) { return b.has_station(7); }));
+}
+
+TEST_F(Tx20ctlE2E, WriteChangesOnlyTheNamedFields) {
+    const Run r = run({QStringLiteral("write"), QStringLiteral("0"), QStringLiteral("sp=42.5")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const CompGroup c = on_bus([](sim::Bus& b) { return b.station(1).comp; });
+    EXPECT_FLOAT_EQ(c.SP, 42.5f);
+    EXPECT_FLOAT_EQ(c.SP_H, 100.0f);
+}
+
+TEST_F(Tx20ctlE2E, IdentAndEepromTraceTheirRequests) {
+    Run r = run({QStringLiteral("--trace"), QStringLiteral("ident")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("type: KELVRA 20")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("version: FW-R-18-02")));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("-> 68 04 04 68 01 00 6C 00 6D 16")));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("-> 68 04 04 68 01 00 6C 04 71 16")));
+
+    r = run({QStringLiteral("--trace"), QStringLiteral("eeprom")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("-> 68 04 04 68 01 00 63 06 6A 16")));
+}
+
+TEST_F(Tx20ctlE2E, FailedRequestExitsWithOneLineReason) {
+    const Run r = run({QStringLiteral("--da"), QStringLiteral("9"), QStringLiteral("read"),
+                       QStringLiteral("8")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, QStringLiteral("tx20ctl: reading table 8 failed\n"));
+    EXPECT_TRUE(r.out.isEmpty());
+}
+
+TEST_F(Tx20ctlE2E, PortNamesGoThroughThePortMap) {
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    QFile ini(config.filePath(QStringLiteral("TavTx20.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[PORTMAP]\nCOM3=" + port.toUtf8() + "\n");
+    ini.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    const Run r = tx20ctl({QStringLiteral("--port"), QStringLiteral("COM3"), QStringLiteral("live")}, env);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("MEAS="))) << r.out.toStdString();
+}
+
+TEST_F(Tx20ctlE2E, WatchRepeatsUntilInterrupted) {
+    QProcess p;
+    p.start(QStringLiteral(TX20CTL_PATH), {QStringLiteral("--port"), port, QStringLiteral("live"),
+                                           QStringLiteral("--watch"), QStringLiteral("0.1")});
+    QByteArray out;
+    for (int i = 0; i < 100 && out.count('\n') < 2; ++i) {
+        p.waitForReadyRead(100);
+        out += p.readAllStandardOutput();
+    }
+    EXPECT_GE(out.count('\n'), 2);
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(5000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+}
+
+TEST_F(Tx20ctlE2E, BadUsageExitsTwoBeforeTouchingTheLine) {
+    const QString p = port;
+    const std::vector<QStringList> cases = {
+        {},
+        {QStringLiteral("live")},
+        {QStringLiteral("--port"), p},
+        {QStringLiteral("--port"), p, QStringLiteral("frobnicate")},
+        {QStringLiteral("--port"), p, QStringLiteral("--bogus"), QStringLiteral("live")},
+        {QStringLiteral("--port"), p, QStringLiteral("read")},
+        {QStringLiteral("--port"), p, QStringLiteral("read"), QStringLiteral("12")},
+        {QStringLiteral("--port"), p, QStringLiteral("read"), QStringLiteral("1"), QStringLiteral("2")},
+        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("9"), QStringLiteral("W0=1")},
+        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("0")},
+        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("0"), QStringLiteral("NOPE=1")},
+        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("0"), QStringLiteral("SP=5,5")},
+        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("8"), QStringLiteral("ADD=300")},
+        {QStringLiteral("--port"), p, QStringLiteral("--da"), QStringLiteral("200"), QStringLiteral("live")},
+        {QStringLiteral("--port"), p, QStringLiteral("--rate"), QStringLiteral("fast"), QStringLiteral("live")},
+        {QStringLiteral("--port"), p, QStringLiteral("read"), QStringLiteral("1"), QStringLiteral("--watch"), QStringLiteral("2")},
+        {QStringLiteral("--port"), p, QStringLiteral("live"), QStringLiteral("--watch"), QStringLiteral("0")},
+    };
+    for (const QStringList& args : cases) {
+        const Run r = tx20ctl(args);
+        EXPECT_EQ(r.code, 2) << args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("tx20ctl: "))) << r.err.toStdString();
+    }
+    EXPECT_EQ(server->requests(), 0);
+}
+
+TEST(Tx20ctlPort, MissingPortExitsOneWithTheOpenMessage) {
+    const Run r = tx20ctl({QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyS9"),
+                           QStringLiteral("live")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, QStringLiteral("tx20ctl: Sériový port /nonexistent/ttyS9 nelze otevřít.\n"));
+}
+
+}  // namespace
