@@ -16,7 +16,7 @@
 namespace {
 
 class SilentPrompts : public Prompts {
-public:
+  public:
     PromptAnswer message(const QString&, const QString&, PromptIcon, PromptButtons,
                          PromptOwner) override {
         return PromptAnswer::Ok;

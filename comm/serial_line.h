@@ -8,7 +8,7 @@
 // The bus line on a real serial port: 8 data bits, even parity, one stop bit, reads
 // bounded by 100 ms between bytes and 500 ms + 2 ms per byte in total.
 class SerialLine : public PortLine {
-public:
+  public:
     SerialLine();
     ~SerialLine() override;
     SerialLine(const SerialLine&) = delete;
@@ -35,7 +35,7 @@ public:
     static constexpr int kTotalTimeoutPerByteMs = 2;
     static constexpr int kQueueSize = 256;
 
-private:
+  private:
     // Closes the port after an error that leaves it unusable (the device vanished).
     bool fail_hard();
 

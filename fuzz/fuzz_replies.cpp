@@ -19,7 +19,7 @@ namespace {
 }
 
 class FuzzLine : public Line {
-public:
+  public:
     FuzzLine(const std::uint8_t* data, std::size_t size, const CommBuffer& buf)
         : p_(data), end_(data + size), buf_(buf) {}
 
@@ -49,14 +49,14 @@ public:
 
     bool fail_writes = false;
 
-private:
+  private:
     const std::uint8_t* p_;
     const std::uint8_t* end_;
     const CommBuffer& buf_;
 };
 
 class NoPrompts : public Prompts {
-public:
+  public:
     PromptAnswer message(const QString&, const QString&, PromptIcon, PromptButtons,
                          PromptOwner) override {
         violated("a prompt for a valid table number");
@@ -66,7 +66,8 @@ public:
     std::optional<std::uint32_t> choose_color(std::uint32_t) override { return {}; }
 };
 
-template <class T> void check_field(const char*, T& v) {
+template <class T>
+void check_field(const char*, T& v) {
     if constexpr (std::is_same_v<T, std::int32_t>) {
         if (v < 0 || v > 65535) violated("a 16-bit field outside 0..65535");
     }
@@ -96,6 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (cb.type_text.back() != 0 || cb.version_text.back() != 0)
         violated("a text without its terminating zero");
     for (int t = 0; t < kTableCount; ++t)
-        with_group(dd, t, [](auto& g) { for_each_field(g, [](const char* n, auto& v) { check_field(n, v); }); });
+        with_group(dd, t, [](auto& g) {
+            for_each_field(g, [](const char* n, auto& v) { check_field(n, v); });
+        });
     return 0;
 }

@@ -16,7 +16,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // The controller's end of a pseudo-terminal.
 class RawPty {
-public:
+  public:
     RawPty() {
         master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
         if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
@@ -28,7 +28,9 @@ public:
         master_ = -1;
     }
     const QString& path() const { return path_; }
-    void send(const Bytes& b) { ASSERT_EQ(::write(master_, b.data(), b.size()), ssize_t(b.size())); }
+    void send(const Bytes& b) {
+        ASSERT_EQ(::write(master_, b.data(), b.size()), ssize_t(b.size()));
+    }
     // Everything the line has written so far (waits up to a second for the first byte).
     Bytes take() {
         Bytes out;
@@ -38,19 +40,21 @@ public:
             ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
             const ssize_t k = ::read(master_, buf, sizeof buf);
             ::fcntl(master_, F_SETFL, flags);
-            if (k > 0) out.assign(buf, buf + k);
-            else QThread::msleep(10);
+            if (k > 0)
+                out.assign(buf, buf + k);
+            else
+                QThread::msleep(10);
         }
         return out;
     }
 
-private:
+  private:
     int master_ = -1;
     QString path_;
 };
 
 class SerialLineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_FALSE(pty.path().isEmpty());
         line.open(QStringLiteral("COM1"), pty.path(), 9600);

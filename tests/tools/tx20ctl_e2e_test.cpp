@@ -10,17 +10,18 @@
 
 namespace {
 
-struct Run {
+struct CtlRun {
     int code = -1;
     QString out;
     QString err;
 };
 
-Run tx20ctl(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+CtlRun tx20ctl(const QStringList& args,
+               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(TX20CTL_PATH), args);
-    Run r;
+    CtlRun r;
     if (!p.waitForFinished(30000)) {
         p.kill();
         p.waitForFinished();
@@ -34,18 +35,19 @@ Run tx20ctl(const QStringList& args, const QProcessEnvironment& env = QProcessEn
 }
 
 class Tx20ctlE2E : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         server = std::make_unique<sim::PtyServer>(sim::Options{});
         ASSERT_TRUE(server->start()) << server->error().toStdString();
         port = server->path();
     }
-    Run run(QStringList args) {
+    CtlRun run(QStringList args) {
         args.prepend(port);
         args.prepend(QStringLiteral("--port"));
         return tx20ctl(args);
     }
-    template <class F> auto on_bus(F&& f) {
+    template <class F>
+    auto on_bus(F&& f) {
         auto lock = server->lock();
         return f(server->bus());
     }
@@ -55,7 +57,7 @@ protected:
 };
 
 TEST_F(Tx20ctlE2E, ReadPrintsTheFieldsAndTracesTheTelegrams) {
-    const Run r = run({QStringLiteral("--trace"), QStringLiteral("read"), QStringLiteral("10")});
+    const CtlRun r = run({QStringLiteral("--trace"), QStringLiteral("read"), QStringLiteral("10")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("-> 68 07 07 68 01 00 6C 01 0A 15 00 8D 16")))
         << r.err.toStdString();
@@ -65,8 +67,8 @@ TEST_F(Tx20ctlE2E, ReadPrintsTheFieldsAndTracesTheTelegrams) {
 }
 
 TEST_F(Tx20ctlE2E, WriteOfTheAddressSendsTheKnownTelegram) {
-    const Run r = run({QStringLiteral("--trace"), QStringLiteral("write"), QStringLiteral("8"),
-                       QStringLiteral("ADD=7")});
+    const CtlRun r = run({QStringLiteral("--trace"), QStringLiteral("write"), QStringLiteral("8"),
+                          QStringLiteral("ADD=7")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("-> 68 08 08 68 01 00 63 02 08 01 00 07 76 16")));
     EXPECT_TRUE(r.err.contains(QStringLiteral("<- 10 00 01 00 01 16")));
@@ -74,7 +76,7 @@ TEST_F(Tx20ctlE2E, WriteOfTheAddressSendsTheKnownTelegram) {
 }
 
 TEST_F(Tx20ctlE2E, WriteChangesOnlyTheNamedFields) {
-    const Run r = run({QStringLiteral("write"), QStringLiteral("0"), QStringLiteral("sp=42.5")});
+    const CtlRun r = run({QStringLiteral("write"), QStringLiteral("0"), QStringLiteral("sp=42.5")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const CompGroup c = on_bus([](sim::Bus& b) { return b.station(1).comp; });
     EXPECT_FLOAT_EQ(c.SP, 42.5f);
@@ -82,7 +84,7 @@ TEST_F(Tx20ctlE2E, WriteChangesOnlyTheNamedFields) {
 }
 
 TEST_F(Tx20ctlE2E, IdentAndEepromTraceTheirRequests) {
-    Run r = run({QStringLiteral("--trace"), QStringLiteral("ident")});
+    CtlRun r = run({QStringLiteral("--trace"), QStringLiteral("ident")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains(QStringLiteral("type: KELVRA 20")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("version: FW-R-18-02")));
@@ -95,8 +97,8 @@ TEST_F(Tx20ctlE2E, IdentAndEepromTraceTheirRequests) {
 }
 
 TEST_F(Tx20ctlE2E, FailedRequestExitsWithOneLineReason) {
-    const Run r = run({QStringLiteral("--da"), QStringLiteral("9"), QStringLiteral("read"),
-                       QStringLiteral("8")});
+    const CtlRun r = run(
+        {QStringLiteral("--da"), QStringLiteral("9"), QStringLiteral("read"), QStringLiteral("8")});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, QStringLiteral("tx20ctl: reading table 8 failed\n"));
     EXPECT_TRUE(r.out.isEmpty());
@@ -111,7 +113,8 @@ TEST_F(Tx20ctlE2E, PortNamesGoThroughThePortMap) {
     ini.close();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    const Run r = tx20ctl({QStringLiteral("--port"), QStringLiteral("COM3"), QStringLiteral("live")}, env);
+    const CtlRun r =
+        tx20ctl({QStringLiteral("--port"), QStringLiteral("COM3"), QStringLiteral("live")}, env);
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.startsWith(QStringLiteral("MEAS="))) << r.out.toStdString();
 }
@@ -142,19 +145,28 @@ TEST_F(Tx20ctlE2E, BadUsageExitsTwoBeforeTouchingTheLine) {
         {QStringLiteral("--port"), p, QStringLiteral("--bogus"), QStringLiteral("live")},
         {QStringLiteral("--port"), p, QStringLiteral("read")},
         {QStringLiteral("--port"), p, QStringLiteral("read"), QStringLiteral("12")},
-        {QStringLiteral("--port"), p, QStringLiteral("read"), QStringLiteral("1"), QStringLiteral("2")},
-        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("9"), QStringLiteral("W0=1")},
+        {QStringLiteral("--port"), p, QStringLiteral("read"), QStringLiteral("1"),
+         QStringLiteral("2")},
+        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("9"),
+         QStringLiteral("W0=1")},
         {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("0")},
-        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("0"), QStringLiteral("NOPE=1")},
-        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("0"), QStringLiteral("SP=5,5")},
-        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("8"), QStringLiteral("ADD=300")},
-        {QStringLiteral("--port"), p, QStringLiteral("--da"), QStringLiteral("200"), QStringLiteral("live")},
-        {QStringLiteral("--port"), p, QStringLiteral("--rate"), QStringLiteral("fast"), QStringLiteral("live")},
-        {QStringLiteral("--port"), p, QStringLiteral("read"), QStringLiteral("1"), QStringLiteral("--watch"), QStringLiteral("2")},
-        {QStringLiteral("--port"), p, QStringLiteral("live"), QStringLiteral("--watch"), QStringLiteral("0")},
+        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("0"),
+         QStringLiteral("NOPE=1")},
+        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("0"),
+         QStringLiteral("SP=5,5")},
+        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("8"),
+         QStringLiteral("ADD=300")},
+        {QStringLiteral("--port"), p, QStringLiteral("--da"), QStringLiteral("200"),
+         QStringLiteral("live")},
+        {QStringLiteral("--port"), p, QStringLiteral("--rate"), QStringLiteral("fast"),
+         QStringLiteral("live")},
+        {QStringLiteral("--port"), p, QStringLiteral("read"), QStringLiteral("1"),
+         QStringLiteral("--watch"), QStringLiteral("2")},
+        {QStringLiteral("--port"), p, QStringLiteral("live"), QStringLiteral("--watch"),
+         QStringLiteral("0")},
     };
     for (const QStringList& args : cases) {
-        const Run r = tx20ctl(args);
+        const CtlRun r = tx20ctl(args);
         EXPECT_EQ(r.code, 2) << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(r.err.startsWith(QStringLiteral("tx20ctl: "))) << r.err.toStdString();
     }
@@ -162,8 +174,8 @@ TEST_F(Tx20ctlE2E, BadUsageExitsTwoBeforeTouchingTheLine) {
 }
 
 TEST(Tx20ctlPort, MissingPortExitsOneWithTheOpenMessage) {
-    const Run r = tx20ctl({QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyS9"),
-                           QStringLiteral("live")});
+    const CtlRun r = tx20ctl(
+        {QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyS9"), QStringLiteral("live")});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, QStringLiteral("tx20ctl: Sériový port /nonexistent/ttyS9 nelze otevřít.\n"));
 }

@@ -18,7 +18,8 @@ QLocale strict_c() {
 
 QString format_float(float v) { return QString::number(static_cast<double>(v), 'g', 7); }
 
-template <class T> QString format_field(const T& v) {
+template <class T>
+QString format_field(const T& v) {
     if constexpr (std::is_same_v<T, float>)
         return format_float(v);
     else
@@ -34,7 +35,8 @@ bool same_field(const char* name, const QString& wanted) {
     return n.compare(w, Qt::CaseInsensitive) == 0;
 }
 
-template <class T> bool parse_value(const QString& text, T* out) {
+template <class T>
+bool parse_value(const QString& text, T* out) {
     bool ok = false;
     if constexpr (std::is_same_v<T, float>) {
         const float v = strict_c().toFloat(text, &ok);
@@ -101,13 +103,20 @@ QString CtlCommands::check_assignments(int table, const QStringList& assignments
 
 int CtlCommands::run(const CtlOptions& o) {
     switch (o.command) {
-        case CtlOptions::Command::Live: return live(o.watch_s);
-        case CtlOptions::Command::Read: return read(o.table);
-        case CtlOptions::Command::Write: return write(o.table, o.assignments);
-        case CtlOptions::Command::Eeprom: return eeprom();
-        case CtlOptions::Command::Scan: return scan();
-        case CtlOptions::Command::Ident: return ident();
-        case CtlOptions::Command::None: break;
+        case CtlOptions::Command::Live:
+            return live(o.watch_s);
+        case CtlOptions::Command::Read:
+            return read(o.table);
+        case CtlOptions::Command::Write:
+            return write(o.table, o.assignments);
+        case CtlOptions::Command::Eeprom:
+            return eeprom();
+        case CtlOptions::Command::Scan:
+            return scan();
+        case CtlOptions::Command::Ident:
+            return ident();
+        case CtlOptions::Command::None:
+            break;
     }
     return kExitUsage;
 }
@@ -116,16 +125,17 @@ void CtlCommands::print_live(bool stamp) {
     const LiveGroup& l = req_.data().live;
     const auto relay = [&](int bit) { return (l.RELAYS >> bit) & 1; };
     if (stamp) out_ << QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) << ' ';
-    out_ << "MEAS=" << format_float(l.MEAS) << " SP=" << format_float(l.SP) << " OUT=" << relay(0)
-         << relay(1) << relay(2) << " YOUT=" << QString::number(l.YOUT / 10.0, 'f', 1) << '%'
+    const auto fixed = [](float v) { return QString::number(static_cast<double>(v), 'f', 2); };
+    out_ << "MEAS=" << fixed(l.MEAS) << " SP=" << fixed(l.SP) << " OUT=" << relay(0) << relay(1)
+         << relay(2) << " YOUT=" << QString::number(l.YOUT / 10.0, 'f', 1) << '%'
          << " FEEDBACK=" << QString::number(l.FEEDBACK / 10.0, 'f', 1) << '%'
-         << " TTERM=" << format_float(l.TTERM) << " FAULT=" << static_cast<int>(l.FAULT)
-         << Qt::endl;
+         << " TTERM=" << fixed(l.TTERM) << " FAULT=" << static_cast<int>(l.FAULT) << Qt::endl;
 }
 
 int CtlCommands::live(double watch_s) {
     if (watch_s <= 0) {
-        if (!req_.read_table(TableId::TAB_LIVE)) return failed(QStringLiteral("reading table 10 failed"));
+        if (!req_.read_table(TableId::TAB_LIVE))
+            return failed(QStringLiteral("reading table 10 failed"));
         print_live(false);
         return kExitOk;
     }
@@ -141,13 +151,15 @@ int CtlCommands::live(double watch_s) {
             err_ << "tx20ctl: reading table 10 failed" << Qt::endl;
         if (clock.elapsed() > due) due = clock.elapsed();  // fell behind: no catching up
         while (!interrupted_ && clock.elapsed() < due)
-            QThread::msleep(static_cast<unsigned long>(std::min<qint64>(due - clock.elapsed(), 50)));
+            QThread::msleep(
+                static_cast<unsigned long>(std::min<qint64>(due - clock.elapsed(), 50)));
     }
     return kExitOk;
 }
 
 int CtlCommands::read(int table) {
-    if (!req_.read_table(table)) return failed(QStringLiteral("reading table %1 failed").arg(table));
+    if (!req_.read_table(table))
+        return failed(QStringLiteral("reading table %1 failed").arg(table));
     with_group(req_.data(), table, [&](auto& group) {
         for_each_field(group, [&](const char* name, auto& field) {
             out_ << name << " = " << format_field(field) << Qt::endl;
@@ -158,10 +170,12 @@ int CtlCommands::read(int table) {
 
 int CtlCommands::write(int table, const QStringList& assignments) {
     // Fields not named keep what the controller holds.
-    if (!req_.read_table(table)) return failed(QStringLiteral("reading table %1 failed").arg(table));
+    if (!req_.read_table(table))
+        return failed(QStringLiteral("reading table %1 failed").arg(table));
     const QString error = apply_assignments(req_.data(), table, assignments);
     if (!error.isEmpty()) return failed(error);  // checked before; cannot happen
-    if (!req_.write_table(table)) return failed(QStringLiteral("writing table %1 failed").arg(table));
+    if (!req_.write_table(table))
+        return failed(QStringLiteral("writing table %1 failed").arg(table));
     return kExitOk;
 }
 
@@ -196,7 +210,8 @@ int CtlCommands::ident() {
         return failed(type_ok ? QStringLiteral("reading the version text failed")
                               : QStringLiteral("reading the type text failed"));
     // A device of another kind may still answer the type request loosely.
-    if (!req_.read_foreign_ident()) return failed(QStringLiteral("the device did not identify itself"));
+    if (!req_.read_foreign_ident())
+        return failed(QStringLiteral("the device did not identify itself"));
     for (int line = 0; line < 3; ++line)
         out_ << "foreign: " << printable(b.foreign_ident.data() + line * 32, 32) << Qt::endl;
     return kExitOk;

@@ -14,7 +14,7 @@ constexpr int kExitUsage = 2;
 // Carries out one command of tx20ctl on the request layer; results go to out,
 // one-line reasons for failures to err. Returns the exit status.
 class CtlCommands {
-public:
+  public:
     CtlCommands(RequestLayer& req, QTextStream& out, QTextStream& err,
                 const std::atomic<bool>& interrupted)
         : req_(req), out_(out), err_(err), interrupted_(interrupted) {}
@@ -25,7 +25,7 @@ public:
     // error text is empty when all of them can be applied.
     static QString check_assignments(int table, const QStringList& assignments);
 
-private:
+  private:
     int live(double watch_s);
     int read(int table);
     int write(int table, const QStringList& assignments);

@@ -138,7 +138,8 @@ CtlParse parse_ctl_args(const QStringList& args) {
             if (positional.isEmpty())
                 return fail(QStringLiteral("%1 needs a table number").arg(cmd));
             if (!to_int(positional.takeFirst(), 0, last, &o.table))
-                return fail(QStringLiteral("the table number of %1 must be 0..%2").arg(cmd).arg(last));
+                return fail(
+                    QStringLiteral("the table number of %1 must be 0..%2").arg(cmd).arg(last));
             if (write) {
                 if (positional.isEmpty())
                     return fail(QStringLiteral("write needs at least one FIELD=VALUE"));

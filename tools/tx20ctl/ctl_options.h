@@ -7,7 +7,7 @@
 struct CtlOptions {
     enum class Command { None, Live, Read, Write, Eeprom, Scan, Ident };
 
-    QString port;       // a device path or "COMn"
+    QString port;  // a device path or "COMn"
     qint32 rate = 9600;
     int da = 1;
     int sa = 0;

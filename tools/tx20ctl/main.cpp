@@ -59,8 +59,8 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (parsed.error.isEmpty() && parsed.options.command == CtlOptions::Command::Write) {
-        const QString problem = CtlCommands::check_assignments(parsed.options.table,
-                                                               parsed.options.assignments);
+        const QString problem =
+            CtlCommands::check_assignments(parsed.options.table, parsed.options.assignments);
         if (!problem.isEmpty()) {
             err << "tx20ctl: " << problem << Qt::endl;
             return kExitUsage;

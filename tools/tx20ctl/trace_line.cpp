@@ -19,7 +19,8 @@ void TraceLine::line(const QString& text) {
 
 bool TraceLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
     const bool ok = inner_.write_bytes(buf, n, written);
-    line(QStringLiteral("-> ") + hex(buf, n) + (ok ? QString() : QStringLiteral("  (write failed)")));
+    line(QStringLiteral("-> ") + hex(buf, n) +
+         (ok ? QString() : QStringLiteral("  (write failed)")));
     return ok;
 }
 

@@ -7,7 +7,7 @@
 // Forwards to another line and prints every telegram written and every reply read,
 // in hex with a millisecond time stamp.
 class TraceLine : public Line {
-public:
+  public:
     TraceLine(Line& inner, QTextStream& out) : inner_(inner), out_(out) {}
 
     bool write_bytes(const std::uint8_t* buf, int n, int* written) override;
@@ -19,7 +19,7 @@ public:
     // "12 AB 00", upper case, one blank between bytes.
     static QString hex(const std::uint8_t* buf, int n);
 
-private:
+  private:
     void line(const QString& text);
 
     Line& inner_;
