@@ -126,8 +126,9 @@ void CtlCommands::print_live(bool stamp) {
     const auto relay = [&](int bit) { return (l.RELAYS >> bit) & 1; };
     if (stamp) out_ << QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) << ' ';
     const auto fixed = [](float v) { return QString::number(static_cast<double>(v), 'f', 2); };
-    out_ << "MEAS=" << fixed(l.MEAS) << " SP=" << fixed(l.SP) << " OUT=" << relay(0) << relay(1)
-         << relay(2) << " YOUT=" << QString::number(l.YOUT / 10.0, 'f', 1) << '%'
+    out_ << "MEAS=" << fixed(l.MEAS) << " SP=" << fixed(l.SP) << " OUT1=" << relay(0)
+         << " OUT2=" << relay(1) << " OUT3=" << relay(2)
+         << " YOUT=" << QString::number(l.YOUT / 10.0, 'f', 1) << '%'
          << " FEEDBACK=" << QString::number(l.FEEDBACK / 10.0, 'f', 1) << '%'
          << " TTERM=" << fixed(l.TTERM) << " FAULT=" << static_cast<int>(l.FAULT) << Qt::endl;
 }
