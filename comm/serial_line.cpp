@@ -72,8 +72,6 @@ void SerialLine::close() {
 
 bool SerialLine::is_open() const { return port_.isOpen(); }
 
-QString SerialLine::device() const { return port_.isOpen() ? port_.portName() : QString(); }
-
 bool SerialLine::fail_hard() {
     close();
     return false;

@@ -26,8 +26,6 @@ class SerialLine : public PortLine {
     void purge_tx() override;
     void pause_ms(int ms) override;
 
-    // The device path of the open port, or empty.
-    QString device() const;
     qint32 baud() const { return baud_; }
 
     static constexpr int kIntervalTimeoutMs = 100;
