@@ -1,0 +1,249 @@
+#include "platform/private_profile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <array>
+
+#include "platform/errors.h"
+
+namespace {
+
+// Windows-1250 upper half; the five unassigned bytes map to the C1 controls of the
+// same number so that every byte survives a read and a write.
+constexpr std::array<char16_t, 128> kCp1250High{
+    0x20AC, 0x0081, 0x201A, 0x0083, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x0088, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x0098, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A,
+    0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7,
+    0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7,
+    0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C,
+    0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E,
+    0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7,
+    0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7,
+    0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F,
+    0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
+    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
+};
+
+QString decode_text(const QByteArray& bytes) {
+    QString s;
+    s.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        s.append(b < 0x80 ? QChar(b) : QChar(kCp1250High[b - 0x80]));
+    }
+    return s;
+}
+
+QByteArray encode_text(const QString& text) {
+    QByteArray out;
+    out.reserve(text.size());
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        char b = '?';
+        if (u < 0x80) {
+            b = static_cast<char>(u);
+        } else {
+            for (std::size_t i = 0; i < kCp1250High.size(); ++i)
+                if (kCp1250High[i] == u) {
+                    b = static_cast<char>(0x80 + i);
+                    break;
+                }
+        }
+        out.append(b);
+    }
+    return out;
+}
+
+bool section_name(const QString& line, QString* name) {
+    const QString t = line.trimmed();
+    if (!t.startsWith(QLatin1Char('['))) return false;
+    const int close = t.indexOf(QLatin1Char(']'));
+    *name = (close < 0 ? t.mid(1) : t.mid(1, close - 1)).trimmed();
+    return true;
+}
+
+bool entry(const QString& line, QString* key, QString* value) {
+    const int eq = line.indexOf(QLatin1Char('='));
+    if (eq <= 0) return false;
+    *key = line.left(eq).trimmed();
+    if (key->isEmpty() || key->startsWith(QLatin1Char('['))) return false;
+    if (value) *value = line.mid(eq + 1).trimmed();
+    return true;
+}
+
+bool ascii_digit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
+bool hex_digit(QChar c) {
+    const QChar l = c.toLower();
+    return ascii_digit(c) || (l >= QLatin1Char('a') && l <= QLatin1Char('f'));
+}
+
+bool same_name(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// A file line must stay one line, whatever the caller passes.
+QString one_line(QString s) {
+    s.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    s.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return s;
+}
+
+}  // namespace
+
+PrivateProfile::PrivateProfile(const QString& file) : file_(file) {
+    QFile f(file);
+    if (!f.exists()) return;
+    if (!f.open(QIODevice::ReadOnly)) {
+        unreadable_ = true;
+        return;
+    }
+    const QString text = decode_text(f.readAll());
+    lines_ = text.split(QLatin1Char('\n'));
+    if (!lines_.isEmpty() && lines_.constLast().isEmpty()) lines_.removeLast();
+    for (QString& l : lines_)
+        if (l.endsWith(QLatin1Char('\r'))) l.chop(1);
+}
+
+int PrivateProfile::find_section(const QString& section) const {
+    QString name;
+    for (int i = 0; i < lines_.size(); ++i)
+        if (section_name(lines_.at(i), &name) && same_name(name, section)) return i;
+    return -1;
+}
+
+int PrivateProfile::section_end(int header) const {
+    QString name;
+    int i = header + 1;
+    while (i < lines_.size() && !section_name(lines_.at(i), &name)) ++i;
+    return i;
+}
+
+int PrivateProfile::find_key(int header, const QString& key) const {
+    const int end = section_end(header);
+    QString k;
+    for (int i = header + 1; i < end; ++i)
+        if (entry(lines_.at(i), &k, nullptr) && same_name(k, key)) return i;
+    return -1;
+}
+
+QString PrivateProfile::string(const QString& section, const QString& key,
+                               const QString& def) const {
+    const int header = find_section(section);
+    if (header < 0) return def;
+    const int at = find_key(header, key);
+    if (at < 0) return def;
+    QString k, v;
+    entry(lines_.at(at), &k, &v);
+    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) &&
+        v.back() == v.front())
+        v = v.mid(1, v.size() - 2);
+    return v.left(kMaxValueLength);
+}
+
+bool PrivateProfile::parse_integer(const QString& text, qint32* out) {
+    const QString t = text.trimmed();
+    bool ok = false;
+    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        const QString digits = t.mid(2);
+        if (digits.isEmpty() || digits.size() > 8) return false;
+        for (const QChar c : digits)
+            if (!hex_digit(c)) return false;
+        const quint32 u = digits.toUInt(&ok, 16);
+        if (!ok) return false;
+        *out = static_cast<qint32>(u);
+        return true;
+    }
+    for (int i = 0; i < t.size(); ++i) {
+        const bool sign = i == 0 && (t.at(i) == QLatin1Char('-') || t.at(i) == QLatin1Char('+'));
+        if (!ascii_digit(t.at(i)) && !sign) return false;
+    }
+    const qint32 v = t.toInt(&ok, 10);
+    if (!ok) return false;
+    *out = v;
+    return true;
+}
+
+qint32 PrivateProfile::integer(const QString& section, const QString& key, qint32 def) const {
+    // A key that is there but holds no integer gives def like a missing one.
+    qint32 v = def;
+    return parse_integer(string(section, key, QString()), &v) ? v : def;
+}
+
+void PrivateProfile::set_string(const QString& section, const QString& key,
+                                const QString& value) {
+    const QString v = one_line(value);
+    const int header = find_section(section);
+    if (header < 0) {
+        lines_.append(QLatin1Char('[') + section + QLatin1Char(']'));
+        lines_.append(key + QLatin1Char('=') + v);
+        return;
+    }
+    const int at = find_key(header, key);
+    if (at >= 0) {
+        QString k;
+        entry(lines_.at(at), &k, nullptr);
+        lines_[at] = k + QLatin1Char('=') + v;
+        return;
+    }
+    // After the last line of the section that is not blank.
+    int insert = section_end(header);
+    while (insert > header + 1 && lines_.at(insert - 1).trimmed().isEmpty()) --insert;
+    lines_.insert(insert, key + QLatin1Char('=') + v);
+}
+
+void PrivateProfile::set_integer(const QString& section, const QString& key, qint32 value) {
+    set_string(section, key, QString::number(value));
+}
+
+void PrivateProfile::commit() const {
+    const auto fail = [this] {
+        throw FileError(QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(file_)));
+    };
+    const QFileInfo info(file_);
+    // A read-only file stays as it is, as it would on Windows.
+    if (unreadable_ || (info.exists() && (!info.isFile() || !info.isWritable()))) fail();
+    QByteArray bytes;
+    for (const QString& l : lines_) {
+        bytes.append(encode_text(l));
+        bytes.append("\r\n");
+    }
+    QSaveFile out(file_);
+    if (!out.open(QIODevice::WriteOnly)) fail();
+    if (out.write(bytes) != bytes.size()) {
+        out.cancelWriting();
+        fail();
+    }
+    if (!out.commit()) fail();
+}
+
+QString PrivateProfile::read_string(const QString& file, const QString& section,
+                                    const QString& key, const QString& def) {
+    return PrivateProfile(file).string(section, key, def);
+}
+
+qint32 PrivateProfile::read_int(const QString& file, const QString& section, const QString& key,
+                                qint32 def) {
+    return PrivateProfile(file).integer(section, key, def);
+}
+
+void PrivateProfile::write_string(const QString& file, const QString& section,
+                                  const QString& key, const QString& value) {
+    PrivateProfile p(file);
+    p.set_string(section, key, value);
+    p.commit();
+}
+
+void PrivateProfile::write_int(const QString& file, const QString& section, const QString& key,
+                               qint32 value) {
+    PrivateProfile p(file);
+    p.set_integer(section, key, value);
+    p.commit();
+}
