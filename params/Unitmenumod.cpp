@@ -49,7 +49,7 @@ struct ButtonDef {
 
 // Hides the progress bar however a handler ends.
 class BarGuard {
-public:
+  public:
     explicit BarGuard(QProgressBar* bar, bool reset) : bar_(bar), reset_(reset) {}
     ~BarGuard() {
         bar_->hide();
@@ -58,7 +58,7 @@ public:
     BarGuard(const BarGuard&) = delete;
     BarGuard& operator=(const BarGuard&) = delete;
 
-private:
+  private:
     QProgressBar* bar_;
     bool reset_;
 };
@@ -102,7 +102,8 @@ Tmenu_mod::Tmenu_mod(RequestLayer& request, Prompts& prompts, QWidget* parent)
         {"tl_ulozit", "Uložit...", "Uložení nastavených dat do souboru", 384, 424},
         {"tl_cancel", "Storno", "Opuštění nastavení regulátoru", 520, 424},
     };
-    QPushButton** targets[] = {&tl_cteni, &tl_zapis, &tl_eeprom, &tl_otevrit, &tl_ulozit, &tl_cancel};
+    QPushButton** targets[] = {&tl_cteni,   &tl_zapis,  &tl_eeprom,
+                               &tl_otevrit, &tl_ulozit, &tl_cancel};
     for (int i = 0; i < 6; ++i) {
         auto* b = new QPushButton(u(buttons[i].caption), this);
         b->setObjectName(QLatin1String(buttons[i].name));
@@ -195,11 +196,13 @@ void Tmenu_mod::build_pages() {
 }
 
 QLineEdit* Tmenu_mod::edit_of(const params::ParamDef& p) const {
-    return static_cast<QLineEdit*>(controls_[static_cast<std::size_t>(&p - params::catalogue().data())]);
+    return static_cast<QLineEdit*>(
+        controls_[static_cast<std::size_t>(&p - params::catalogue().data())]);
 }
 
 QComboBox* Tmenu_mod::list_of(const params::ParamDef& p) const {
-    return static_cast<QComboBox*>(controls_[static_cast<std::size_t>(&p - params::catalogue().data())]);
+    return static_cast<QComboBox*>(
+        controls_[static_cast<std::size_t>(&p - params::catalogue().data())]);
 }
 
 int Tmenu_mod::page_count() const { return PageControl->count(); }
@@ -245,7 +248,8 @@ int Tmenu_mod::CollectTab(int position) {
             const QString text = edit_of(*params::find_control(QLatin1String(names[i])))->text();
             const auto n = params::parse_number(text);
             if (!n)
-                throw ConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+                throw ConvertError(
+                    QStringLiteral("'%1' is not a valid floating point value").arg(text));
             v[i] = *n;
         }
         if (!(v[1] <= v[0] && v[0] <= v[2])) {
@@ -268,10 +272,14 @@ int Tmenu_mod::CollectTab(int position) {
 int Tmenu_mod::collect_edit(const params::ParamDef& p) {
     const params::FieldRef f = p.field(request_.data());
     switch (p.kind) {
-        case params::ValueKind::Real: return EditToReal(edit_of(p), *f.real);
-        case params::ValueKind::Whole32: return EditToInt(edit_of(p), *f.i32);
-        case params::ValueKind::Whole8: return EditToByte(edit_of(p), *f.i8);
-        default: return 0;
+        case params::ValueKind::Real:
+            return EditToReal(edit_of(p), *f.real);
+        case params::ValueKind::Whole32:
+            return EditToInt(edit_of(p), *f.i32);
+        case params::ValueKind::Whole8:
+            return EditToByte(edit_of(p), *f.i8);
+        default:
+            return 0;
     }
 }
 

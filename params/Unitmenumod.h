@@ -24,7 +24,7 @@ class RequestLayer;
 // property.
 class Tmenu_mod : public QDialog {
     Q_OBJECT
-public:
+  public:
     Tmenu_mod(RequestLayer& request, Prompts& prompts, QWidget* parent = nullptr);
 
     // The identification step calls this right before each showing: every control
@@ -53,10 +53,10 @@ public:
     void tl_otevritClick();
     void tl_ulozitClick();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void build_pages();
     void select_page(int position);  // raises no change event
     void take_pending_focus();

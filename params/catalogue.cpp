@@ -11,7 +11,8 @@ namespace params {
 
 namespace {
 
-template <std::size_t N> constexpr Entries list(const char* const (&items)[N]) {
+template <std::size_t N>
+constexpr Entries list(const char* const (&items)[N]) {
     return {items, static_cast<int>(N)};
 }
 
@@ -20,19 +21,19 @@ constexpr const char* kRala[] = {"CONS (jedna pevná mez)", "DRIF (pevná mez s 
                                  "WIN (horní a spodní mez alarmu)",
                                  "DWI (horní a spodní mez alarmu s posuvem)"};
 constexpr const char* kRele[] = {"OFF při překročení relé vypne", "ON při překročení relé sepne"};
-constexpr const char* kFeed[] = {"-oV- (odporový vysílač)", "4_20 (4 až 20mA)",
-                                 "0-10 (0 až 10V)", "OFF (bez zpětné vazby)"};
-constexpr const char* kF2[] = {"0 bez filtru", "1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",
-                               "9",            "10", "11", "12", "13", "14", "15", "16"};
+constexpr const char* kFeed[] = {"-oV- (odporový vysílač)", "4_20 (4 až 20mA)", "0-10 (0 až 10V)",
+                                 "OFF (bez zpětné vazby)"};
+constexpr const char* kF2[] = {"0 bez filtru", "1",  "2",  "3",  "4",  "5",  "6", "7", "8", "9",
+                               "10",           "11", "12", "13", "14", "15", "16"};
 constexpr const char* kTpid[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
-constexpr const char* kSensType[] = {
-    "termočlánek \"J\"", "termočlánek \"K\"", "termočlánek \"E\"", "termočlánek \"T\"",
-    "termočlánek \"R\"", "termočlánek \"S\"", "termočlánek \"B\"", "termočlánek \"N\"",
-    "Pt100",             "Ni1000/6180ppm",    "Ni1000/5000ppm",    "4 až 20 mA",
-    "0 až 20 mA",        "0 až 10 V",         "0-50mV"};
+constexpr const char* kSensType[] = {"termočlánek \"J\"", "termočlánek \"K\"", "termočlánek \"E\"",
+                                     "termočlánek \"T\"", "termočlánek \"R\"", "termočlánek \"S\"",
+                                     "termočlánek \"B\"", "termočlánek \"N\"", "Pt100",
+                                     "Ni1000/6180ppm",    "Ni1000/5000ppm",    "4 až 20 mA",
+                                     "0 až 20 mA",        "0 až 10 V",         "0-50mV"};
 constexpr const char* kDp[] = {"0000.", "000.0", "00.00"};
-constexpr const char* kKomp[] = {"bez kompenzace", "teplota svorek", "teplota 20°C",
-                                 "teplota 50°C", "teplota 70°C"};
+constexpr const char* kKomp[] = {"bez kompenzace", "teplota svorek", "teplota 20°C", "teplota 50°C",
+                                 "teplota 70°C"};
 constexpr const char* kAin[] = {"YOUT (regulační veličina)", "MEAS (naměřená hodnota)"};
 constexpr const char* kAout[] = {"0-20mA", "4-20mA", "20-0mA", "20-4mA"};
 // The fifth entry is empty in the controller's own list too; choosing it stores 4.
@@ -198,7 +199,8 @@ QString format_real(double value, const QLocale& locale) {
 
     // Five significant digits first: d.dddde[+-]x, correctly rounded.
     char buf[32];
-    const auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 4);
+    const auto res =
+        std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 4);
     const std::string_view s(buf, static_cast<std::size_t>(res.ptr - buf));
     const std::size_t e = s.find('e');
     std::string digits{s[0]};
@@ -214,7 +216,8 @@ QString format_real(double value, const QLocale& locale) {
         while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
         QString m = QString::fromLatin1(digits.data(), 1);
         if (digits.size() > 1)
-            m += point + QString::fromLatin1(digits.data() + 1, static_cast<int>(digits.size()) - 1);
+            m +=
+                point + QString::fromLatin1(digits.data() + 1, static_cast<int>(digits.size()) - 1);
         return sign + m + QLatin1Char('E') + QString::number(exponent);
     }
 
@@ -268,10 +271,14 @@ std::optional<std::int32_t> parse_whole(const QString& text) {
 QString edit_text(const ParamDef& p, DeviceData& d) {
     const FieldRef f = p.field(d);
     switch (p.kind) {
-        case ValueKind::Real: return format_real(*f.real);
-        case ValueKind::Whole32: return QString::number(*f.i32);
-        case ValueKind::Whole8: return QString::number(*f.i8);
-        default: return QString();
+        case ValueKind::Real:
+            return format_real(*f.real);
+        case ValueKind::Whole32:
+            return QString::number(*f.i32);
+        case ValueKind::Whole8:
+            return QString::number(*f.i8);
+        default:
+            return QString();
     }
 }
 
@@ -308,7 +315,8 @@ bool store_text(const ParamDef& p, DeviceData& d, const QString& text) {
             *f.i8 = static_cast<std::int8_t>(static_cast<std::uint8_t>(v.value_or(0) & 0xFF));
             return v.has_value();
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 

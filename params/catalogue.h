@@ -72,11 +72,11 @@ struct ParamDef {
     const char* control;   // objectName of the edit or list
     ValueKind kind;
     FieldRef (*field)(DeviceData&);
-    Entries entries;        // lists only
-    const char* ini_key;    // nullptr: not in the parameter file
-    int file_order;         // order of the entry in a saved file, 1-based; 0 if not saved
-    Initial file_default;   // loaded when the file lacks the key
-    Initial preset;         // set before each showing of the editor
+    Entries entries;       // lists only
+    const char* ini_key;   // nullptr: not in the parameter file
+    int file_order;        // order of the entry in a saved file, 1-based; 0 if not saved
+    Initial file_default;  // loaded when the file lacks the key
+    Initial preset;        // set before each showing of the editor
 
     TableId table() const;
     QString entry(int position) const;  // list entry text

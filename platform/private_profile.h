@@ -18,7 +18,7 @@
 // The static functions each touch the file once. Several writes that belong together
 // go through one PrivateProfile object and a single commit().
 class PrivateProfile {
-public:
+  public:
     static constexpr int kMaxValueLength = 2047;
 
     // Reads the file now; a missing or unreadable file reads as empty.
@@ -49,7 +49,7 @@ public:
     // The integer form of a value text; false when it is not one.
     static bool parse_integer(const QString& text, qint32* out);
 
-private:
+  private:
     int find_section(const QString& section) const;  // header line index or -1
     int section_end(int header) const;               // first line after its body
     int find_key(int header, const QString& key) const;

@@ -37,7 +37,8 @@ struct FakeController {
                 ++eeprom_commits;
                 n = telegram::build_sd1(b, da, sa, telegram::FC_OK);
                 break;
-            default: return {};
+            default:
+                return {};
         }
         return Bytes(b.begin(), b.begin() + n);
     }
