@@ -100,11 +100,24 @@ PrivateProfile::PrivateProfile(const QString& file) : file_(file) {
         unreadable_ = true;
         return;
     }
-    const QString text = decode_text(f.readAll());
-    lines_ = text.split(QLatin1Char('\n'));
-    if (!lines_.isEmpty() && lines_.constLast().isEmpty()) lines_.removeLast();
-    for (QString& l : lines_)
-        if (l.endsWith(QLatin1Char('\r'))) l.chop(1);
+    // Lines keep their bytes until they are rewritten, so nothing of the rest of the
+    // file is lost to the code page's gaps.
+    raw_ = f.readAll().split('\n');
+    if (!raw_.isEmpty() && raw_.constLast().isEmpty()) raw_.removeLast();
+    for (QByteArray& l : raw_) {
+        if (l.endsWith('\r')) l.chop(1);
+        lines_.append(decode_text(l));
+    }
+}
+
+void PrivateProfile::put_line(int index, const QString& line, bool insert) {
+    if (insert) {
+        lines_.insert(index, line);
+        raw_.insert(index, encode_text(line));
+    } else {
+        lines_[index] = line;
+        raw_[index] = encode_text(line);
+    }
 }
 
 int PrivateProfile::find_section(const QString& section) const {
@@ -176,21 +189,21 @@ void PrivateProfile::set_string(const QString& section, const QString& key, cons
     const QString v = one_line(value);
     const int header = find_section(section);
     if (header < 0) {
-        lines_.append(QLatin1Char('[') + section + QLatin1Char(']'));
-        lines_.append(key + QLatin1Char('=') + v);
+        put_line(lines_.size(), QLatin1Char('[') + section + QLatin1Char(']'), true);
+        put_line(lines_.size(), key + QLatin1Char('=') + v, true);
         return;
     }
     const int at = find_key(header, key);
     if (at >= 0) {
         QString k;
         entry(lines_.at(at), &k, nullptr);
-        lines_[at] = k + QLatin1Char('=') + v;
+        put_line(at, k + QLatin1Char('=') + v, false);
         return;
     }
     // After the last line of the section that is not blank.
     int insert = section_end(header);
     while (insert > header + 1 && lines_.at(insert - 1).trimmed().isEmpty()) --insert;
-    lines_.insert(insert, key + QLatin1Char('=') + v);
+    put_line(insert, key + QLatin1Char('=') + v, true);
 }
 
 void PrivateProfile::set_integer(const QString& section, const QString& key, qint32 value) {
@@ -210,8 +223,8 @@ void PrivateProfile::commit() const {
                                           !(info.permissions() & write_bits))))
         fail();
     QByteArray bytes;
-    for (const QString& l : lines_) {
-        bytes.append(encode_text(l));
+    for (const QByteArray& l : raw_) {
+        bytes.append(l);
         bytes.append("\r\n");
     }
     QSaveFile out(file_);

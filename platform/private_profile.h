@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -53,8 +55,10 @@ class PrivateProfile {
     int find_section(const QString& section) const;  // header line index or -1
     int section_end(int header) const;               // first line after its body
     int find_key(int header, const QString& key) const;
+    void put_line(int index, const QString& line, bool insert);
 
     QString file_;
-    QStringList lines_;
+    QStringList lines_;        // decoded, for matching
+    QList<QByteArray> raw_;    // as in the file, written back unchanged
     bool unreadable_ = false;  // exists but could not be read: never overwrite it
 };
