@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -79,11 +80,26 @@ class MenuModTest : public ::testing::Test {
 // ---- Look ----
 
 TEST_F(MenuModTest, RendersEveryTabToPng) {
-    dlg->apply_presets();
+    QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
+    data.comp = CompGroup{55.0f, 0.0f, 100.0f};
+    data.sens.TYPE = 4;
+    data.alarm1.RALA = 2;
+    dlg->hide();
+    dlg->show();
     for (int i = 0; i < tabs()->count(); ++i) {
         tabs()->setCurrentIndex(i);
         const QString path = QDir::temp().filePath(QStringLiteral("tx20_menu_mod_%1.png").arg(i));
         EXPECT_TRUE(dlg->grab().save(path));
+    }
+    // The longest lists, opened.
+    for (const char* name : {"cb_sens", "cb_rala1", "cb_erro12", "cb_f2"}) {
+        tabs()->setCurrentWidget(tabs()->widget(params::find_control(QLatin1String(name))->tab));
+        cb(name)->showPopup();
+        QWidget* popup = cb(name)->view()->window();
+        const QString path =
+            QDir::temp().filePath(QStringLiteral("tx20_menu_mod_%1.png").arg(QLatin1String(name)));
+        EXPECT_TRUE(popup->grab().save(path));
+        cb(name)->hidePopup();
     }
 }
 
