@@ -133,6 +133,12 @@ Tmenu_mod::Tmenu_mod(RequestLayer& request, Prompts& prompts, QWidget* parent)
     shown_tab_ = 0;
 }
 
+Tmenu_mod::~Tmenu_mod() {
+    // Removing the pages while the base class deletes its children changes the current
+    // tab; that must not reach this half-destroyed dialog.
+    disconnect(PageControl, nullptr, this, nullptr);
+}
+
 void Tmenu_mod::build_pages() {
     const auto& cat = params::catalogue();
     controls_.assign(cat.size(), nullptr);

@@ -26,6 +26,7 @@ class Tmenu_mod : public QDialog {
     Q_OBJECT
   public:
     Tmenu_mod(RequestLayer& request, Prompts& prompts, QWidget* parent = nullptr);
+    ~Tmenu_mod() override;
 
     // The identification step calls this right before each showing: every control
     // except the set point's three edits goes to its preset, rego.RESV to 0.

@@ -109,19 +109,6 @@ TEST(Catalogue, ListsHoldTheirEntries) {
     }
 }
 
-TEST(Catalogue, PresetsAndFileDefaultsDifferWhereTheyShould) {
-    // Preset and file default part ways for the feedback and the sampling only.
-    EXPECT_EQ(param("cb_feed").preset.position, 0);
-    EXPECT_EQ(param("cb_feed").file_default.position, 3);
-    EXPECT_EQ(param("cb_tpid").preset.position, 1);
-    EXPECT_EQ(param("cb_tpid").file_default.position, 4);
-    EXPECT_FALSE(param("ed_sp").preset.set);
-    EXPECT_FALSE(param("cb_teac").file_default.set);
-    EXPECT_EQ(param("cb_teac").ini_key, nullptr);
-    EXPECT_STREQ(param("ed_pass").preset.text, param("ed_pass").file_default.text);
-    EXPECT_EQ(QString::fromUtf8(param("ed_pass").preset.text).size(), 1);
-}
-
 TEST(Catalogue, RealsShowTwoDecimalsAfterFiveSignificantDigits) {
     struct Case {
         double value;
