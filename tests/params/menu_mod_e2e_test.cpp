@@ -1,5 +1,6 @@
-// The parameter editor against the simulated controller: every tab read, changed,
-// written and committed, then read back from a restarted controller.
+// The parameter editor on the real serial line against the simulated controller on a
+// pseudo-terminal: every tab read, changed, written and committed, then read back
+// from a restarted controller.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -12,10 +13,10 @@
 #include <memory>
 
 #include "comm/Unit_hl.h"
+#include "comm/serial_line.h"
 #include "params/Unitmenumod.h"
 #include "params/catalogue.h"
-#include "sim/bus.h"
-#include "support/fake_line.h"
+#include "sim/pty_server.h"
 #include "support/scripted_prompts.h"
 #include "tests/params/print_qstring.h"
 
@@ -45,12 +46,20 @@ const Change kChanges[] = {
 class MenuModE2E : public ::testing::Test {
   protected:
     void start() {
+        if (server) {
+            line.close();
+            server->stop();
+        }
         sim::Options o;
         o.eeprom_file = dir.filePath(QStringLiteral("eeprom.ini"));
-        bus = std::make_unique<sim::Bus>(o);
-        line.set_responder([this](const Bytes& r) {
-            return sim::flatten(bus->handle(r.data(), static_cast<int>(r.size())));
-        });
+        server = std::make_unique<sim::PtyServer>(o);
+        ASSERT_TRUE(server->start()) << server->error().toStdString();
+        line.open(QStringLiteral("COM1"), server->path(), 9600);
+    }
+    template <class F>
+    auto on_bus(F&& f) {
+        auto lock = server->lock();
+        return f(server->bus());
     }
     void open_editor() {
         dlg = std::make_unique<Tmenu_mod>(req, prompts);
@@ -75,8 +84,8 @@ class MenuModE2E : public ::testing::Test {
     }
 
     QTemporaryDir dir;
-    std::unique_ptr<sim::Bus> bus;
-    FakeLine line;
+    std::unique_ptr<sim::PtyServer> server;
+    SerialLine line;
     ScriptedPrompts prompts;
     DeviceData data;
     CommBuffer buffer;
@@ -85,12 +94,13 @@ class MenuModE2E : public ::testing::Test {
 };
 
 TEST_F(MenuModE2E, WrittenAndCommittedParametersSurviveARestart) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     req.set_device_address(1);
+    req.set_computer_address(0);
     open_editor();
 
     // Read every tab: the controls show what the controller holds.
-    const DeviceData& station = bus->station(1);
+    const DeviceData station = on_bus([](sim::Bus& b) { return b.station(1); });
     for (int i = 0; i < tabs()->count(); ++i) {
         click_tab(i);
         click("tl_cteni");
@@ -115,11 +125,12 @@ TEST_F(MenuModE2E, WrittenAndCommittedParametersSurviveARestart) {
     EXPECT_EQ(req.device_address(), 7);
     click("tl_eeprom");
     EXPECT_TRUE(prompts.empty());
-    EXPECT_TRUE(bus->last_save_ok());
+    EXPECT_TRUE(on_bus([](sim::Bus& b) { return b.last_save_ok(); }));
+    EXPECT_GE(server->requests(), 9 + 9 + 1);  // reads, writes, commit
 
     // A restarted controller answers at its committed address with the committed values.
-    start();
-    ASSERT_TRUE(bus->has_station(7));
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(on_bus([](sim::Bus& b) { return b.has_station(7); }));
     data = DeviceData{};
     open_editor();
     for (int i = 0; i < tabs()->count(); ++i) {
