@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+class QTimer;
+class RequestLayer;
+class Prompts;
+
+// The identification box: one second after it opens it asks the device for its type
+// and version texts, and warns when a foreign device answers only loosely.
+class Tabout_ident : public QDialog {
+    Q_OBJECT
+public:
+    Tabout_ident(RequestLayer& requests, Prompts& prompts, QWidget* parent = nullptr);
+
+    void ShowIdentification();
+
+    QTimer* timer() const { return Timer1; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormShow();
+    void Timer1Timer();
+
+    RequestLayer& requests_;
+    Prompts& prompts_;
+    QLabel* lb_zarizeni = nullptr;
+    QLabel* lb_verze = nullptr;
+    QPushButton* OKButton = nullptr;
+    QTimer* Timer1 = nullptr;
+};

@@ -1,0 +1,120 @@
+#include "ident/load_form.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cstring>
+
+#include "comm/Unit_hl.h"
+#include "ident/ident_texts.h"
+#include "platform/prompts.h"
+
+IdentResult classify_version(const char* v) {
+    struct Prefix {
+        const char* text;
+        IdentResult result;
+    };
+    static constexpr Prefix kPrefixes[] = {{"FW-R-18-02", IdentResult::Supported},
+                                           {"FW-R-11-01", IdentResult::Krt01_1},
+                                           {"FW-R-11-02", IdentResult::Krt01_2},
+                                           {"FW-R-11-03", IdentResult::Krt01_3}};
+    for (const auto& p : kPrefixes)
+        if (std::strncmp(v, p.text, 10) == 0) return p.result;
+    return IdentResult::Unknown;
+}
+
+Tload_form::Tload_form(RequestLayer& requests, Prompts& prompts, Editor editor, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint),
+      requests_(requests),
+      prompts_(prompts),
+      editor_(std::move(editor)) {
+    setObjectName(QStringLiteral("load_form"));
+    setWindowTitle(QStringLiteral("Čtení parametrů"));
+
+    auto* wait = new QLabel(QStringLiteral("Čekejte prosím"), this);
+    QFont f = wait->font();
+    f.setPixelSize(16);
+    wait->setFont(f);
+    lb_verze = new QLabel(QStringLiteral("neidentifikováno"), this);
+    lb_verze->setObjectName(QStringLiteral("lb_verze"));
+    bar_load = new QProgressBar(this);
+    bar_load->setObjectName(QStringLiteral("bar_load"));
+    bar_load->setRange(0, 100);
+    bar_load->setValue(0);
+    bar_load->setTextVisible(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(wait, 0, Qt::AlignHCenter);
+    layout->addWidget(lb_verze, 0, Qt::AlignHCenter);
+    layout->addWidget(bar_load);
+    setMinimumWidth(300);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(5);
+    connect(Timer1, &QTimer::timeout, this, &Tload_form::Timer1Timer);
+}
+
+void Tload_form::set_bar(int value) {
+    bar_load->setValue(value);
+    bar_history_.push_back(value);
+}
+
+void Tload_form::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void Tload_form::FormShow() {
+    bar_history_.clear();
+    lb_verze->setText(QStringLiteral("neidentifikováno"));
+    set_bar(0);
+    if (editor_.apply_presets) editor_.apply_presets();
+    requests_.data().rego.RESV = 0;
+    // The short delay lets the dialog paint before the blocking work begins.
+    Timer1->start();
+}
+
+void Tload_form::Timer1Timer() {
+    Timer1->stop();
+    ReadAllTables();
+    done(QDialog::Accepted);
+}
+
+IdentResult Tload_form::IdentifyDevice() {
+    CommBuffer& buf = requests_.buffer();
+    if (requests_.read_type_text())
+        lb_verze->setText(text_from_device(buf.type_text.data(), buf.type_text.size()));
+    set_bar(20);
+    QApplication::processEvents();
+    if (!requests_.read_version_text()) return IdentResult::Unknown;
+    return classify_version(buf.version_text.data());
+}
+
+void Tload_form::StepProgress(int n) {
+    set_bar(bar_load->value() + n > 100 ? 100 : bar_load->value() + n);
+}
+
+void Tload_form::ReadAllTables() {
+    const int pages = editor_.page_count ? editor_.page_count() : kParameterTableCount;
+    const IdentResult r = IdentifyDevice();
+    if (r == IdentResult::Unknown) {
+        prompts_.message(QStringLiteral("Chyba při čtení nebo neznámé zřízení"),
+                         QStringLiteral("Komunikace"), PromptIcon::Error, PromptButtons::Ok,
+                         PromptOwner::None);
+        return;
+    }
+    if (r != IdentResult::Supported) {
+        prompts_.message(QStringLiteral("Identifikováno zařízení typu KRT 01"),
+                         QStringLiteral("Komunikace"), PromptIcon::Error, PromptButtons::Ok,
+                         PromptOwner::None);
+        return;
+    }
+    for (int i = 0; i < pages; ++i) {
+        StepProgress(10);
+        requests_.read_table(i);  // a failed table keeps its earlier values
+        requests_.line().pause_ms(10);
+    }
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QTimer;
+class RequestLayer;
+class Prompts;
+
+// Outcome of asking the device for its version text.
+enum class IdentResult : int { Unknown = 0, Krt01_1 = 1, Krt01_2 = 2, Krt01_3 = 3, Supported = 4 };
+
+// Compares the first ten bytes of a version text with the known prefixes.
+IdentResult classify_version(const char* version_text);
+
+// The progress dialog shown before the parameter editor: presets the editor,
+// identifies the device and reads the parameter tables of the supported controller.
+class Tload_form : public QDialog {
+    Q_OBJECT
+public:
+    // What the dialog needs of the parameter editor: its number of pages and a way to
+    // put its controls to the presets.
+    struct Editor {
+        std::function<int()> page_count;
+        std::function<void()> apply_presets;
+    };
+
+    Tload_form(RequestLayer& requests, Prompts& prompts, Editor editor,
+               QWidget* parent = nullptr);
+
+    IdentResult IdentifyDevice();
+    void StepProgress(int n);
+    void ReadAllTables();
+
+    QProgressBar* progress() const { return bar_load; }
+    QLabel* version_label() const { return lb_verze; }
+    QTimer* timer() const { return Timer1; }
+
+    // Every position the bar has shown since the dialog was last shown (for watching).
+    const std::vector<int>& bar_history() const { return bar_history_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormShow();
+    void Timer1Timer();
+    void set_bar(int value);
+
+    RequestLayer& requests_;
+    Prompts& prompts_;
+    Editor editor_;
+    QLabel* lb_verze = nullptr;
+    QProgressBar* bar_load = nullptr;
+    QTimer* Timer1 = nullptr;
+    std::vector<int> bar_history_;
+};

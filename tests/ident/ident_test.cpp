@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTemporaryDir>
+
+#include "comm/Unit_hl.h"
+#include "ident/about_ident.h"
+#include "ident/load_form.h"
+#include "ident/Unittabvstupu.h"
+#include "sim/bus.h"
+#include "support/fake_line.h"
+#include "support/scripted_prompts.h"
+
+namespace {
+
+struct VersionCase {
+    const char* text;
+    IdentResult expected;
+};
+
+class VersionPrefixes : public ::testing::TestWithParam<VersionCase> {};
+
+TEST_P(VersionPrefixes, ClassifyByTheFirstTenBytes) {
+    std::array<char, 250> v{};
+    std::strncpy(v.data(), GetParam().text, v.size() - 1);
+    EXPECT_EQ(classify_version(v.data()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ident, VersionPrefixes,
+    ::testing::Values(VersionCase{"FW-R-18-02", IdentResult::Supported},
+                      VersionCase{"FW-R-18-02 rev. 7", IdentResult::Supported},
+                      VersionCase{"fw-r-18-02", IdentResult::Unknown},
+                      VersionCase{"FW-R-11-01", IdentResult::Krt01_1},
+                      VersionCase{"FW-R-11-02x", IdentResult::Krt01_2},
+                      VersionCase{"FW-R-11-03", IdentResult::Krt01_3},
+                      VersionCase{"FW-R-18-0", IdentResult::Unknown},
+                      VersionCase{"", IdentResult::Unknown}));
+
+// A bus of simulated controllers behind the fake line, in virtual time.
+class IdentTest : public ::testing::Test {
+protected:
+    void attach(sim::Model model) {
+        sim::Options o;
+        o.addresses = {1};
+        o.model = model;
+        bus = std::make_unique<sim::Bus>(o);
+        line.set_responder([this](const Bytes& req) {
+            return sim::flatten(bus->handle(req.data(), static_cast<int>(req.size())));
+        });
+    }
+    int reads_of_table(int t) const {
+        int n = 0;
+        for (const auto& w : line.writes())
+            if (w.size() == 13 && w[7] == 0x01 && w[8] == t) ++n;
+        return n;
+    }
+    int table_reads() const {
+        int n = 0;
+        for (int t = 0; t < 12; ++t) n += reads_of_table(t);
+        return n;
+    }
+
+    void SetUp() override {
+        req.set_device_address(1);
+        req.set_computer_address(0);
+    }
+
+    FakeLine line;
+    ScriptedPrompts prompts;
+    DeviceData data;
+    CommBuffer buffer;
+    RequestLayer req{line, prompts, data, buffer};
+    std::unique_ptr<sim::Bus> bus;
+    int presets_applied = 0;
+    Tload_form load{req, prompts, {[] { return 9; }, [this] { ++presets_applied; }}};
+};
+
+TEST_F(IdentTest, SupportedControllerHasItsNineTablesReadInOrder) {
+    attach(sim::Model::Supported);
+    data.rego.RESV = 5;
+    load.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !load.isVisible(); }, 5000));
+    EXPECT_EQ(presets_applied, 1);
+    EXPECT_EQ(load.bar_history(), (std::vector<int>{0, 20, 30, 40, 50, 60, 70, 80, 90, 100, 100}));
+    for (int t = 0; t <= 8; ++t) EXPECT_EQ(reads_of_table(t), 1) << "table " << t;
+    EXPECT_EQ(reads_of_table(9), 0);
+    EXPECT_EQ(load.result(), QDialog::Accepted);
+    EXPECT_NE(load.version_label()->text(), QStringLiteral("neidentifikováno"));
+    EXPECT_TRUE(prompts.empty());
+    EXPECT_EQ(line.count(FakeLine::Op::Pause), 9);
+}
+
+TEST_F(IdentTest, OlderModelIsRefusedAndNothingIsRead) {
+    attach(sim::Model::Krt01);
+    prompts.answer_message(PromptAnswer::Ok);
+    load.ReadAllTables();
+    EXPECT_EQ(prompts.last().text, QStringLiteral("Identifikováno zařízení typu KRT 01"));
+    EXPECT_EQ(prompts.last().caption, QStringLiteral("Komunikace"));
+    EXPECT_EQ(prompts.last().icon, PromptIcon::Error);
+    EXPECT_EQ(table_reads(), 0);
+}
+
+TEST_F(IdentTest, SilentBusReportsAnUnknownDevice) {
+    prompts.answer_message(PromptAnswer::Ok);
+    data.comp.SP = 12.5f;
+    load.ReadAllTables();
+    EXPECT_EQ(prompts.last().text, QStringLiteral("Chyba při čtení nebo neznámé zřízení"));
+    EXPECT_EQ(table_reads(), 0);
+    EXPECT_FLOAT_EQ(data.comp.SP, 12.5f);
+    EXPECT_EQ(load.version_label()->text(), QStringLiteral("neidentifikováno"));
+}
+
+TEST_F(IdentTest, FailedTypeRequestStillReadsTheTables) {
+    attach(sim::Model::Supported);
+    line.queue_reply({});  // the type request and its repetition go unanswered
+    line.queue_reply({});
+    load.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !load.isVisible(); }, 5000));
+    EXPECT_EQ(load.version_label()->text(), QStringLiteral("neidentifikováno"));
+    EXPECT_EQ(table_reads(), 9);
+}
+
+TEST_F(IdentTest, IdentificationBoxShowsTypeAndVersion) {
+    attach(sim::Model::Supported);
+    Tabout_ident box(req, prompts);
+    box.ShowIdentification();
+    EXPECT_EQ(box.findChild<QLabel*>("lb_zarizeni")->text(),
+              QString::fromLatin1(buffer.type_text.data()));
+    EXPECT_TRUE(box.findChild<QLabel*>("lb_verze")->text().startsWith("FW-R-18-02"));
+    EXPECT_TRUE(prompts.empty());
+}
+
+TEST_F(IdentTest, IdentificationBoxOnASilentBusChangesNothing) {
+    Tabout_ident box(req, prompts);
+    box.ShowIdentification();
+    EXPECT_EQ(box.findChild<QLabel*>("lb_zarizeni")->text(),
+              QStringLiteral("Typ zařízení - neidentifikováno"));
+    EXPECT_EQ(box.findChild<QLabel*>("lb_verze")->text(),
+              QStringLiteral("Verze zařízení - neidentifikováno"));
+    EXPECT_TRUE(prompts.empty());
+}
+
+TEST_F(IdentTest, ForeignDeviceIsWarnedAboutWithFourLines) {
+    attach(sim::Model::Foreign);
+    prompts.answer_message(PromptAnswer::Ok);
+    Tabout_ident box(req, prompts);
+    box.ShowIdentification();
+    EXPECT_EQ(box.findChild<QLabel*>("lb_zarizeni")->text(), QStringLiteral("jiné zařízení"));
+    ASSERT_EQ(prompts.messages().size(), 1u);
+    const auto& m = prompts.last();
+    EXPECT_EQ(m.caption, QStringLiteral("ERROR"));
+    EXPECT_EQ(m.icon, PromptIcon::Warning);
+    const QStringList lines = m.text.split(QLatin1Char('\r'));
+    ASSERT_EQ(lines.size(), 4) << m.text.toStdString();
+    EXPECT_EQ(lines[0],
+              QStringLiteral("Identifikováno zařízení pro které je nutné použít jiný software"));
+    EXPECT_FALSE(m.text.contains(QLatin1Char('\n')));
+    EXPECT_EQ(box.findChild<QLabel*>("lb_verze")->text(), lines[3]);
+}
+
+TEST_F(IdentTest, ClosingTheBoxEarlyDoesNotCancelTheQuery) {
+    attach(sim::Model::Supported);
+    Tabout_ident box(req, prompts);
+    box.show();
+    box.reject();
+    ASSERT_TRUE(box.timer()->isActive());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !box.timer()->isActive(); }, 3000));
+    EXPECT_TRUE(box.findChild<QLabel*>("lb_verze")->text().startsWith("FW-R-18-02"));
+}
+
+// --- Input table ---
+
+QByteArray read_all(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray expected_export(const std::function<QString(int)>& v) {
+    QByteArray s;
+    auto line = [&](const QString& t) { s += t.toLatin1() + "\r\n"; };
+    auto keys = [&](const char* section, std::initializer_list<std::pair<const char*, int>> kv) {
+        line(QStringLiteral("[%1]").arg(QLatin1String(section)));
+        for (const auto& [k, i] : kv)
+            line(QLatin1String(k) + QLatin1Char('=') + (i < 0 ? QStringLiteral("KELVRA 20") : v(i)));
+    };
+    keys("IDENT", {{"TAB_VSTUPU", -1}, {"VYR_CISLO", 23}});
+    keys("PT100", {{"PT_60", 0}, {"PT_100", 1}, {"PT_140", 2}, {"PT_180", 3}, {"PT_220", 4},
+                   {"PT_260", 5}, {"PT_300", 6}, {"PT_340", 7}});
+    keys("NIKL5000ppm", {{"NI_-50", 8}, {"NI_10", 9}, {"NI_70", 10}, {"NI_130", 11}, {"NI_190", 12}});
+    keys("NIKL6810ppm",
+         {{"NI_-50", 13}, {"NI_10", 14}, {"NI_70", 15}, {"NI_130", 16}, {"NI_190", 17}});
+    keys("VSTUP", {{"75MV", 18}, {"PROUD20MA", 21}, {"NAPETI10V", 22}, {"PLUS75MV", 26},
+                   {"MINUS75MV", 27}, {"PLUS18MV", 28}, {"MINUS18MV", 29}, {"ZV_OVL", 30},
+                   {"ZV_OVH", 31}, {"ZV_4MA", 32}, {"ZV_20MA", 33}, {"ZV_1V", 34}});
+    keys("SVORKY", {{"TEPLOTA_0", 19}, {"TEPLOTA_60", 20}});
+    keys("VYROBA", {{"CISLO", 23}, {"TTD", 24}, {"RESERVE", 25}});
+    keys("ANALOG", {{"OUT_1MA", 35}, {"OUT_6MA", 36}, {"OUT_12MA", 37}, {"OUT_20MA", 38}});
+    keys("SYSTEM", {{"UCC1", 39}});
+    keys("DATUM", {{"DEN", 40}, {"MESIC", 41}, {"ROK", 42}});
+    return s;
+}
+
+class InputTableTest : public IdentTest {
+protected:
+    QTemporaryDir dir;
+    Ttab_vstupu table{req, prompts};
+    QString path() const { return dir.filePath(QStringLiteral("vstupy.txt")); }
+};
+
+TEST_F(InputTableTest, ExportBeforeAnyReadingWritesQuestionMarks) {
+    prompts.answer_save(path());
+    table.Button3Click();
+    EXPECT_EQ(read_all(path()), expected_export([](int) { return QStringLiteral("???"); }));
+    const auto& r = prompts.records().front().file;
+    EXPECT_EQ(r.file_name, QStringLiteral("Vstupy Kelvra20"));
+    EXPECT_EQ(r.default_suffix, QStringLiteral("txt"));
+    EXPECT_TRUE(r.overwrite_prompt);
+}
+
+TEST_F(InputTableTest, ExportAfterReadingWritesTheValuesUnsigned) {
+    attach(sim::Model::Supported);
+    bus->station(1).inputs.IN[5] = 65535;
+    table.Button1Click();
+    ASSERT_TRUE(prompts.empty());
+    EXPECT_EQ(table.value_text(5), QStringLiteral("65535"));
+    prompts.answer_save(path());
+    table.Button3Click();
+    const auto in = data.inputs.IN;
+    EXPECT_EQ(read_all(path()), expected_export([&](int i) {
+                  return QString::number(static_cast<std::uint16_t>(in[static_cast<std::size_t>(i)]));
+              }));
+}
+
+TEST_F(InputTableTest, FailedReadingKeepsTheLabels) {
+    prompts.answer_message(PromptAnswer::Ok);
+    table.Button1Click();
+    EXPECT_EQ(prompts.last().text, QStringLiteral("Chyba při čtení"));
+    EXPECT_EQ(prompts.last().caption, QStringLiteral("Komunikace"));
+    EXPECT_EQ(table.value_text(0), QStringLiteral("???"));
+}
+
+TEST_F(InputTableTest, ExportIntoAnotherIniKeepsItsContentAndOneCopyOfEachKey) {
+    {
+        QFile f(path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[OTHER]\r\nA=1\r\n[pt100]\r\npt_60=old\r\nX=2\r\n");
+    }
+    prompts.answer_save(path());
+    table.Button3Click();
+    prompts.answer_save(path());
+    table.Button3Click();
+    const QByteArray text = read_all(path());
+    EXPECT_TRUE(text.startsWith("[OTHER]\r\nA=1\r\n[pt100]\r\n"));
+    EXPECT_TRUE(text.contains("X=2\r\n"));
+    EXPECT_FALSE(text.contains("old"));
+    EXPECT_EQ(text.count("TAB_VSTUPU="), 1);
+    EXPECT_EQ(text.count("NI_-50="), 2);
+}
+
+TEST_F(InputTableTest, UnwritableFileIsReported) {
+    const QString blocked = dir.filePath(QStringLiteral("plain"));
+    {
+        QFile f(blocked);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QString bad = blocked + QStringLiteral("/inside.txt");
+    prompts.answer_save(bad);
+    prompts.answer_message(PromptAnswer::Ok);
+    table.Button3Click();
+    EXPECT_EQ(prompts.last().text, QStringLiteral("Unable to write to ") + bad + QLatin1Char('.'));
+    EXPECT_EQ(prompts.last().caption, QStringLiteral("TX-20"));
+}
+
+}  // namespace
