@@ -1,6 +1,8 @@
 #include "ident/Unittabvstupu.h"
 
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <algorithm>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -47,8 +49,7 @@ constexpr Entry kEntries[45] = {
     {"ANALOG", "OUT_12MA", 37},       {"ANALOG", "OUT_20MA", 38},     {"SYSTEM", "UCC1", 39},
     {"DATUM", "DEN", 40},             {"DATUM", "MESIC", 41},         {"DATUM", "ROK", 42}};
 
-constexpr int kColumnWidth = 66;
-constexpr int kLeft = 8;
+constexpr int kLeft = 6;
 constexpr int kRowHeight = 24;
 
 }  // namespace
@@ -59,26 +60,37 @@ Ttab_vstupu::Ttab_vstupu(RequestLayer& requests, Prompts& prompts, QWidget* pare
     setWindowTitle(QStringLiteral("tabulka vstupu"));
     resize(803, 292);
 
+    // Columns as wide as their header or a five-digit value, spread over the window.
+    const QFontMetrics fm(font());
+    std::array<int, 12> widths{};
+    int total = 0;
+    for (int c = 0; c < 12; ++c) {
+        widths[static_cast<std::size_t>(c)] =
+            std::max(fm.horizontalAdvance(QString::fromUtf8(kColumns[c].header)),
+                     fm.horizontalAdvance(QStringLiteral("65535")));
+        total += widths[static_cast<std::size_t>(c)];
+    }
+    const int gap = std::max(4, (803 - 2 * kLeft - total) / 11);
+    int x = kLeft;
     for (int c = 0; c < 12; ++c) {
         const Column& col = kColumns[c];
-        const int x = kLeft + c * kColumnWidth;
+        const int w = widths[static_cast<std::size_t>(c)];
         auto* header = new QLabel(QString::fromUtf8(col.header), this);
-        QFont f = header->font();
-        f.setBold(true);
-        header->setFont(f);
-        header->setGeometry(x, 8, kColumnWidth - 4, 18);
+        header->setGeometry(x, 8, w + 2, 18);
         for (int i = 0; i < col.count; ++i) {
             const int index = col.first + i;
             auto* l = new QLabel(QStringLiteral("???"), this);
             l->setObjectName(QStringLiteral("Label%1").arg(index + 1));
-            l->setGeometry(x, 40 + i * kRowHeight, kColumnWidth - 4, 18);
+            l->setGeometry(x, 40 + i * kRowHeight, w + 2, 18);
             labels_[static_cast<std::size_t>(index)] = l;
         }
+        x += w + gap;
     }
     auto* rule = new QFrame(this);
     rule->setFrameShape(QFrame::HLine);
-    rule->setFrameShadow(QFrame::Sunken);
-    rule->setGeometry(kLeft, 30, 12 * kColumnWidth - 8, 4);
+    rule->setFrameShadow(QFrame::Plain);
+    rule->setLineWidth(1);
+    rule->setGeometry(kLeft, 30, 803 - 2 * kLeft, 4);
 
     Button1 = new QPushButton(QStringLiteral("čtení parametrů"), this);
     Button1->setObjectName(QStringLiteral("Button1"));

@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include "comm/Unit_hl.h"
 #include "ident/about_ident.h"
@@ -11,6 +13,7 @@
 #include "ident/Unittabvstupu.h"
 #include "sim/bus.h"
 #include "support/fake_line.h"
+#include "support/render.h"
 #include "support/scripted_prompts.h"
 
 namespace {
@@ -272,6 +275,32 @@ TEST_F(InputTableTest, UnwritableFileIsReported) {
     table.Button3Click();
     EXPECT_EQ(prompts.last().text, QStringLiteral("Unable to write to ") + bad + QLatin1Char('.'));
     EXPECT_EQ(prompts.last().caption, QStringLiteral("TX-20"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(InputTableTest, RendersWithValues) {
+    attach(sim::Model::Supported);
+    table.Button1Click();
+    EXPECT_TRUE(render_window(&table, QStringLiteral("input_table")));
+    table.hide();
+}
+
+TEST_F(IdentTest, RendersTheIdentificationDialogs) {
+    attach(sim::Model::Supported);
+    Tabout_ident box(req, prompts);
+    box.ShowIdentification();
+    EXPECT_TRUE(render_window(&box, QStringLiteral("ident_box")));
+    box.timer()->stop();
+    box.hide();
+    load.show();
+    load.timer()->stop();
+    load.IdentifyDevice();
+    load.StepProgress(30);
+    EXPECT_TRUE(render_window(&load, QStringLiteral("load_form")));
+    load.hide();
 }
 
 }  // namespace
