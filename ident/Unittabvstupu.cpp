@@ -130,13 +130,9 @@ void Ttab_vstupu::save_to(const QString& path) const {
     for (const Entry& e : kEntries) {
         const QString value =
             e.label < 0 ? QStringLiteral("KELVRA 20") : value_text(e.label);
-        try {
-            PrivateProfile::write_string(path, QString::fromLatin1(e.section),
-                                         QString::fromLatin1(e.key), value);
-        } catch (const FileError&) {
-            // Entries written so far stay in the file.
-            throw FileError(QStringLiteral("Unable to write to ") + path);
-        }
+        // One key per write: on a failure the entries written so far stay in the file.
+        PrivateProfile::write_string(path, QString::fromLatin1(e.section),
+                                     QString::fromLatin1(e.key), value);
     }
 }
 
