@@ -13,6 +13,7 @@
 #include "ident/ident_texts.h"
 #include "ident/program_picture.h"
 #include "platform/prompts.h"
+#include "platform/version_info.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ Tabout_ident::Tabout_ident(RequestLayer& requests, Prompts& prompts, QWidget* pa
     grid->addWidget(picture, 0, 0, 3, 1, Qt::AlignTop);
 
     grid->addWidget(new QLabel(QStringLiteral("Výrobce:"), panel), 0, 1);
-    grid->addWidget(bold_label(kMakerName, panel), 0, 2);
+    grid->addWidget(bold_label(version_info::compiled_record().CompanyName, panel), 0, 2);
     grid->addWidget(new QLabel(kMakerWeb, panel), 1, 1, 1, 2);
 
     grid->addWidget(bold_label(QStringLiteral("Načtené parametry z regulátoru:"), panel), 3, 0, 1,

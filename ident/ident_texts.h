@@ -4,8 +4,7 @@
 #include <QString>
 #include <cstddef>
 
-// The maker shown in the information boxes: neutral, drawn for this program.
-inline const QString kMakerName = QStringLiteral("Vývojový tým TX-20");
+// The maker's web address shown in the identification box.
 inline const QString kMakerWeb = QStringLiteral("www.tx20.example.org");
 
 inline const QString kForeignDeviceHeading =

@@ -1,34 +1,46 @@
 #include "ident/program_picture.h"
 
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 
-QPixmap program_picture(int size) {
-    QPixmap pm(size, size);
+namespace {
+
+QPixmap draw_picture() {
+    QPixmap pm(64, 64);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    const qreal s = size;
-    p.setPen(QPen(QColor(40, 60, 90), s * 0.04));
-    p.setBrush(QColor(225, 232, 240));
-    p.drawRoundedRect(QRectF(s * 0.06, s * 0.06, s * 0.88, s * 0.88), s * 0.12, s * 0.12);
-    p.setBrush(QColor(20, 30, 45));
-    p.setPen(Qt::NoPen);
-    const QRectF screen(s * 0.16, s * 0.18, s * 0.68, s * 0.40);
-    p.drawRect(screen);
-    QPainterPath trend;
-    trend.moveTo(screen.left() + 2, screen.bottom() - s * 0.05);
-    trend.cubicTo(screen.left() + s * 0.2, screen.bottom() - s * 0.05,
-                  screen.left() + s * 0.25, screen.top() + s * 0.06, screen.right() - 2,
-                  screen.top() + s * 0.08);
-    p.setPen(QPen(QColor(230, 60, 50), s * 0.035));
+
+    QLinearGradient bg(0, 0, 0, 64);
+    bg.setColorAt(0, QColor(0x2B, 0x4C, 0x7E));
+    bg.setColorAt(1, QColor(0x10, 0x22, 0x40));
+    p.setPen(QPen(QColor(0x0A, 0x16, 0x2A), 1.5));
+    p.setBrush(bg);
+    p.drawRoundedRect(QRectF(1, 1, 62, 62), 9, 9);
+
+    p.setPen(QPen(QColor(255, 255, 255, 50), 1));
+    for (int x = 14; x < 60; x += 12) p.drawLine(x, 8, x, 56);
+    for (int y = 14; y < 60; y += 12) p.drawLine(6, y, 58, y);
+
+    // Set point and the measured value settling on it.
+    p.setPen(QPen(QColor(0x7F, 0xD8, 0x7F), 1.5, Qt::DashLine));
+    p.drawLine(QPointF(6, 24), QPointF(58, 24));
+    QPainterPath trend(QPointF(6, 52));
+    trend.cubicTo(QPointF(18, 50), QPointF(20, 14), QPointF(30, 18));
+    trend.cubicTo(QPointF(38, 21), QPointF(42, 27), QPointF(48, 25));
+    trend.lineTo(QPointF(58, 24));
+    p.setPen(QPen(QColor(0xFF, 0x5A, 0x4A), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
     p.drawPath(trend);
-    const QColor lamps[] = {QColor(60, 190, 80), QColor(240, 190, 40), QColor(220, 60, 50)};
-    for (int i = 0; i < 3; ++i) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(lamps[i]);
-        p.drawEllipse(QPointF(s * (0.28 + 0.22 * i), s * 0.74), s * 0.06, s * 0.06);
-    }
     return pm;
+}
+
+}  // namespace
+
+QPixmap program_picture(int size) {
+    const QPixmap pm = draw_picture();
+    return size == pm.width()
+               ? pm
+               : pm.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }

@@ -2,6 +2,6 @@
 
 #include <QPixmap>
 
-// The program's own picture for the information boxes: a dial with the trend line,
+// The program's picture for the information boxes: a small trend on a dark plot,
 // drawn in code so no image file travels with the program.
 QPixmap program_picture(int size);
