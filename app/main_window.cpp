@@ -1,0 +1,587 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/Rotace_3d.h"
+#include "app/panel_color.h"
+#include "chart/trend_chart.h"
+#include "comm/Unit_hl.h"
+#include "platform/clock.h"
+#include "platform/formats.h"
+#include "platform/prompts.h"
+#include "platform/settings_store.h"
+
+#if __has_include("comm/Unitport.h")
+#include "comm/Unitport.h"
+#define TX20_HAVE_PORT_DIALOG 1
+#endif
+
+namespace {
+
+const QString kDesktop = QStringLiteral("DESKTOP");
+const QString kGraf = QStringLiteral("GRAF");
+const QString kZaznam = QStringLiteral("ZAZNAM");
+
+constexpr QRect kDesignPlacement(192, 107, 718, 523);
+
+constexpr std::uint32_t kYellow = 0x0000FFFF;
+constexpr std::uint32_t kRed = 0x000000FF;
+constexpr std::uint32_t kButtonFace = 0x8000000F;
+
+const QString kClearQuestion = QStringLiteral("Chceš vymazat naměřená data?");
+const QString kClearCaption = QStringLiteral("Clear");
+
+QColor ref_color(std::int32_t ref) { return color_from_ref(static_cast<std::uint32_t>(ref)); }
+
+QLabel* make_panel(const QString& name, const QString& caption, QWidget* parent) {
+    auto* panel = new QLabel(caption, parent);
+    panel->setObjectName(name);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setAlignment(Qt::AlignCenter);
+    return panel;
+}
+
+QFrame* make_group(QWidget* parent) {
+    auto* frame = new QFrame(parent);
+    frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    return frame;
+}
+
+// Gives the timer back its running state when a handler ends, also by an error.
+class TimerPause {
+public:
+    TimerPause(QTimer& timer, bool restart) : timer_(timer), restart_(restart) { timer_.stop(); }
+    ~TimerPause() {
+        if (restart_) timer_.start();
+    }
+    TimerPause(const TimerPause&) = delete;
+    TimerPause& operator=(const TimerPause&) = delete;
+
+private:
+    QTimer& timer_;
+    bool restart_;
+};
+
+}  // namespace
+
+Tkrt01::Tkrt01(SettingsStore& store, Prompts& prompts, Clock& clock, RequestLayer& requests,
+               QWidget* parent)
+    : QMainWindow(parent),
+      store_(store),
+      prompts_(prompts),
+      clock_(clock),
+      requests_(requests),
+      random_(QRandomGenerator::global()->generate()) {
+    setObjectName(QStringLiteral("krt01"));
+    setWindowTitle(QStringLiteral("KELVRA 20"));
+    build_controls();
+    build_menu();
+    setGeometry(kDesignPlacement);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(200);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+    FormCreate();
+    Timer1->start();
+}
+
+Tkrt01::~Tkrt01() = default;
+
+void Tkrt01::build_controls() {
+    auto* central = new QWidget(this);
+    auto* top = new QHBoxLayout;
+
+    // Values: measured value, set point, relays and fault state.
+    auto* values = make_group(central);
+    auto* vg = new QGridLayout(values);
+    vg->addWidget(new QLabel(QStringLiteral("Naměřená hodnota"), values), 0, 0, 1, 3);
+    pa_measure = make_panel(QStringLiteral("pa_measure"), QStringLiteral("0"), values);
+    QFont big = pa_measure->font();
+    big.setPointSize(big.pointSize() + 6);
+    big.setBold(true);
+    pa_measure->setFont(big);
+    pa_measure->setMinimumSize(130, 34);
+    vg->addWidget(pa_measure, 1, 0, 1, 3);
+    vg->addWidget(new QLabel(QStringLiteral("Žádaná hodnota"), values), 2, 0, 1, 3);
+    pa_sp = make_panel(QStringLiteral("pa_sp"), QStringLiteral("0"), values);
+    pa_sp->setMinimumHeight(22);
+    vg->addWidget(pa_sp, 3, 0, 1, 3);
+    QLabel** relays[] = {&pa_re1, &pa_re2, &pa_re3};
+    for (int i = 0; i < 3; ++i) {
+        auto* caption = new QLabel(QStringLiteral("Out %1").arg(i + 1), values);
+        caption->setAlignment(Qt::AlignCenter);
+        vg->addWidget(caption, 4, i);
+        auto* lamp = new QLabel(values);
+        lamp->setObjectName(QStringLiteral("pa_re%1").arg(i + 1));
+        lamp->setFrameStyle(QFrame::Panel | QFrame::Raised);
+        lamp->setFixedSize(30, 14);
+        set_panel_color(lamp, color_from_ref(kButtonFace));
+        vg->addWidget(lamp, 5, i, Qt::AlignCenter);
+        *relays[i] = lamp;
+    }
+    pa_porucha = make_panel(QStringLiteral("pa_porucha"), QStringLiteral("STOP"), values);
+    pa_porucha->setMinimumHeight(22);
+    set_panel_color(pa_porucha, color_from_ref(kButtonFace));
+    vg->addWidget(pa_porucha, 6, 0, 1, 3);
+    top->addWidget(values);
+
+    // Outputs: control action, feedback and terminal temperature.
+    auto* outputs = make_group(central);
+    auto* og = new QGridLayout(outputs);
+    auto add_bar = [&](int row, const QString& caption, const char* bar_name,
+                       const char* label_name, QProgressBar*& bar, QLabel*& label) {
+        og->addWidget(new QLabel(caption, outputs), row, 0, 1, 2);
+        bar = new QProgressBar(outputs);
+        bar->setObjectName(QLatin1String(bar_name));
+        bar->setRange(0, 1000);
+        bar->setValue(0);
+        bar->setTextVisible(false);
+        bar->setMinimumWidth(110);
+        og->addWidget(bar, row + 1, 0);
+        label = new QLabel(QStringLiteral("0,0"), outputs);
+        label->setObjectName(QLatin1String(label_name));
+        label->setMinimumWidth(40);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        og->addWidget(label, row + 1, 1);
+    };
+    add_bar(0, QStringLiteral("akční zásah"), "bar_yout", "lb_yout", bar_yout, lb_yout);
+    add_bar(2, QStringLiteral("zpětná vazba"), "bar_zv", "lb_zv", bar_zv, lb_zv);
+    auto* ts_row = new QHBoxLayout;
+    ts_row->addWidget(new QLabel(QStringLiteral("Teplota svorek:"), outputs));
+    lb_ts = new QLabel(QStringLiteral("0.0"), outputs);
+    lb_ts->setObjectName(QStringLiteral("lb_ts"));
+    ts_row->addWidget(lb_ts);
+    ts_row->addWidget(new QLabel(QStringLiteral("°C"), outputs));
+    ts_row->addStretch();
+    og->addLayout(ts_row, 4, 0, 1, 2);
+    og->setRowStretch(5, 1);
+    top->addWidget(outputs);
+
+    // Reading.
+    auto* reading = make_group(central);
+    auto* rl = new QVBoxLayout(reading);
+    tl_precist = new QPushButton(style()->standardIcon(QStyle::SP_BrowserReload),
+                                 QStringLiteral("Přečíst"), reading);
+    tl_precist->setObjectName(QStringLiteral("tl_precist"));
+    tl_precist->setMinimumHeight(34);
+    rl->addWidget(tl_precist);
+    check_auto = new QCheckBox(QStringLiteral("Automatické čtení"), reading);
+    check_auto->setObjectName(QStringLiteral("check_auto"));
+    rl->addWidget(check_auto);
+    check_zapis = new QCheckBox(QStringLiteral("Zápis do souboru"), reading);
+    check_zapis->setObjectName(QStringLiteral("check_zapis"));
+    rl->addWidget(check_zapis);
+    rl->addStretch();
+    top->addWidget(reading);
+
+    // Chart tools.
+    auto* tools = make_group(central);
+    auto* tl = new QVBoxLayout(tools);
+    auto* pen_row = new QHBoxLayout;
+    tl_barva_pera = new QPushButton(QStringLiteral("Barva pera"), tools);
+    tl_barva_pera->setObjectName(QStringLiteral("tl_barva_pera"));
+    pen_row->addWidget(tl_barva_pera);
+    pa_barva_pera = new QLabel(tools);
+    pa_barva_pera->setObjectName(QStringLiteral("pa_barva_pera"));
+    pa_barva_pera->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pa_barva_pera->setFixedSize(24, 24);
+    pen_row->addWidget(pa_barva_pera);
+    tl->addLayout(pen_row);
+    check_demo = new QCheckBox(QStringLiteral("Generovat demo data"), tools);
+    check_demo->setObjectName(QStringLiteral("check_demo"));
+    tl->addWidget(check_demo);
+    tl->addStretch();
+    top->addWidget(tools);
+    top->addStretch();
+
+    Chart1 = new TrendChart(central);
+    Chart1->setObjectName(QStringLiteral("Chart1"));
+    Chart1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addLayout(top);
+    layout->addWidget(Chart1, 1);
+    setCentralWidget(central);
+
+    // Status bar: log file path, file save period, sample period and its unit.
+    auto* bar = statusBar();
+    bar->setSizeGripEnabled(false);
+    auto status_panel = [bar](const char* name, const QString& caption, int stretch) {
+        auto* panel = new QLabel(caption, bar);
+        panel->setObjectName(QLatin1String(name));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setMinimumWidth(40);
+        bar->addWidget(panel, stretch);
+        return panel;
+    };
+    pa_path = status_panel("pa_path", QStringLiteral("c:"), 1);
+    pa_path->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    pa_soubor = status_panel("pa_soubor", QStringLiteral("15"), 0);
+    pa_soubor->setToolTip(QStringLiteral("Ukazuje četnost zápisu do souboru v minutách"));
+    status_panel("pa_min", QStringLiteral("min."), 0);
+    pa_zaznam = status_panel("pa_zaznam", QStringLiteral("1"), 0);
+    pa_zaznam->setToolTip(QStringLiteral("Ukazuje rychlost zápisu do záznamu"));
+    pa_jednotky = status_panel("pa_jednotky", QStringLiteral("min."), 0);
+
+    connect(tl_precist, &QPushButton::clicked, this, [this] { tl_precistClick(); });
+    connect(check_auto, &QCheckBox::clicked, this, [this] { check_autoClick(); });
+    connect(check_zapis, &QCheckBox::clicked, this, [this] { check_zapisClick(); });
+    connect(check_demo, &QCheckBox::clicked, this, [this] { check_demoClick(); });
+    connect(tl_barva_pera, &QPushButton::clicked, this, [this] { tl_barva_peraClick(); });
+}
+
+void Tkrt01::build_menu() {
+    auto item = [this](QMenu* menu, const char* name, const QString& caption,
+                       void (Tkrt01::*handler)()) {
+        auto* action = menu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        return action;
+    };
+    QMenu* soubor = menuBar()->addMenu(QStringLiteral("&Soubor"));
+    mn_novy = soubor->addAction(QStringLiteral("&Nový soubor"));
+    mn_novy->setObjectName(QStringLiteral("mn_novy"));
+    // The check mark shows the log file chosen flag; a click must not toggle it.
+    mn_novy->setCheckable(true);
+    connect(mn_novy, &QAction::triggered, this, [this](bool checked) {
+        mn_novy->setChecked(!checked);
+        mn_novyClick();
+    });
+    soubor->addSeparator();
+    mn_ulozit = item(soubor, "mn_ulozit", QStringLiteral("&Uložit..."), &Tkrt01::mn_ulozitClick);
+    mn_ulozitjako = item(soubor, "mn_ulozitjako", QStringLiteral("Uložit j&ako..."),
+                         &Tkrt01::mn_ulozitjakoClick);
+    soubor->addSeparator();
+    mn_exit = item(soubor, "mn_exit", QStringLiteral("&Konec"), &Tkrt01::mn_exitClick);
+
+    QMenu* nastaveni = menuBar()->addMenu(QStringLiteral("&Nastavení"));
+    mn_port = item(nastaveni, "mn_port", QStringLiteral("&Komunikační port"),
+                   &Tkrt01::mn_portClick);
+    mn_parametry = item(nastaveni, "mn_parametry", QStringLiteral("&Parametry regulátoru"),
+                        &Tkrt01::mn_parametryClick);
+    mn_barva = item(nastaveni, "mn_barva", QStringLiteral("Nastavení &grafu"),
+                    &Tkrt01::mn_barvaClick);
+    mn_rychlost_zaznamu = item(nastaveni, "mn_rychlost_zaznamu",
+                               QStringLiteral("&Rychlost záznamu"),
+                               &Tkrt01::mn_rychlost_zaznamuClick);
+    mn_vyr_para = item(nastaveni, "mn_vyr_para", QStringLiteral("Parametry z &výroby"),
+                       &Tkrt01::mn_vyr_paraClick);
+
+    QMenu* napoveda = menuBar()->addMenu(QStringLiteral("Nápo&věda"));
+    mn_about = item(napoveda, "mn_about", QStringLiteral("&O aplikaci"), &Tkrt01::mn_aboutClick);
+    mn_ident = item(napoveda, "mn_ident", QStringLiteral("&Identifikace"),
+                    &Tkrt01::mn_identClick);
+}
+
+// ---- Settings -------------------------------------------------------------------------
+
+void Tkrt01::FormCreate() {
+    // Each placement value is applied as soon as it is read, so the next one defaults
+    // to what the window has by then.
+    move(store_.read_int(kDesktop, QStringLiteral("Left"), x()), y());
+    move(x(), store_.read_int(kDesktop, QStringLiteral("Top"), y()));
+    resize(width(), store_.read_int(kDesktop, QStringLiteral("Height"), height()));
+    resize(store_.read_int(kDesktop, QStringLiteral("Width"), width()), height());
+    keep_on_screen();
+
+    graf_.PERO = store_.read_int(kGraf, QStringLiteral("PERO"), 255);
+    graf_.MRIZ = store_.read_int(kGraf, QStringLiteral("MRIZ"), static_cast<qint32>(kButtonFace));
+    graf_.POZADI =
+        store_.read_int(kGraf, QStringLiteral("POZADI"), static_cast<qint32>(kButtonFace));
+    graf_.G3D = store_.read_int(kGraf, QStringLiteral("G3D"), 1) != 0;
+    graf_.R3D = store_.read_int(kGraf, QStringLiteral("R3D"), 35);
+    graf_.POCET = store_.read_int(kGraf, QStringLiteral("POCET"), 200);
+
+    JEDNOTKY = store_.read_int(kZaznam, QStringLiteral("JEDNOTKY"), 1);
+    LIST = store_.read_int(kZaznam, QStringLiteral("LIST"), 1);
+    SOUBOR = store_.read_int(kZaznam, QStringLiteral("SOUBOR"), 15);
+
+    show_rates();
+    set_panel_color(pa_barva_pera, ref_color(graf_.PERO));
+    apply_chart_settings();
+    SampleTicks = 0;
+    FileTicks = 0;
+    PointNo = 0;
+}
+
+void Tkrt01::keep_on_screen() {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (!primary) return;
+    // A huge stored size would ask for a huge backing store: no window needs more
+    // than the whole desktop.
+    const QRect desktop = primary->virtualGeometry();
+    resize(std::clamp(width(), 1, std::max(desktop.width(), 1)),
+           std::clamp(height(), 1, std::max(desktop.height(), 1)));
+    const QRect placed(pos(), size());
+    for (const QScreen* s : screens)
+        if (s->geometry().intersects(placed)) return;
+    // Entirely off every screen (a monitor that is gone): back to the design place on
+    // the primary screen, or its corner when that does not fit.
+    const QRect avail = primary->availableGeometry();
+    QPoint p = avail.topLeft() + kDesignPlacement.topLeft();
+    if (!avail.contains(QRect(p, size()))) p = avail.topLeft();
+    move(p);
+}
+
+void Tkrt01::apply_chart_settings() {
+    Chart1->set_panel_color(ref_color(graf_.POZADI));
+    Chart1->set_back_color(ref_color(graf_.MRIZ));
+    Chart1->set_percent_3d(graf_.R3D);
+    Chart1->set_view_3d(graf_.G3D);
+}
+
+QString Tkrt01::unit_caption(std::int32_t jednotky) {
+    return jednotky == 1 ? QStringLiteral("s") : QStringLiteral("min");
+}
+
+void Tkrt01::show_rates() {
+    pa_zaznam->setText(QString::number(LIST));
+    pa_soubor->setText(QString::number(SOUBOR));
+    pa_jednotky->setText(unit_caption(JEDNOTKY));
+}
+
+void Tkrt01::FormClose() {
+    store_.write_int(kDesktop, QStringLiteral("Top"), y());
+    store_.write_int(kDesktop, QStringLiteral("Left"), x());
+    store_.write_int(kDesktop, QStringLiteral("Height"), height());
+    store_.write_int(kDesktop, QStringLiteral("Width"), width());
+    store_.write_int(kGraf, QStringLiteral("PERO"), graf_.PERO);
+    store_.write_int(kGraf, QStringLiteral("MRIZ"), graf_.MRIZ);
+    store_.write_int(kGraf, QStringLiteral("POZADI"), graf_.POZADI);
+    store_.write_int(kGraf, QStringLiteral("G3D"), graf_.G3D ? 1 : 0);
+    store_.write_int(kGraf, QStringLiteral("R3D"), graf_.R3D);
+    store_.write_int(kGraf, QStringLiteral("POCET"), graf_.POCET);
+    store_.write_int(kZaznam, QStringLiteral("LIST"), LIST);
+    store_.write_int(kZaznam, QStringLiteral("SOUBOR"), SOUBOR);
+    store_.write_int(kZaznam, QStringLiteral("JEDNOTKY"), JEDNOTKY);
+    store_.sync();
+}
+
+void Tkrt01::closeEvent(QCloseEvent* event) {
+    FormClose();
+    QMainWindow::closeEvent(event);
+}
+
+void Tkrt01::mn_exitClick() {
+    // A log that cannot be written ends the command here, with the line still open.
+    mn_ulozitClick();
+#ifdef TX20_HAVE_PORT_DIALOG
+    if (dialogs_.port) dialogs_.port->close_port();
+#endif
+    close();
+}
+
+// ---- Live cycle -----------------------------------------------------------------------
+
+void Tkrt01::tl_precistClick() {
+    // A failed reading leaves the previous values, which are shown again.
+    requests_.read_table(TableId::TAB_LIVE);
+    const LiveGroup& live = requests_.data().live;
+    pa_measure->setText(formats::fixed(live.MEAS, 2, 5));
+    pa_sp->setText(formats::fixed(live.SP, 2, 5));
+    bar_yout->setValue(std::clamp(live.YOUT, 0, 1000));
+    lb_yout->setText(formats::fixed(live.YOUT * 0.1, 1, 4));
+    lb_ts->setText(formats::fixed(live.TTERM, 1, 5));
+    bar_zv->setValue(std::clamp(live.FEEDBACK, 0, 1000));
+    lb_zv->setText(formats::fixed(live.FEEDBACK * 0.1, 1, 4));
+    QLabel* lamps[] = {pa_re1, pa_re2, pa_re3};
+    for (int bit = 0; bit < 3; ++bit)
+        set_panel_color(lamps[bit],
+                        color_from_ref((live.RELAYS >> bit) & 1 ? kYellow : kButtonFace));
+    if (live.FAULT != 0) {
+        set_panel_color(pa_porucha, color_from_ref(kRed));
+        pa_porucha->setText(QStringLiteral("PORUCHA"));
+    } else {
+        set_panel_color(pa_porucha, color_from_ref(kButtonFace));
+        pa_porucha->setText(QStringLiteral("není porucha"));
+    }
+    AddTrendPoint(live.MEAS);
+}
+
+void Tkrt01::Timer1Timer() {
+    const auto second = static_cast<std::int16_t>(clock_.now().time().second());
+    if (second == LastSecond) return;
+    LastSecond = second;
+    if (check_demo->isChecked()) {
+        GenerateDemoData();
+        return;
+    }
+    if (check_auto->isChecked()) {
+        SampleStep();
+        if (check_zapis->isChecked()) FileStep();
+    }
+}
+
+void Tkrt01::SampleStep() {
+    ++SampleTicks;
+    // Computed wide so that huge stored rates cannot overflow into a negative period.
+    const std::int64_t period = static_cast<std::int64_t>(LIST) * JEDNOTKY;
+    if (SampleTicks < period) return;
+    SampleTicks = 0;
+    tl_precistClick();
+    AppendDataLine();
+}
+
+void Tkrt01::GenerateDemoData() {
+    const auto random_mod = [this](std::uint32_t n) {
+        return static_cast<int>(random_.generate() % n);
+    };
+    const int t = random_mod(10);
+    lb_ts->setText(formats::general(21.01 + t * 0.01));
+    const int m = random_mod(100);
+    pa_measure->setText(formats::general(m));
+    pa_porucha->setText(QStringLiteral("DEMO"));
+    pa_sp->setText(QStringLiteral("55,00"));
+    const int a = random_mod(50);
+    lb_yout->setText(QString::number(a));
+    bar_yout->setValue(a * 10);
+    set_panel_color(pa_re1, color_from_ref(m > 55 ? kYellow : kButtonFace));
+    set_panel_color(pa_re2, color_from_ref(m > 55 ? kButtonFace : kYellow));
+    set_panel_color(pa_re3, color_from_ref(m > 75 ? kYellow : kButtonFace));
+    AddTrendPoint(m);
+}
+
+void Tkrt01::check_autoClick() {
+    if (!check_auto->isChecked()) return;
+    TimerPause pause(*Timer1, true);
+    if (Chart1->point_count() >= 1 &&
+        prompts_.message(kClearQuestion, kClearCaption, PromptIcon::Warning,
+                         PromptButtons::YesNo) == PromptAnswer::Yes) {
+        StartNewLog();
+        if (log_file_chosen()) mn_ulozitjakoClick();
+    }
+}
+
+void Tkrt01::check_demoClick() {
+    TimerPause pause(*Timer1, true);
+    if (check_demo->isChecked()) {
+        // The boxes keep their check marks; demo mode simply takes precedence.
+        check_zapis->setEnabled(false);
+        check_auto->setEnabled(false);
+        if (prompts_.message(kClearQuestion, kClearCaption, PromptIcon::Warning,
+                             PromptButtons::YesNo) == PromptAnswer::Yes)
+            clear_trend();
+    } else {
+        check_auto->setEnabled(true);
+        check_zapis->setEnabled(true);
+    }
+}
+
+// ---- Trend ----------------------------------------------------------------------------
+
+void Tkrt01::AddTrendPoint(double value) {
+    // Trimmed before adding, so a steady stream settles at POCET + 1 points.
+    if (Chart1->point_count() > graf_.POCET) Chart1->delete_first();
+    ++PointNo;
+    const int count = Chart1->point_count();
+    const int rows = Chart1->legend_visible_rows();
+    if (count > rows) Chart1->set_legend_first_value(count - rows);
+    Chart1->add_point(PointNo, value, QString(), ref_color(graf_.PERO));
+}
+
+void Tkrt01::clear_trend() {
+    Chart1->clear();
+    PointNo = 0;
+}
+
+void Tkrt01::tl_barva_peraClick() {
+    const std::uint32_t initial = color_to_ref(ref_color(graf_.PERO));
+    const auto chosen = prompts_.choose_color(initial);
+    if (!chosen) return;
+    graf_.PERO = static_cast<std::int32_t>(*chosen);
+    set_panel_color(pa_barva_pera, ref_color(graf_.PERO));
+}
+
+void Tkrt01::mn_barvaClick() {
+    Trotace3D* dialog = dialogs_.rotace3D;
+    if (!dialog) return;
+    dialog->fill(graf_.G3D, graf_.MRIZ, graf_.POZADI, graf_.R3D, graf_.POCET);
+    if (dialog->exec() != QDialog::Accepted) {
+        apply_chart_settings();
+        return;
+    }
+    graf_.POZADI = dialog->panel_ref();
+    graf_.MRIZ = dialog->back_ref();
+    graf_.R3D = dialog->percent();
+    graf_.G3D = dialog->view_3d();
+    graf_.POCET = dialog->count();
+}
+
+// ---- Measurement log ------------------------------------------------------------------
+// The log buffer, its file and the recording rate dialog are wired in here.
+
+bool Tkrt01::log_file_chosen() const { return mn_novy->isChecked(); }
+
+void Tkrt01::set_log_file_chosen(bool chosen) { mn_novy->setChecked(chosen); }
+
+void Tkrt01::StartNewLog() {
+    tl_precistClick();
+    SampleStep();
+    clear_trend();
+    SampleTicks = 0;
+    FileTicks = 0;
+}
+
+void Tkrt01::AppendDataLine() {}
+
+void Tkrt01::FileStep() {}
+
+void Tkrt01::mn_novyClick() {}
+
+void Tkrt01::mn_ulozitClick() {}
+
+void Tkrt01::mn_ulozitjakoClick() {}
+
+void Tkrt01::check_zapisClick() {}
+
+void Tkrt01::mn_rychlost_zaznamuClick() {
+    if (dialogs_.form_zaznam) dialogs_.form_zaznam->exec();
+}
+
+// ---- Other dialogs --------------------------------------------------------------------
+
+void Tkrt01::mn_portClick() {
+#ifdef TX20_HAVE_PORT_DIALOG
+    if (dialogs_.port) dialogs_.port->exec();
+#endif
+}
+
+void Tkrt01::mn_parametryClick() {
+    // The parameter dialogs talk to the controller themselves; no reading may interleave.
+    TimerPause pause(*Timer1, Timer1->isActive());
+    if (dialogs_.load_form) dialogs_.load_form->exec();
+    if (dialogs_.menu_mod) dialogs_.menu_mod->exec();
+}
+
+void Tkrt01::mn_vyr_paraClick() {
+    if (dialogs_.tab_vstupu) dialogs_.tab_vstupu->exec();
+}
+
+void Tkrt01::mn_aboutClick() {
+    if (dialogs_.about) dialogs_.about->exec();
+}
+
+void Tkrt01::mn_identClick() {
+    if (dialogs_.ident) dialogs_.ident->exec();
+}

@@ -1,0 +1,183 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QRandomGenerator>
+#include <cstdint>
+
+class Clock;
+class Prompts;
+class QAction;
+class QCheckBox;
+class QDialog;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class RequestLayer;
+class SettingsStore;
+class Tport;
+class Trotace3D;
+class TrendChart;
+
+// The chart settings kept by the main window (section GRAF); colours are stored values
+// (0x00BBGGRR, or 0x80000000 + a system colour index).
+struct ChartSettings {
+    std::int32_t PERO = 255;
+    std::int32_t MRIZ = static_cast<std::int32_t>(0x8000000F);
+    std::int32_t POZADI = static_cast<std::int32_t>(0x8000000F);
+    bool G3D = true;
+    std::int32_t R3D = 35;
+    std::int32_t POCET = 200;
+};
+
+// The main window "KELVRA 20": live values, the trend chart, the reading cycle and the
+// menu that opens every dialog.
+class Tkrt01 : public QMainWindow {
+    Q_OBJECT
+public:
+    // The dialogs the menu opens, created after the main window; a missing one opens
+    // nothing.
+    struct Dialogs {
+        Tport* port = nullptr;
+        QDialog* about = nullptr;
+        QDialog* ident = nullptr;
+        QDialog* menu_mod = nullptr;
+        Trotace3D* rotace3D = nullptr;
+        QDialog* form_zaznam = nullptr;
+        QDialog* load_form = nullptr;
+        QDialog* tab_vstupu = nullptr;
+    };
+
+    Tkrt01(SettingsStore& store, Prompts& prompts, Clock& clock, RequestLayer& requests,
+           QWidget* parent = nullptr);
+    ~Tkrt01() override;
+
+    void set_dialogs(const Dialogs& dialogs) { dialogs_ = dialogs; }
+    const Dialogs& dialogs() const { return dialogs_; }
+
+    TrendChart& chart() const { return *Chart1; }
+    QTimer& timer() const { return *Timer1; }
+    const ChartSettings& chart_settings() const { return graf_; }
+
+    // Recording rates (section ZAZNAM) and their status panels.
+    std::int32_t list() const { return LIST; }
+    std::int32_t jednotky() const { return JEDNOTKY; }
+    std::int32_t soubor() const { return SOUBOR; }
+    void set_list(std::int32_t v) { LIST = v; }
+    void set_jednotky(std::int32_t v) { JEDNOTKY = v; }
+    void set_soubor(std::int32_t v) { SOUBOR = v; }
+    QLabel* path_panel() const { return pa_path; }
+    QLabel* soubor_panel() const { return pa_soubor; }
+    QLabel* zaznam_panel() const { return pa_zaznam; }
+    QLabel* jednotky_panel() const { return pa_jednotky; }
+    // The unit caption for a multiplier: "s" for 1, otherwise "min".
+    static QString unit_caption(std::int32_t jednotky);
+
+    // Counters of the reading cycle.
+    std::int32_t point_no() const { return PointNo; }
+    std::int32_t sample_ticks() const { return SampleTicks; }
+    std::int32_t file_ticks() const { return FileTicks; }
+    void set_file_ticks(std::int32_t v) { FileTicks = v; }
+    void seed_demo(quint32 seed) { random_.seed(seed); }
+
+    // The log file chosen flag: the check mark of "&Nový soubor".
+    bool log_file_chosen() const;
+    void set_log_file_chosen(bool chosen);
+
+    // Live cycle.
+    void tl_precistClick();
+    void Timer1Timer();
+    void SampleStep();
+    void GenerateDemoData();
+    void check_autoClick();
+    void check_demoClick();
+
+    // Trend.
+    void AddTrendPoint(double value);
+    void clear_trend();
+    void tl_barva_peraClick();
+    void mn_barvaClick();
+
+    // Measurement log.
+    void StartNewLog();
+    void AppendDataLine();
+    void FileStep();
+    void mn_novyClick();
+    void mn_ulozitClick();
+    void mn_ulozitjakoClick();
+    void check_zapisClick();
+    void mn_rychlost_zaznamuClick();
+
+    // Menu.
+    void mn_exitClick();
+    void mn_portClick();
+    void mn_parametryClick();
+    void mn_vyr_paraClick();
+    void mn_aboutClick();
+    void mn_identClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void build_controls();
+    void build_menu();
+    void FormCreate();
+    void FormClose();
+    void apply_chart_settings();
+    void keep_on_screen();
+    void show_rates();
+
+    SettingsStore& store_;
+    Prompts& prompts_;
+    Clock& clock_;
+    RequestLayer& requests_;
+    Dialogs dialogs_;
+
+    ChartSettings graf_;
+    std::int32_t LIST = 1;
+    std::int32_t JEDNOTKY = 1;
+    std::int32_t SOUBOR = 15;
+
+    std::int32_t PointNo = 0;
+    std::int32_t SampleTicks = 0;
+    std::int32_t FileTicks = 0;
+    std::int16_t LastSecond = 0;
+    QRandomGenerator random_;
+
+    QLabel* pa_measure;
+    QLabel* pa_sp;
+    QLabel* pa_re1;
+    QLabel* pa_re2;
+    QLabel* pa_re3;
+    QLabel* pa_porucha;
+    QProgressBar* bar_yout;
+    QLabel* lb_yout;
+    QProgressBar* bar_zv;
+    QLabel* lb_zv;
+    QLabel* lb_ts;
+    QPushButton* tl_precist;
+    QCheckBox* check_auto;
+    QCheckBox* check_zapis;
+    QPushButton* tl_barva_pera;
+    QLabel* pa_barva_pera;
+    QCheckBox* check_demo;
+    TrendChart* Chart1;
+    QLabel* pa_path;
+    QLabel* pa_soubor;
+    QLabel* pa_zaznam;
+    QLabel* pa_jednotky;
+    QTimer* Timer1;
+
+    QAction* mn_novy;
+    QAction* mn_ulozit;
+    QAction* mn_ulozitjako;
+    QAction* mn_exit;
+    QAction* mn_port;
+    QAction* mn_parametry;
+    QAction* mn_barva;
+    QAction* mn_rychlost_zaznamu;
+    QAction* mn_vyr_para;
+    QAction* mn_about;
+    QAction* mn_ident;
+};

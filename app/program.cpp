@@ -1,0 +1,73 @@
+#include "app/program.h"
+
+#include "app/Rotace_3d.h"
+#include "app/main_window.h"
+#include "comm/Unit_hl.h"
+#include "platform/clock.h"
+#include "platform/qt_prompts.h"
+#include "platform/settings_store.h"
+
+#if __has_include("comm/Unitport.h")
+#include "comm/Unitport.h"
+#define TX20_HAVE_PORT_DIALOG 1
+#endif
+
+#if __has_include("comm/serial_line.h")
+#include "comm/serial_line.h"
+using ProgramLine = SerialLine;
+#else
+namespace {
+// No serial line yet: every exchange fails as on a disconnected port.
+class ClosedLine final : public PortLine {
+public:
+    bool write_bytes(const std::uint8_t*, int, int* written) override {
+        *written = 0;
+        return false;
+    }
+    bool read_bytes(std::uint8_t*, int, int* received) override {
+        *received = 0;
+        return false;
+    }
+    void purge_rx() override {}
+    void purge_tx() override {}
+    void pause_ms(int) override {}
+    void open(const QString&, const QString&, qint32) override {}
+    void apply_rate(const QString&, qint32) override {}
+    void close() override {}
+    bool is_open() const override { return false; }
+};
+}  // namespace
+using ProgramLine = ClosedLine;
+#endif
+
+struct Program::Parts {
+    SettingsStore store;
+    QtPrompts prompts;
+    SystemClock clock;
+    ProgramLine line;
+    RequestLayer requests{line, prompts};
+    std::unique_ptr<Tkrt01> krt01;
+};
+
+Program::Program() : parts_(std::make_unique<Parts>()) {
+    Parts& p = *parts_;
+    // The main window comes first: it opens the settings store that the port dialog
+    // reads while it is being created.
+    p.krt01 = std::make_unique<Tkrt01>(p.store, p.prompts, p.clock, p.requests);
+    Tkrt01* w = p.krt01.get();
+    p.prompts.set_main_window(w);
+
+    // The dialogs live as long as the main window, which owns them.
+    Tkrt01::Dialogs d;
+#ifdef TX20_HAVE_PORT_DIALOG
+    d.port = new Tport(p.store, p.line, p.requests, p.prompts, w);
+#endif
+    // About box, identification dialog and parameter editor go here, in this order.
+    d.rotace3D = new Trotace3D(w->chart(), p.prompts, w);
+    // Recording rate dialog, parameter reading progress and input table go here.
+    w->set_dialogs(d);
+}
+
+Program::~Program() = default;
+
+Tkrt01& Program::main_window() { return *parts_->krt01; }

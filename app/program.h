@@ -1,0 +1,21 @@
+#pragma once
+
+#include <memory>
+
+class Tkrt01;
+
+// The whole program: the settings store, prompts, clock, serial line, request layer
+// and every window, created once in start-up order and kept until the end.
+class Program {
+public:
+    Program();
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    Tkrt01& main_window();
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
