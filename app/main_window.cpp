@@ -14,7 +14,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QStyle>
+#include <QIcon>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -62,6 +65,25 @@ QFrame* make_group(QWidget* parent) {
     auto* frame = new QFrame(parent);
     frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
     return frame;
+}
+
+// The glyph of "Přečíst": a circular arrow, drawn rather than loaded so that start-up
+// needs no image format plugins.
+QIcon read_glyph() {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor green(0, 120, 40);
+    p.setPen(QPen(green, 2.0, Qt::SolidLine, Qt::RoundCap));
+    p.drawArc(QRectF(2.5, 2.5, 11, 11), 60 * 16, 280 * 16);
+    QPainterPath head;
+    head.moveTo(8.5, 0.5);
+    head.lineTo(13.5, 3.5);
+    head.lineTo(8.5, 6.5);
+    head.closeSubpath();
+    p.fillPath(head, green);
+    return QIcon(pixmap);
 }
 
 // Gives the timer back its running state when a handler ends, also by an error.
@@ -169,6 +191,8 @@ void Tkrt01::build_controls() {
     ts_row->addWidget(new QLabel(QStringLiteral("Teplota svorek:"), outputs));
     lb_ts = new QLabel(QStringLiteral("0.0"), outputs);
     lb_ts->setObjectName(QStringLiteral("lb_ts"));
+    lb_ts->setMinimumWidth(36);
+    lb_ts->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ts_row->addWidget(lb_ts);
     ts_row->addWidget(new QLabel(QStringLiteral("°C"), outputs));
     ts_row->addStretch();
@@ -179,8 +203,7 @@ void Tkrt01::build_controls() {
     // Reading.
     auto* reading = make_group(central);
     auto* rl = new QVBoxLayout(reading);
-    tl_precist = new QPushButton(style()->standardIcon(QStyle::SP_BrowserReload),
-                                 QStringLiteral("Přečíst"), reading);
+    tl_precist = new QPushButton(read_glyph(), QStringLiteral("Přečíst"), reading);
     tl_precist->setObjectName(QStringLiteral("tl_precist"));
     tl_precist->setMinimumHeight(34);
     rl->addWidget(tl_precist);

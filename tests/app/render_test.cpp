@@ -1,0 +1,63 @@
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <cmath>
+
+#include "main_window_fixture.h"
+
+namespace {
+
+// Renders the main window and "GRAF 3D" to PNG files in the folder named by
+// TX20_RENDER_DIR, for a person to look at.
+class RenderTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        folder = qEnvironmentVariable("TX20_RENDER_DIR");
+        if (folder.isEmpty()) GTEST_SKIP() << "TX20_RENDER_DIR not set";
+        QDir().mkpath(folder);
+    }
+    void save(QWidget* w, const char* name) {
+        QApplication::processEvents();  // pending layout changes
+        const QString path = QDir(folder).filePath(QLatin1String(name));
+        ASSERT_TRUE(w->grab().save(path)) << path.toStdString();
+    }
+    // A process that moves: the measured value follows a slow wave.
+    void run_readings(int n) {
+        LiveGroup& live = device.data.live;
+        for (int i = 0; i < n; ++i) {
+            live.MEAS = static_cast<float>(55.0 + 12.0 * std::sin(i / 25.0) + (i % 7) * 0.3);
+            live.SP = 55.0f;
+            live.YOUT = 400 + (i % 50) * 3;
+            live.FEEDBACK = 380 + (i % 40) * 4;
+            live.TTERM = 23.4f;
+            live.RELAYS = live.MEAS > 55 ? 0b001 : 0b110;
+            window->tl_precistClick();
+        }
+    }
+    QString folder;
+};
+
+TEST_F(RenderTest, MainWindowIn2DAnd3D) {
+    Tkrt01& w = create();
+    w.show();
+    run_readings(300);
+    save(&w, "main_window_3d.png");
+    w.chart().set_view_3d(false);
+    save(&w, "main_window_2d.png");
+    device.data.live.FAULT = 1;
+    w.tl_precistClick();
+    w.resize(1000, 650);
+    save(&w, "main_window_fault_wide.png");
+}
+
+TEST_F(RenderTest, Graf3DDialog) {
+    Tkrt01& w = create();
+    rotace->fill(true, 0x0000FFFF, static_cast<std::int32_t>(0x8000000F), 35, 200);
+    rotace->show();
+    save(rotace, "graf_3d.png");
+    rotace->hide();
+    (void)w;
+}
+
+}  // namespace
