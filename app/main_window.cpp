@@ -26,15 +26,12 @@
 #include "app/panel_color.h"
 #include "chart/trend_chart.h"
 #include "comm/Unit_hl.h"
+#include "comm/Unitport.h"
 #include "platform/clock.h"
 #include "platform/formats.h"
 #include "platform/prompts.h"
 #include "platform/settings_store.h"
 
-#if __has_include("comm/Unitport.h")
-#include "comm/Unitport.h"
-#define TX20_HAVE_PORT_DIALOG 1
-#endif
 
 namespace {
 
@@ -233,8 +230,7 @@ void Tkrt01::build_controls() {
     check_demo->setObjectName(QStringLiteral("check_demo"));
     tl->addWidget(check_demo);
     tl->addStretch();
-    top->addWidget(tools);
-    top->addStretch();
+    top->addWidget(tools, 1);  // the row fills the window's width
 
     Chart1 = new TrendChart(central);
     Chart1->setObjectName(QStringLiteral("Chart1"));
@@ -409,9 +405,7 @@ void Tkrt01::closeEvent(QCloseEvent* event) {
 void Tkrt01::mn_exitClick() {
     // A log that cannot be written ends the command here, with the line still open.
     mn_ulozitClick();
-#ifdef TX20_HAVE_PORT_DIALOG
     if (dialogs_.port) dialogs_.port->close_port();
-#endif
     close();
 }
 
@@ -585,9 +579,7 @@ void Tkrt01::mn_rychlost_zaznamuClick() {
 // ---- Other dialogs --------------------------------------------------------------------
 
 void Tkrt01::mn_portClick() {
-#ifdef TX20_HAVE_PORT_DIALOG
     if (dialogs_.port) dialogs_.port->exec();
-#endif
 }
 
 void Tkrt01::mn_parametryClick() {

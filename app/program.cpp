@@ -3,14 +3,11 @@
 #include "app/Rotace_3d.h"
 #include "app/main_window.h"
 #include "comm/Unit_hl.h"
+#include "comm/Unitport.h"
 #include "platform/clock.h"
 #include "platform/qt_prompts.h"
 #include "platform/settings_store.h"
 
-#if __has_include("comm/Unitport.h")
-#include "comm/Unitport.h"
-#define TX20_HAVE_PORT_DIALOG 1
-#endif
 
 #if __has_include("comm/serial_line.h")
 #include "comm/serial_line.h"
@@ -59,9 +56,7 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
 
     // The dialogs live as long as the main window, which owns them.
     Tkrt01::Dialogs d;
-#ifdef TX20_HAVE_PORT_DIALOG
     d.port = new Tport(p.store, p.line, p.requests, p.prompts, w);
-#endif
     // About box, identification dialog and parameter editor go here, in this order.
     d.rotace3D = new Trotace3D(w->chart(), p.prompts, w);
     // Recording rate dialog, parameter reading progress and input table go here.

@@ -1,4 +1,8 @@
+#include <algorithm>
+
 #include "main_window_fixture.h"
+#include "platform/formats.h"
+#include "sim/bus.h"
 
 namespace {
 
@@ -31,6 +35,23 @@ TEST_F(LiveCycleTest, ReadNowShowsEveryValueInItsFormat) {
     EXPECT_DOUBLE_EQ(w.chart().y_at(0), static_cast<double>(21.456f));
     EXPECT_EQ(w.chart().x_at(0), 1);
     EXPECT_EQ(line.writes().size(), 1u);
+}
+
+TEST_F(LiveCycleTest, ReadsTheSimulatedController) {
+    sim::Bus bus{sim::Options{}};
+    line.set_responder([&bus](const Bytes& request) {
+        return sim::flatten(bus.handle(request.data(), static_cast<int>(request.size())));
+    });
+    Tkrt01& w = create();
+    requests.set_device_address(1);
+    bus.advance(30.0);
+    w.tl_precistClick();
+    const LiveGroup& live = bus.station(1).live;
+    EXPECT_EQ(text("pa_measure"), formats::fixed(live.MEAS, 2, 5));
+    EXPECT_EQ(text("pa_sp"), formats::fixed(live.SP, 2, 5));
+    EXPECT_EQ(text("lb_ts"), formats::fixed(live.TTERM, 1, 5));
+    EXPECT_EQ(child<QProgressBar>("bar_yout")->value(), std::clamp(live.YOUT, 0, 1000));
+    EXPECT_DOUBLE_EQ(w.chart().y_at(0), static_cast<double>(live.MEAS));
 }
 
 TEST_F(LiveCycleTest, FaultTurnsThePanelRedAndBarsClampOutOfRangeValues) {
@@ -156,6 +177,7 @@ TEST_F(LiveCycleTest, DemoOnWhileAutomaticDisablesTheBoxesAndSendsNothing) {
     EXPECT_TRUE(check("check_zapis")->isChecked());
     EXPECT_TRUE(w.timer().isActive());
 
+    line.clear_events();
     ticks(20);
     EXPECT_TRUE(line.events().empty());
     EXPECT_EQ(w.chart().point_count(), 20);

@@ -19,6 +19,7 @@
 #include "app/panel_color.h"
 #include "chart/trend_chart.h"
 #include "comm/Unit_hl.h"
+#include "comm/Unitport.h"
 #include "live_device.h"
 #include "platform/settings_store.h"
 #include "support/fake_clock.h"
@@ -58,8 +59,11 @@ protected:
     Tkrt01& create() {
         store = std::make_unique<SettingsStore>(ini_path());
         window = std::make_unique<Tkrt01>(*store, prompts, clock, requests);
+        // The port dialog comes second and opens the line while it is created.
+        port = new Tport(*store, line, requests, prompts, window.get());
         rotace = new Trotace3D(window->chart(), prompts, window.get());
         Tkrt01::Dialogs d;
+        d.port = port;
         d.rotace3D = rotace;
         window->set_dialogs(d);
         return *window;
@@ -99,5 +103,6 @@ protected:
     CommBuffer buffer;
     RequestLayer requests{line, prompts, data, buffer};
     std::unique_ptr<Tkrt01> window;
+    Tport* port = nullptr;
     Trotace3D* rotace = nullptr;
 };

@@ -9,6 +9,19 @@ namespace {
 
 using SettingsTest = MainWindowTest;
 
+// Calls back when the watched window receives its close event.
+class CloseProbe : public QObject {
+public:
+    CloseProbe(QObject* parent, std::function<void()> f) : QObject(parent), f_(std::move(f)) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Close) f_();
+        return false;
+    }
+
+private:
+    std::function<void()> f_;
+};
+
 TEST_F(SettingsTest, FirstStartUsesTheDefaultsAndWritesThirteenValuesAtClose) {
     Tkrt01& w = create();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("KELVRA 20"));
@@ -148,21 +161,29 @@ TEST_F(SettingsTest, PlacementPartlyOnScreenIsKept) {
     EXPECT_EQ(w.pos(), QPoint(-100, 50));
 }
 
-TEST_F(SettingsTest, ExitCommandWritesTheSettingsAndClosesTheWindow) {
+TEST_F(SettingsTest, ExitCommandClosesTheLineThenTheWindowAndWritesTheSettings) {
     Tkrt01& w = create();
     w.show();
+    EXPECT_EQ(line.count(FakeLine::Op::Open), 1);  // opened by the port dialog at start-up
+    bool line_closed_first = false;
+    w.installEventFilter(new CloseProbe(&w, [&] {
+        line_closed_first = line.count(FakeLine::Op::Close) == 1;
+    }));
     action("mn_exit")->trigger();
+    EXPECT_TRUE(line_closed_first);
+    EXPECT_FALSE(line.is_open());
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(stored("ZAZNAM", "SOUBOR").toString(), QStringLiteral("15"));
 }
 
-TEST_F(SettingsTest, CloseBoxWritesTheSettingsWithoutAnyPrompt) {
+TEST_F(SettingsTest, CloseBoxWritesTheSettingsAndLeavesTheLineOpen) {
     Tkrt01& w = create();
     w.show();
     w.close();
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(prompts.empty());
     EXPECT_EQ(line.count(FakeLine::Op::Close), 0);
+    EXPECT_TRUE(line.is_open());
     EXPECT_EQ(stored("DESKTOP", "Width").toString(), QStringLiteral("718"));
 }
 

@@ -1,9 +1,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
-#include <cmath>
 
 #include "main_window_fixture.h"
+#include "sim/bus.h"
 
 namespace {
 
@@ -22,19 +22,18 @@ protected:
         const QString path = QDir(folder).filePath(QLatin1String(name));
         ASSERT_TRUE(w->grab().save(path)) << path.toStdString();
     }
-    // A process that moves: the measured value follows a slow wave.
+    // Readings of the simulated controller at address 1, one per simulated second.
     void run_readings(int n) {
-        LiveGroup& live = device.data.live;
+        line.set_responder([this](const Bytes& request) {
+            return sim::flatten(bus.handle(request.data(), static_cast<int>(request.size())));
+        });
+        requests.set_device_address(1);
         for (int i = 0; i < n; ++i) {
-            live.MEAS = static_cast<float>(55.0 + 12.0 * std::sin(i / 25.0) + (i % 7) * 0.3);
-            live.SP = 55.0f;
-            live.YOUT = 400 + (i % 50) * 3;
-            live.FEEDBACK = 380 + (i % 40) * 4;
-            live.TTERM = 23.4f;
-            live.RELAYS = live.MEAS > 55 ? 0b001 : 0b110;
+            bus.advance(1.0);
             window->tl_precistClick();
         }
     }
+    sim::Bus bus{sim::Options{}};
     QString folder;
 };
 
@@ -45,7 +44,7 @@ TEST_F(RenderTest, MainWindowIn2DAnd3D) {
     save(&w, "main_window_3d.png");
     w.chart().set_view_3d(false);
     save(&w, "main_window_2d.png");
-    device.data.live.FAULT = 1;
+    bus.station(1).live.FAULT = 1;
     w.tl_precistClick();
     w.resize(1000, 650);
     save(&w, "main_window_fault_wide.png");
