@@ -1,23 +1,23 @@
-#include <QApplication>
 #include <exception>
 
 #include "app/main_window.h"
 #include "app/program.h"
+#include "platform/application.h"
 #include "platform/error_report.h"
-#include "platform/qt_prompts.h"
 
 int main(int argc, char** argv) {
-    // The application object with its default error report replaces QApplication here.
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("TX-20"));
+    Application app(argc, argv);
+    int rc = 0;
     try {
         Program program;
+        app.set_prompts(&program.prompts());
         program.main_window().show();
-        return QApplication::exec();
+        rc = Application::exec();
+        app.set_prompts(nullptr);
     } catch (const std::exception& e) {
         // Whatever escapes start-up or the event loop is shown, and the program ends.
-        QtPrompts prompts;
-        report_error(prompts, e);
+        app.set_prompts(nullptr);
+        report_error(app.prompts(), e);
     }
-    return 0;
+    return rc;
 }

@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
+#include "ident/about_box.h"
 #include "platform/clock.h"
 #include "platform/qt_prompts.h"
 #include "platform/settings_store.h"
@@ -57,7 +58,8 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
     // The dialogs live as long as the main window, which owns them.
     Tkrt01::Dialogs d;
     d.port = new Tport(p.store, p.line, p.requests, p.prompts, w);
-    // About box, identification dialog and parameter editor go here, in this order.
+    d.about = new TAboutBox(w);
+    // The identification dialog and the parameter editor go here, in this order.
     d.rotace3D = new Trotace3D(w->chart(), p.prompts, w);
     // Recording rate dialog, parameter reading progress and input table go here.
     w->set_dialogs(d);
@@ -66,3 +68,5 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
 Program::~Program() = default;
 
 Tkrt01& Program::main_window() { return *parts_->krt01; }
+
+Prompts& Program::prompts() { return parts_->prompts; }

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+class Prompts;
 class Tkrt01;
 
 // The whole program: the settings store, prompts, clock, serial line, request layer
@@ -14,6 +15,8 @@ public:
     Program& operator=(const Program&) = delete;
 
     Tkrt01& main_window();
+    // The prompts every window uses; the application object reports errors through them.
+    Prompts& prompts();
 
 private:
     struct Parts;

@@ -2,7 +2,6 @@
 // the CPU time it used meanwhile, the wall time and the readings taken.
 #include <sys/resource.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -10,6 +9,7 @@
 
 #include "app/main_window.h"
 #include "app/program.h"
+#include "platform/application.h"
 
 namespace {
 double cpu_ms() {
@@ -21,9 +21,10 @@ double cpu_ms() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 60;
     Program program;
+    app.set_prompts(&program.prompts());
     Tkrt01& w = program.main_window();
     w.show();
     double cpu0 = 0;
@@ -36,8 +37,8 @@ int main(int argc, char** argv) {
             std::printf("cpu_ms %.1f wall_ms %lld readings %d\n", cpu_ms() - cpu0,
                         static_cast<long long>(wall.elapsed()), w.point_no());
             std::fflush(stdout);
-            QApplication::exit(0);
+            Application::exit(0);
         });
     });
-    return QApplication::exec();
+    return Application::exec();
 }
