@@ -29,6 +29,7 @@ protected:
         });
         requests.set_device_address(1);
         for (int i = 0; i < n; ++i) {
+            if (i == n / 2) bus.station(1).comp.SP += 20.0f;  // a set-point step to follow
             bus.advance(1.0);
             window->tl_precistClick();
         }
