@@ -4,45 +4,17 @@
 #include "app/main_window.h"
 #include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
+#include "comm/serial_line.h"
 #include "ident/about_box.h"
 #include "platform/clock.h"
 #include "platform/qt_prompts.h"
 #include "platform/settings_store.h"
 
-
-#if __has_include("comm/serial_line.h")
-#include "comm/serial_line.h"
-using ProgramLine = SerialLine;
-#else
-namespace {
-// No serial line yet: every exchange fails as on a disconnected port.
-class ClosedLine final : public PortLine {
-public:
-    bool write_bytes(const std::uint8_t*, int, int* written) override {
-        *written = 0;
-        return false;
-    }
-    bool read_bytes(std::uint8_t*, int, int* received) override {
-        *received = 0;
-        return false;
-    }
-    void purge_rx() override {}
-    void purge_tx() override {}
-    void pause_ms(int) override {}
-    void open(const QString&, const QString&, qint32) override {}
-    void apply_rate(const QString&, qint32) override {}
-    void close() override {}
-    bool is_open() const override { return false; }
-};
-}  // namespace
-using ProgramLine = ClosedLine;
-#endif
-
 struct Program::Parts {
     SettingsStore store;
     QtPrompts prompts;
     SystemClock clock;
-    ProgramLine line;
+    SerialLine line;
     RequestLayer requests{line, prompts};
     std::unique_ptr<Tkrt01> krt01;
 };
