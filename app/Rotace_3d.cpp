@@ -131,8 +131,7 @@ void Trotace3D::bar_3DChange() { chart_.set_percent_3d(bar_3D->value()); }
 
 std::optional<std::int32_t> Trotace3D::pick_color(std::int32_t current) {
     // The picker wants an RGB value; a system colour is resolved to what it shows.
-    const std::uint32_t initial =
-        color_to_ref(color_from_ref(static_cast<std::uint32_t>(current)));
+    const std::uint32_t initial = color_to_ref(color_from_ref(static_cast<std::uint32_t>(current)));
     const auto chosen = prompts_.choose_color(initial);
     if (!chosen) return std::nullopt;
     return static_cast<std::int32_t>(*chosen);
@@ -169,11 +168,9 @@ bool Trotace3D::ReadNumber(std::int32_t& value) {
 
 bool Trotace3D::CheckRange(std::int32_t value, std::int32_t low, std::int32_t high) {
     if (value >= low && value <= high) return true;
-    prompts_.message(QStringLiteral("Je nutné zadávat pouze čísla v rozsahu %1 až %2")
-                         .arg(low)
-                         .arg(high),
-                     QStringLiteral("EDIT"), PromptIcon::Error, PromptButtons::Ok,
-                     PromptOwner::None);
+    prompts_.message(
+        QStringLiteral("Je nutné zadávat pouze čísla v rozsahu %1 až %2").arg(low).arg(high),
+        QStringLiteral("EDIT"), PromptIcon::Error, PromptButtons::Ok, PromptOwner::None);
     ed_poc_mer->setFocus();
     return false;
 }

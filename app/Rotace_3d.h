@@ -16,7 +16,7 @@ class TrendChart;
 // the main window's chart at once; the main window keeps or undoes the result.
 class Trotace3D : public QDialog {
     Q_OBJECT
-public:
+  public:
     Trotace3D(TrendChart& chart, Prompts& prompts, QWidget* parent = nullptr);
 
     // Fills the controls from the settings record and applies the 3D view and percent
@@ -42,10 +42,10 @@ public:
     bool ed_poc_merKeyPress(int key);
     void tl_okClick();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     bool ReadNumber(std::int32_t& value);
     bool CheckRange(std::int32_t value, std::int32_t low, std::int32_t high);
     bool validate();

@@ -8,16 +8,16 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QIcon>
-#include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -31,7 +31,6 @@
 #include "platform/formats.h"
 #include "platform/prompts.h"
 #include "platform/settings_store.h"
-
 
 namespace {
 
@@ -85,7 +84,7 @@ QIcon read_glyph() {
 
 // Gives the timer back its running state when a handler ends, also by an error.
 class TimerPause {
-public:
+  public:
     TimerPause(QTimer& timer, bool restart) : timer_(timer), restart_(restart) { timer_.stop(); }
     ~TimerPause() {
         if (restart_) timer_.start();
@@ -93,7 +92,7 @@ public:
     TimerPause(const TimerPause&) = delete;
     TimerPause& operator=(const TimerPause&) = delete;
 
-private:
+  private:
     QTimer& timer_;
     bool restart_;
 };
@@ -294,22 +293,21 @@ void Tkrt01::build_menu() {
     mn_exit = item(soubor, "mn_exit", QStringLiteral("&Konec"), &Tkrt01::mn_exitClick);
 
     QMenu* nastaveni = menuBar()->addMenu(QStringLiteral("&Nastavení"));
-    mn_port = item(nastaveni, "mn_port", QStringLiteral("&Komunikační port"),
-                   &Tkrt01::mn_portClick);
+    mn_port =
+        item(nastaveni, "mn_port", QStringLiteral("&Komunikační port"), &Tkrt01::mn_portClick);
     mn_parametry = item(nastaveni, "mn_parametry", QStringLiteral("&Parametry regulátoru"),
                         &Tkrt01::mn_parametryClick);
-    mn_barva = item(nastaveni, "mn_barva", QStringLiteral("Nastavení &grafu"),
-                    &Tkrt01::mn_barvaClick);
-    mn_rychlost_zaznamu = item(nastaveni, "mn_rychlost_zaznamu",
-                               QStringLiteral("&Rychlost záznamu"),
-                               &Tkrt01::mn_rychlost_zaznamuClick);
+    mn_barva =
+        item(nastaveni, "mn_barva", QStringLiteral("Nastavení &grafu"), &Tkrt01::mn_barvaClick);
+    mn_rychlost_zaznamu =
+        item(nastaveni, "mn_rychlost_zaznamu", QStringLiteral("&Rychlost záznamu"),
+             &Tkrt01::mn_rychlost_zaznamuClick);
     mn_vyr_para = item(nastaveni, "mn_vyr_para", QStringLiteral("Parametry z &výroby"),
                        &Tkrt01::mn_vyr_paraClick);
 
     QMenu* napoveda = menuBar()->addMenu(QStringLiteral("Nápo&věda"));
     mn_about = item(napoveda, "mn_about", QStringLiteral("&O aplikaci"), &Tkrt01::mn_aboutClick);
-    mn_ident = item(napoveda, "mn_ident", QStringLiteral("&Identifikace"),
-                    &Tkrt01::mn_identClick);
+    mn_ident = item(napoveda, "mn_ident", QStringLiteral("&Identifikace"), &Tkrt01::mn_identClick);
 }
 
 // ---- Settings -------------------------------------------------------------------------

@@ -34,7 +34,7 @@ struct ChartSettings {
 // menu that opens every dialog.
 class Tkrt01 : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // The dialogs the menu opens, created after the main window; a missing one opens
     // nothing.
     struct Dialogs {
@@ -116,10 +116,10 @@ public:
     void mn_aboutClick();
     void mn_identClick();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void build_controls();
     void build_menu();
     void FormCreate();

@@ -12,6 +12,4 @@ inline void set_panel_color(QWidget* panel, const QColor& color) {
     panel->setAutoFillBackground(true);
 }
 
-inline QColor panel_color(const QWidget* panel) {
-    return panel->palette().color(QPalette::Window);
-}
+inline QColor panel_color(const QWidget* panel) { return panel->palette().color(QPalette::Window); }

@@ -8,7 +8,7 @@ class Tkrt01;
 // The whole program: the settings store, prompts, clock, serial line, request layer
 // and every window, created once in start-up order and kept until the end.
 class Program {
-public:
+  public:
     Program();
     ~Program();
     Program(const Program&) = delete;
@@ -18,7 +18,7 @@ public:
     // The prompts every window uses; the application object reports errors through them.
     Prompts& prompts();
 
-private:
+  private:
     struct Parts;
     std::unique_ptr<Parts> parts_;
 };

@@ -9,10 +9,10 @@
 // Ends a start-up probe once the watched window has painted for the first time: prints
 // "painted" for the parent that measures, then quits.
 class FirstPaint : public QObject {
-public:
+  public:
     explicit FirstPaint(QObject* window) { window->installEventFilter(this); }
 
-protected:
+  protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint && !seen_) {
             seen_ = true;
@@ -26,6 +26,6 @@ protected:
         return false;
     }
 
-private:
+  private:
     bool seen_ = false;
 };

@@ -168,7 +168,8 @@ void BM_AutomaticReadingCpu(benchmark::State& state) {
         state.SkipWithError("simulator not built");
         return;
     }
-    const int seconds = std::getenv("BENCH_CPU_SECONDS") ? std::atoi(std::getenv("BENCH_CPU_SECONDS")) : 60;
+    const int seconds =
+        std::getenv("BENCH_CPU_SECONDS") ? std::atoi(std::getenv("BENCH_CPU_SECONDS")) : 60;
     const std::string dir = make_temp_dir();
     const std::string link = dir + "/ttyKELVRA";
     const auto env = child_env(dir);

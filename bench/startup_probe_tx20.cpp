@@ -3,8 +3,8 @@
 
 #include "app/main_window.h"
 #include "app/program.h"
-#include "platform/application.h"
 #include "first_paint.h"
+#include "platform/application.h"
 
 int main(int argc, char** argv) {
     Application app(argc, argv);

@@ -134,15 +134,13 @@ TEST_P(SamplePeriod, ReadsOncePerListTimesUnitSeconds) {
     EXPECT_EQ(w.chart().point_count(), c.readings);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, SamplePeriod,
-                         ::testing::Values(PeriodCase{"1", "1", 5, 5, 1},
-                                           PeriodCase{"2", "60", 240, 2, 120},
-                                           PeriodCase{"3", "1", 10, 3, 3},
-                                           PeriodCase{"0", "1", 4, 4, 1},
-                                           PeriodCase{"5", "0", 4, 4, 1},
-                                           PeriodCase{"-2", "60", 4, 4, 1},
-                                           // The product would overflow 32 bits.
-                                           PeriodCase{"2147483647", "60", 3, 0, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SamplePeriod,
+    ::testing::Values(PeriodCase{"1", "1", 5, 5, 1}, PeriodCase{"2", "60", 240, 2, 120},
+                      PeriodCase{"3", "1", 10, 3, 3}, PeriodCase{"0", "1", 4, 4, 1},
+                      PeriodCase{"5", "0", 4, 4, 1}, PeriodCase{"-2", "60", 4, 4, 1},
+                      // The product would overflow 32 bits.
+                      PeriodCase{"2147483647", "60", 3, 0, 0}));
 
 TEST_F(LiveCycleTest, IdleTicksDoNothing) {
     create();
@@ -297,7 +295,7 @@ TEST_F(LiveCycleTest, UncheckingAutomaticStopsTheReadings) {
 
 // A dialog whose showing only records what the main window looked like meanwhile.
 class ProbeDialog : public QDialog {
-public:
+  public:
     using QDialog::QDialog;
     std::function<void()> on_exec;
     int exec() override {

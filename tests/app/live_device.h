@@ -6,7 +6,7 @@
 
 // A controller on the fake line that answers table reads from its own record.
 class LiveDevice {
-public:
+  public:
     DeviceData data;
     int reads = 0;
 
@@ -15,8 +15,7 @@ public:
     }
 
     Bytes answer(const Bytes& request) {
-        if (request.size() < 13 || request[0] != telegram::SD2 ||
-            request[7] != telegram::CMD_READ)
+        if (request.size() < 13 || request[0] != telegram::SD2 || request[7] != telegram::CMD_READ)
             return {};
         ++reads;
         std::array<std::uint8_t, 256> table{};

@@ -4,11 +4,11 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
 #include <QSettings>
-#include <QDialog>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -29,7 +29,7 @@
 // A main window on a temporary settings store, scripted prompts, a fake clock and a
 // fake line with a controller behind it; numbers in the Czech regional format.
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
@@ -69,7 +69,8 @@ protected:
         return *window;
     }
 
-    template <class T> T* child(const char* name) {
+    template <class T>
+    T* child(const char* name) {
         T* w = window->findChild<T*>(QLatin1String(name));
         EXPECT_NE(w, nullptr) << name;
         return w;

@@ -11,14 +11,14 @@ using SettingsTest = MainWindowTest;
 
 // Calls back when the watched window receives its close event.
 class CloseProbe : public QObject {
-public:
+  public:
     CloseProbe(QObject* parent, std::function<void()> f) : QObject(parent), f_(std::move(f)) {}
     bool eventFilter(QObject*, QEvent* e) override {
         if (e->type() == QEvent::Close) f_();
         return false;
     }
 
-private:
+  private:
     std::function<void()> f_;
 };
 
@@ -44,10 +44,10 @@ TEST_F(SettingsTest, FirstStartUsesTheDefaultsAndWritesThirteenValuesAtClose) {
     QSettings ini(ini_path(), QSettings::IniFormat);
     EXPECT_EQ(ini.allKeys().size(), 13);
     const std::pair<const char*, const char*> expected[] = {
-        {"DESKTOP/Left", "192"},   {"DESKTOP/Top", "107"},          {"DESKTOP/Width", "718"},
-        {"DESKTOP/Height", "523"}, {"GRAF/PERO", "255"},            {"GRAF/MRIZ", "-2147483633"},
-        {"GRAF/POZADI", "-2147483633"}, {"GRAF/G3D", "1"},          {"GRAF/R3D", "35"},
-        {"GRAF/POCET", "200"},     {"ZAZNAM/LIST", "1"},            {"ZAZNAM/SOUBOR", "15"},
+        {"DESKTOP/Left", "192"},        {"DESKTOP/Top", "107"}, {"DESKTOP/Width", "718"},
+        {"DESKTOP/Height", "523"},      {"GRAF/PERO", "255"},   {"GRAF/MRIZ", "-2147483633"},
+        {"GRAF/POZADI", "-2147483633"}, {"GRAF/G3D", "1"},      {"GRAF/R3D", "35"},
+        {"GRAF/POCET", "200"},          {"ZAZNAM/LIST", "1"},   {"ZAZNAM/SOUBOR", "15"},
         {"ZAZNAM/JEDNOTKY", "1"}};
     for (const auto& [key, value] : expected)
         EXPECT_EQ(ini.value(QLatin1String(key)).toString(), QLatin1String(value)) << key;
@@ -166,9 +166,8 @@ TEST_F(SettingsTest, ExitCommandClosesTheLineThenTheWindowAndWritesTheSettings) 
     w.show();
     EXPECT_EQ(line.count(FakeLine::Op::Open), 1);  // opened by the port dialog at start-up
     bool line_closed_first = false;
-    w.installEventFilter(new CloseProbe(&w, [&] {
-        line_closed_first = line.count(FakeLine::Op::Close) == 1;
-    }));
+    w.installEventFilter(
+        new CloseProbe(&w, [&] { line_closed_first = line.count(FakeLine::Op::Close) == 1; }));
     action("mn_exit")->trigger();
     EXPECT_TRUE(line_closed_first);
     EXPECT_FALSE(line.is_open());
@@ -193,7 +192,8 @@ TEST_F(SettingsTest, MenuHasTheCaptionsInOrder) {
     for (QAction* top : w.menuBar()->actions()) {
         seen << top->text();
         for (QAction* a : top->menu()->actions())
-            seen << (a->isSeparator() ? QStringLiteral("-") : a->objectName() + QLatin1Char('=') + a->text());
+            seen << (a->isSeparator() ? QStringLiteral("-")
+                                      : a->objectName() + QLatin1Char('=') + a->text());
     }
     EXPECT_EQ(seen.join(QLatin1Char('|')),
               QStringLiteral("&Soubor|mn_novy=&Nový soubor|-|mn_ulozit=&Uložit...|"

@@ -10,7 +10,7 @@ namespace {
 // Renders the main window and "GRAF 3D" to PNG files in the folder named by
 // TX20_RENDER_DIR, for a person to look at.
 class RenderTest : public MainWindowTest {
-protected:
+  protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         folder = qEnvironmentVariable("TX20_RENDER_DIR");

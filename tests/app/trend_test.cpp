@@ -69,16 +69,15 @@ TEST_F(TrendTest, CancelledPenColourChangesNothing) {
 // ---- "GRAF 3D" -------------------------------------------------------------------------
 
 class Graf3DTest : public MainWindowTest {
-protected:
-    template <class T> T* control(const char* name) {
+  protected:
+    template <class T>
+    T* control(const char* name) {
         T* c = rotace->findChild<T*>(QLatin1String(name));
         EXPECT_NE(c, nullptr) << name;
         return c;
     }
     QLineEdit* edit() { return control<QLineEdit>("ed_poc_mer"); }
-    void click(const char* name) {
-        QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton);
-    }
+    void click(const char* name) { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
     // Runs the dialog from the menu; `inside` acts while it is shown.
     void run_dialog(const std::function<void()>& inside) {
         QTimer::singleShot(0, window.get(), [this, inside] {
@@ -126,7 +125,8 @@ TEST_P(Graf3DCount, OkValidatesTheCount) {
         if (still_open) click("tl_cancel");
     });
     EXPECT_EQ(still_open, !c.accepted);
-    EXPECT_EQ(window->chart_settings().POCET, c.accepted ? QString::fromLatin1(c.text).toInt() : 200);
+    EXPECT_EQ(window->chart_settings().POCET,
+              c.accepted ? QString::fromLatin1(c.text).toInt() : 200);
     if (*c.caption) {
         ASSERT_EQ(prompts.messages().size(), 1u);
         EXPECT_EQ(prompts.last().caption, QLatin1String(c.caption));
@@ -135,15 +135,12 @@ TEST_P(Graf3DCount, OkValidatesTheCount) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Graf3DCount,
-                         ::testing::Values(CountCase{"10", true, ""},
-                                           CountCase{"100000", true, ""},
-                                           CountCase{"9", false, "EDIT"},
-                                           CountCase{"100001", false, "EDIT"},
-                                           CountCase{"-50", false, "EDIT"},
-                                           CountCase{"abc", false, "CHYBA"},
-                                           CountCase{"", false, "CHYBA"},
-                                           CountCase{"12.5", false, "CHYBA"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Graf3DCount,
+    ::testing::Values(CountCase{"10", true, ""}, CountCase{"100000", true, ""},
+                      CountCase{"9", false, "EDIT"}, CountCase{"100001", false, "EDIT"},
+                      CountCase{"-50", false, "EDIT"}, CountCase{"abc", false, "CHYBA"},
+                      CountCase{"", false, "CHYBA"}, CountCase{"12.5", false, "CHYBA"}));
 
 TEST_F(Graf3DTest, RangeMessageIsAnErrorWithoutOwner) {
     create();
@@ -285,7 +282,8 @@ TEST_F(Graf3DTest, CancelledColourPickerChangesNothing) {
 
 TEST_F(Graf3DTest, ControlsCarryTheirHints) {
     create();
-    EXPECT_EQ(edit()->toolTip(), QStringLiteral("Počet zobrazených měření v grafu (10 až 100.0000)"));
+    EXPECT_EQ(edit()->toolTip(),
+              QStringLiteral("Počet zobrazených měření v grafu (10 až 100.0000)"));
     EXPECT_EQ(control<QCheckBox>("check_3D")->toolTip(), QStringLiteral("Nastaví zobrazení 3D"));
     EXPECT_EQ(control<QScrollBar>("bar_3D")->minimum(), 1);
     EXPECT_EQ(control<QScrollBar>("bar_3D")->maximum(), 100);

@@ -1,9 +1,9 @@
+#include "platform/formats.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
-
-#include "platform/formats.h"
 
 namespace {
 
@@ -26,24 +26,21 @@ TEST_P(FixedFormat, RoundsOnceAndPadsToTheDecimals) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FixedFormat,
-    ::testing::Values(FixedCase{21.456, 2, 5, "21,46"},        // decimals limit first
-                      FixedCase{1234.56, 2, 5, "1234,60"},     // precision limits, zero padded
-                      FixedCase{0.0, 2, 5, "0,00"},
-                      FixedCase{0.0, 1, 4, "0,0"},
+    ::testing::Values(FixedCase{21.456, 2, 5, "21,46"},     // decimals limit first
+                      FixedCase{1234.56, 2, 5, "1234,60"},  // precision limits, zero padded
+                      FixedCase{0.0, 2, 5, "0,00"}, FixedCase{0.0, 1, 4, "0,0"},
                       FixedCase{-3.14159, 2, 5, "-3,14"},
-                      FixedCase{-0.001, 2, 5, "0,00"},         // no sign on a rounded zero
-                      FixedCase{0.125, 2, 5, "0,13"},          // halves round away from zero
+                      FixedCase{-0.001, 2, 5, "0,00"},  // no sign on a rounded zero
+                      FixedCase{0.125, 2, 5, "0,13"},   // halves round away from zero
                       FixedCase{-0.125, 2, 5, "-0,13"},
-                      FixedCase{9.99996, 2, 5, "10,00"},       // carry into a new digit
-                      FixedCase{65.5, 1, 4, "65,5"},
-                      FixedCase{6553.5, 1, 4, "6554,0"},
+                      FixedCase{9.99996, 2, 5, "10,00"},  // carry into a new digit
+                      FixedCase{65.5, 1, 4, "65,5"}, FixedCase{6553.5, 1, 4, "6554,0"},
                       FixedCase{12345.4, 2, 5, "12345,00"},
-                      FixedCase{123456.7, 2, 5, "1,2346E5"},   // more integer digits than p
+                      FixedCase{123456.7, 2, 5, "1,2346E5"},  // more integer digits than p
                       FixedCase{99999.5, 2, 5, "1E5"},
                       FixedCase{1234567.0, 1, 8, "1234567,0"},  // never grouped
-                      FixedCase{0.0004, 2, 5, "0,00"},
-                      FixedCase{0.006, 2, 5, "0,01"},
-                      FixedCase{23.45f, 1, 5, "23,5"}));        // float widened exactly
+                      FixedCase{0.0004, 2, 5, "0,00"}, FixedCase{0.006, 2, 5, "0,01"},
+                      FixedCase{23.45f, 1, 5, "23,5"}));  // float widened exactly
 
 TEST(FixedFormatLocale, UsesTheLocaleDecimalSeparator) {
     EXPECT_EQ(formats::fixed(21.456, 2, 5, kC), QStringLiteral("21.46"));
@@ -51,7 +48,8 @@ TEST(FixedFormatLocale, UsesTheLocaleDecimalSeparator) {
 }
 
 TEST(FixedFormatLocale, ShowsNonFiniteValuesWithoutFailing) {
-    EXPECT_EQ(formats::fixed(std::numeric_limits<double>::quiet_NaN(), 2, 5), QStringLiteral("NAN"));
+    EXPECT_EQ(formats::fixed(std::numeric_limits<double>::quiet_NaN(), 2, 5),
+              QStringLiteral("NAN"));
     EXPECT_EQ(formats::fixed(std::numeric_limits<double>::infinity(), 2, 5), QStringLiteral("INF"));
     EXPECT_EQ(formats::fixed(-std::numeric_limits<double>::infinity(), 2, 5),
               QStringLiteral("-INF"));
@@ -77,15 +75,14 @@ INSTANTIATE_TEST_SUITE_P(
                       GeneralCase{21.01 + 9 * 0.01, "21,1"},  // binary noise beyond 15 digits
                       GeneralCase{-2.5, "-2,5"}, GeneralCase{100, "100"},
                       GeneralCase{0.00001, "0,00001"}, GeneralCase{0.000001, "1E-6"},
-                      GeneralCase{123456789012345.0, "123456789012345"},
-                      GeneralCase{1e15, "1E15"}, GeneralCase{1.5e20, "1,5E20"},
-                      GeneralCase{1.0 / 3.0, "0,333333333333333"}));
+                      GeneralCase{123456789012345.0, "123456789012345"}, GeneralCase{1e15, "1E15"},
+                      GeneralCase{1.5e20, "1,5E20"}, GeneralCase{1.0 / 3.0, "0,333333333333333"}));
 
 TEST(DateTimeFormats, LongTimeHasSecondsAndNoTimeZone) {
     const QTime t(9, 26, 53);
-    for (const QLocale& l : {kC, kCzech, QLocale(QLocale::English, QLocale::UnitedStates),
-                             QLocale(QLocale::German, QLocale::Germany),
-                             QLocale(QLocale::Japanese, QLocale::Japan)}) {
+    for (const QLocale& l :
+         {kC, kCzech, QLocale(QLocale::English, QLocale::UnitedStates),
+          QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::Japanese, QLocale::Japan)}) {
         const QString format = formats::long_time_format(l);
         EXPECT_FALSE(format.contains(QLatin1Char('t'))) << format.toStdString();
         EXPECT_TRUE(formats::long_time(t, l).contains(QStringLiteral("53")))
