@@ -5,7 +5,11 @@
 #include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
 #include "comm/serial_line.h"
+#include "ident/Unittabvstupu.h"
 #include "ident/about_box.h"
+#include "ident/about_ident.h"
+#include "ident/load_form.h"
+#include "params/Unitmenumod.h"
 #include "platform/clock.h"
 #include "platform/qt_prompts.h"
 #include "platform/settings_store.h"
@@ -31,9 +35,16 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
     Tkrt01::Dialogs d;
     d.port = new Tport(p.store, p.line, p.requests, p.prompts, w);
     d.about = new TAboutBox(w);
-    // The identification dialog and the parameter editor go here, in this order.
+    d.ident = new Tabout_ident(p.requests, p.prompts, w);
+    auto* menu_mod = new Tmenu_mod(p.requests, p.prompts, w);
+    d.menu_mod = menu_mod;
     d.rotace3D = new Trotace3D(w->chart(), p.prompts, w);
-    // Recording rate dialog, parameter reading progress and input table go here.
+    // The recording rate dialog goes here.
+    d.load_form = new Tload_form(p.requests, p.prompts,
+                                 Tload_form::Editor{[menu_mod] { return menu_mod->page_count(); },
+                                                    [menu_mod] { menu_mod->apply_presets(); }},
+                                 w);
+    d.tab_vstupu = new Ttab_vstupu(p.requests, p.prompts, w);
     w->set_dialogs(d);
 }
 

@@ -1,5 +1,6 @@
+#include "support/render.h"
+
 #include <QApplication>
-#include <QDir>
 #include <QPixmap>
 
 #include "main_window_fixture.h"
@@ -11,16 +12,9 @@ namespace {
 // TX20_RENDER_DIR, for a person to look at.
 class RenderTest : public MainWindowTest {
   protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        folder = qEnvironmentVariable("TX20_RENDER_DIR");
-        if (folder.isEmpty()) GTEST_SKIP() << "TX20_RENDER_DIR not set";
-        QDir().mkpath(folder);
-    }
     void save(QWidget* w, const char* name) {
         QApplication::processEvents();  // pending layout changes
-        const QString path = QDir(folder).filePath(QLatin1String(name));
-        ASSERT_TRUE(w->grab().save(path)) << path.toStdString();
+        EXPECT_TRUE(render_window(w, QLatin1String(name))) << name;
     }
     // Readings of the simulated controller at address 1, one per simulated second.
     void run_readings(int n) {
@@ -35,27 +29,26 @@ class RenderTest : public MainWindowTest {
         }
     }
     sim::Bus bus{sim::Options{}};
-    QString folder;
 };
 
 TEST_F(RenderTest, MainWindowIn2DAnd3D) {
     Tkrt01& w = create();
     w.show();
     run_readings(300);
-    save(&w, "main_window_3d.png");
+    save(&w, "main_window_3d");
     w.chart().set_view_3d(false);
-    save(&w, "main_window_2d.png");
+    save(&w, "main_window_2d");
     bus.station(1).live.FAULT = 1;
     w.tl_precistClick();
     w.resize(1000, 650);
-    save(&w, "main_window_fault_wide.png");
+    save(&w, "main_window_fault_wide");
 }
 
 TEST_F(RenderTest, Graf3DDialog) {
     Tkrt01& w = create();
     rotace->fill(true, 0x0000FFFF, static_cast<std::int32_t>(0x8000000F), 35, 200);
     rotace->show();
-    save(rotace, "graf_3d.png");
+    save(rotace, "graf_3d");
     rotace->hide();
     (void)w;
 }
