@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/deps.sh
 build="${BUILD_DIR:-build}"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$build" -G Ninja >/dev/null
 cmake --build "$build" --target tx20 kelvra20-sim
 
 rundir="$(mktemp -d)"
