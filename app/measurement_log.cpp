@@ -78,7 +78,7 @@ MeasurementLog::Block& MeasurementLog::block_for(qsizetype size) {
     return blocks_.back();
 }
 
-void MeasurementLog::append(QStringView line) {
+void MeasurementLog::append(const QString& line) {
     QByteArray encoded = encode_text(line);
     encoded.append("\r\n", 2);
     Block& block = block_for(encoded.size());

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringView>
 #include <cstdint>
 #include <vector>
 
@@ -14,7 +13,7 @@ public:
     MeasurementLog() = default;
 
     void clear();
-    void append(QStringView line);
+    void append(const QString& line);
 
     // Clears the log and puts the three header lines in it.
     void start(const QString& date_text, const QString& time_text);
