@@ -16,6 +16,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -23,6 +24,7 @@
 #include <algorithm>
 
 #include "app/Rotace_3d.h"
+#include "app/Rychlostzaznamu.h"
 #include "app/panel_color.h"
 #include "chart/trend_chart.h"
 #include "comm/Unit_hl.h"
@@ -546,11 +548,14 @@ void Tkrt01::mn_barvaClick() {
 // ---- Measurement log ------------------------------------------------------------------
 // The log buffer, its file and the recording rate dialog are wired in here.
 
-bool Tkrt01::log_file_chosen() const { return mn_novy->isChecked(); }
-
-void Tkrt01::set_log_file_chosen(bool chosen) { mn_novy->setChecked(chosen); }
+void Tkrt01::show_log_file() {
+    mn_novy->setChecked(log_file_.chosen());
+    pa_path->setText(log_file_.shown_path());
+}
 
 void Tkrt01::StartNewLog() {
+    const QDateTime now = clock_.now();
+    log_.start(formats::short_date(now.date()), formats::long_time(now.time()));
     tl_precistClick();
     SampleStep();
     clear_trend();
@@ -558,20 +563,57 @@ void Tkrt01::StartNewLog() {
     FileTicks = 0;
 }
 
-void Tkrt01::AppendDataLine() {}
+void Tkrt01::AppendDataLine() {
+    const QDateTime now = clock_.now();
+    log_.append(MeasurementLog::data_line(pa_measure->text(), pa_sp->text(), lb_yout->text(),
+                                          pa_porucha->text(), formats::long_time(now.time()),
+                                          formats::short_date(now.date())));
+}
 
-void Tkrt01::FileStep() {}
+void Tkrt01::FileStep() {
+    ++FileTicks;
+    if (FileTicks < static_cast<std::int64_t>(SOUBOR) * 60) return;
+    // Reset first: after a failed write the next attempt comes a full period later.
+    FileTicks = 0;
+    log_file_.write();
+}
 
-void Tkrt01::mn_novyClick() {}
+void Tkrt01::mn_novyClick() {
+    StartNewLog();
+    mn_ulozitjakoClick();
+}
 
-void Tkrt01::mn_ulozitClick() {}
+void Tkrt01::mn_ulozitClick() {
+    const auto show = qScopeGuard([this] { show_log_file(); });
+    log_file_.save(prompts_);
+}
 
-void Tkrt01::mn_ulozitjakoClick() {}
+void Tkrt01::mn_ulozitjakoClick() {
+    const auto show = qScopeGuard([this] { show_log_file(); });
+    log_file_.save_as(prompts_);
+}
 
-void Tkrt01::check_zapisClick() {}
+void Tkrt01::check_zapisClick() {
+    if (!check_zapis->isChecked()) return;
+    TimerPause pause(*Timer1, true);
+    if (prompts_.message(kClearQuestion, kClearCaption, PromptIcon::Warning,
+                         PromptButtons::YesNo) == PromptAnswer::Yes)
+        StartNewLog();
+    mn_ulozitjakoClick();
+}
 
 void Tkrt01::mn_rychlost_zaznamuClick() {
-    if (dialogs_.form_zaznam) dialogs_.form_zaznam->exec();
+    Tform_zaznam* dialog = dialogs_.form_zaznam;
+    if (!dialog) return;
+    dialog->fill(pa_zaznam->text(), pa_soubor->text(), JEDNOTKY);
+    if (dialog->exec() != QDialog::Accepted) return;
+    // The panels keep the texts as typed; the counters run on.
+    pa_soubor->setText(dialog->soubor_text());
+    SOUBOR = dialog->soubor_value();
+    pa_zaznam->setText(dialog->sample_text());
+    LIST = dialog->sample_value();
+    JEDNOTKY = dialog->multiplier();
+    pa_jednotky->setText(unit_caption(JEDNOTKY));
 }
 
 // ---- Other dialogs --------------------------------------------------------------------

@@ -4,6 +4,9 @@
 #include <QRandomGenerator>
 #include <cstdint>
 
+#include "app/log_file.h"
+#include "app/measurement_log.h"
+
 class Clock;
 class Prompts;
 class QAction;
@@ -15,6 +18,7 @@ class QPushButton;
 class QTimer;
 class RequestLayer;
 class SettingsStore;
+class Tform_zaznam;
 class Tport;
 class Trotace3D;
 class TrendChart;
@@ -43,7 +47,7 @@ class Tkrt01 : public QMainWindow {
         QDialog* ident = nullptr;
         QDialog* menu_mod = nullptr;
         Trotace3D* rotace3D = nullptr;
-        QDialog* form_zaznam = nullptr;
+        Tform_zaznam* form_zaznam = nullptr;
         QDialog* load_form = nullptr;
         QDialog* tab_vstupu = nullptr;
     };
@@ -81,8 +85,9 @@ class Tkrt01 : public QMainWindow {
     void seed_demo(quint32 seed) { random_.seed(seed); }
 
     // The log file chosen flag: the check mark of "&Nový soubor".
-    bool log_file_chosen() const;
-    void set_log_file_chosen(bool chosen);
+    bool log_file_chosen() const { return log_file_.chosen(); }
+    const MeasurementLog& log() const { return log_; }
+    const LogFile& log_file() const { return log_file_; }
 
     // Live cycle.
     void tl_precistClick();
@@ -127,6 +132,7 @@ class Tkrt01 : public QMainWindow {
     void apply_chart_settings();
     void keep_on_screen();
     void show_rates();
+    void show_log_file();
 
     SettingsStore& store_;
     Prompts& prompts_;
@@ -144,6 +150,9 @@ class Tkrt01 : public QMainWindow {
     std::int32_t FileTicks = 0;
     std::int16_t LastSecond = 0;
     QRandomGenerator random_;
+
+    MeasurementLog log_;
+    LogFile log_file_{log_};
 
     QLabel* pa_measure;
     QLabel* pa_sp;

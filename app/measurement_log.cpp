@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/cp1250.h"
 #include "platform/errors.h"
@@ -95,14 +96,25 @@ qint64 MeasurementLog::memory_size() const {
 
 void MeasurementLog::write_file(const QString& path) const {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) throw_write_error(path, file.errorString());
+    // Every short write counts as a failure, and the flush is checked by hand: QSaveFile
+    // itself overlooks a partial write and a failure in the flush inside commit(), and
+    // would put a truncated file in place of the previous one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw_write_error(path, file.errorString());
+    bool written = true;
     for (const Block& block : blocks_) {
         const auto size = static_cast<qint64>(block.bytes.size());
         if (file.write(block.bytes.data(), size) != size) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            throw_write_error(path, reason);
+            written = false;
+            break;
         }
+    }
+    const int os_error = errno;
+    if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
+        const QString reason =
+            file.error() != QFileDevice::NoError ? file.errorString() : qt_error_string(os_error);
+        file.cancelWriting();
+        throw_write_error(path, reason);
     }
     if (!file.commit()) throw_write_error(path, file.errorString());
 }

@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/Rotace_3d.h"
+#include "app/Rychlostzaznamu.h"
 #include "app/main_window.h"
 #include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
@@ -39,7 +40,7 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
     auto* menu_mod = new Tmenu_mod(p.requests, p.prompts, w);
     d.menu_mod = menu_mod;
     d.rotace3D = new Trotace3D(w->chart(), p.prompts, w);
-    // The recording rate dialog goes here.
+    d.form_zaznam = new Tform_zaznam(p.prompts, w);
     d.load_form = new Tload_form(p.requests, p.prompts,
                                  Tload_form::Editor{[menu_mod] { return menu_mod->page_count(); },
                                                     [menu_mod] { menu_mod->apply_presets(); }},
