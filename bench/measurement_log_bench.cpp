@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -55,6 +56,24 @@ void BM_WeekMemory(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_WeekMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// For comparison: the same week as a list of strings, as a list control would hold it.
+void BM_WeekMemoryStringList(benchmark::State& state) {
+    for (auto _ : state) {
+        const std::size_t heap_before = mallinfo2().uordblks;
+        auto lines = std::make_unique<QStringList>();
+        qint64 file_bytes = 0;
+        for (int i = 0; i < kWeek; ++i) {
+            lines->append(sample_line(i));
+            file_bytes += lines->constLast().size() + 2;
+        }
+        const std::size_t heap_after = mallinfo2().uordblks;
+        state.counters["file_MB"] = static_cast<double>(file_bytes) / 1e6;
+        state.counters["heap_ratio"] =
+            static_cast<double>(heap_after - heap_before) / static_cast<double>(file_bytes);
+    }
+}
+BENCHMARK(BM_WeekMemoryStringList)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Writing a week's log whole (temporary file, flush, rename over the old one).
 void BM_WriteWeek(benchmark::State& state) {
