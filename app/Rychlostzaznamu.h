@@ -12,7 +12,7 @@ class QTabWidget;
 // period. Created once and hidden between showings, so the page shown last stays.
 class Tform_zaznam : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit Tform_zaznam(Prompts& prompts, QWidget* parent = nullptr);
 
     // Refills the edits and the unit before a showing; the page is left as it was.
@@ -27,10 +27,10 @@ public:
 
     void tl_okClick();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     // ReadNumber and CheckRange on one edit; the value when both pass.
     bool validate(QLineEdit* edit, int low, int high, int& value);
     bool ReadNumber(QLineEdit* edit, int& value);

@@ -10,7 +10,7 @@ class MeasurementLog;
 // the user has confirmed a name (the check mark of "&Nový soubor"), and the path shown
 // in the status bar. A failed write throws FileError and changes none of it.
 class LogFile {
-public:
+  public:
     explicit LogFile(const MeasurementLog& log);
 
     bool chosen() const { return chosen_; }
@@ -27,7 +27,7 @@ public:
     // "Uložit j&ako...": always asks.
     void save_as(Prompts& prompts);
 
-private:
+  private:
     const MeasurementLog& log_;
     FileDialogRequest dialog_;
     bool chosen_ = false;

@@ -14,8 +14,8 @@ constexpr std::size_t kFirstBlock = 4 * 1024;
 constexpr std::size_t kMaxBlock = 1024 * 1024;
 
 [[noreturn]] void throw_write_error(const QString& path, const QString& reason) {
-    throw FileError(QStringLiteral("Soubor %1 nelze zapsat: %2")
-                        .arg(QDir::toNativeSeparators(path), reason));
+    throw FileError(
+        QStringLiteral("Soubor %1 nelze zapsat: %2").arg(QDir::toNativeSeparators(path), reason));
 }
 
 }  // namespace
@@ -61,9 +61,8 @@ void MeasurementLog::start(const QString& date_text, const QString& time_text) {
 }
 
 std::size_t MeasurementLog::block_of_line(qsizetype index) const {
-    const auto it =
-        std::upper_bound(blocks_.begin(), blocks_.end(), index,
-                         [](qsizetype i, const Block& b) { return i < b.first_line; });
+    const auto it = std::upper_bound(blocks_.begin(), blocks_.end(), index,
+                                     [](qsizetype i, const Block& b) { return i < b.first_line; });
     return static_cast<std::size_t>(it - blocks_.begin()) - 1;
 }
 
@@ -72,8 +71,8 @@ QByteArray MeasurementLog::line_bytes(qsizetype index) const {
     const std::size_t b = block_of_line(index);
     const Block& block = blocks_[b];
     const std::size_t begin = starts_[static_cast<std::size_t>(index)];
-    const bool last_in_block =
-        b + 1 == blocks_.size() ? index + 1 == line_count() : index + 1 == blocks_[b + 1].first_line;
+    const bool last_in_block = b + 1 == blocks_.size() ? index + 1 == line_count()
+                                                       : index + 1 == blocks_[b + 1].first_line;
     const std::size_t end =
         last_in_block ? block.bytes.size() : starts_[static_cast<std::size_t>(index) + 1];
     return QByteArray(block.bytes.data() + begin, static_cast<qsizetype>(end - begin - 2));

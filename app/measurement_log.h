@@ -9,7 +9,7 @@
 // the file (Windows-1250, each ending in CR LF), so a week of one line a second stays
 // close to the size of the file it becomes and is written out without re-encoding.
 class MeasurementLog {
-public:
+  public:
     MeasurementLog() = default;
 
     void clear();
@@ -36,10 +36,10 @@ public:
     static QString header_rule_line();
     // One sample: the display texts of the live values, then the time and the date.
     static QString data_line(const QString& measure, const QString& set_point,
-                             const QString& action, const QString& fault,
-                             const QString& time_text, const QString& date_text);
+                             const QString& action, const QString& fault, const QString& time_text,
+                             const QString& date_text);
 
-private:
+  private:
     // Blocks are allocated once at their final size and never move, so appending costs
     // no copying of what is already stored.
     struct Block {

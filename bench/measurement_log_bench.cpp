@@ -51,8 +51,8 @@ void BM_WeekMemory(benchmark::State& state) {
         state.counters["held_MB"] = static_cast<double>(log->memory_size()) / 1e6;
         state.counters["held_ratio"] =
             static_cast<double>(log->memory_size()) / static_cast<double>(log->file_size());
-        state.counters["heap_ratio"] = static_cast<double>(heap_after - heap_before) /
-                                       static_cast<double>(log->file_size());
+        state.counters["heap_ratio"] =
+            static_cast<double>(heap_after - heap_before) / static_cast<double>(log->file_size());
     }
 }
 BENCHMARK(BM_WeekMemory)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -9,7 +9,7 @@
 // Makes every file write past `bytes` fail as on a full disk, for the lifetime of the
 // object. Works for root too, unlike a read-only folder.
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(rlim_t bytes) {
         getrlimit(RLIMIT_FSIZE, &saved_);
         old_handler_ = signal(SIGXFSZ, SIG_IGN);
@@ -24,7 +24,7 @@ public:
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
-private:
+  private:
     rlimit saved_{};
     void (*old_handler_)(int) = SIG_DFL;
 };

@@ -1,3 +1,5 @@
+#include "app/log_file.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -5,7 +7,6 @@
 #include <QTemporaryDir>
 
 #include "app/file_write_failure.h"
-#include "app/log_file.h"
 #include "app/measurement_log.h"
 #include "platform/errors.h"
 #include "support/scripted_prompts.h"
@@ -19,7 +20,7 @@ QByteArray read_all(const QString& path) {
 }
 
 class LogFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         log.append(QStringLiteral("první"));

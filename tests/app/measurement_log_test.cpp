@@ -1,21 +1,24 @@
+#include "app/measurement_log.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/measurement_log.h"
 #include "app/file_write_failure.h"
 #include "platform/errors.h"
 
 namespace {
 
 // Windows-1250 bytes of the header, split where an escape could run into the next letter.
+// clang-format off
 const QByteArray kHeader1 = QByteArray("Za" "\xE8" "\xE1" "tek m" "\xEC" "\xF8" "en" "\xED"
                                        " na regul" "\xE1" "toru KELVRA 20   ");
 const QByteArray kHeader2 = QByteArray("Nam" "\xEC" "\xF8" "en" "\xE1" " hodnota; " "\x8E" "\xE1"
                                        "dan" "\xE1" " hodnota;Ak" "\xE8" "n" "\xED" " z" "\xE1"
                                        "sah; Porucha; " "\xE8" "as; datum");
+// clang-format on
 const QByteArray kRule(65, '-');
 
 QByteArray read_all(const QString& path) {
@@ -42,13 +45,16 @@ MeasurementLog two_sample_log() {
     return log;
 }
 
+// clang-format off
 const QByteArray kTwoSampleFile =
     kHeader1 + "14.03.2026     9:26:53\r\n" + kHeader2 + "\r\n" + kRule + "\r\n" +
     "21,46; 55,00; 12,3; nen" "\xED" " porucha;   9:26:54;   14.03.2026\r\n" +
     "-3,10; 55,00; 100,0; PORUCHA;   9:26:55;   14.03.2026\r\n";
+// clang-format on
 
 TEST(MeasurementLogTest, HeaderFirstLineHasFortyOneCharactersBeforeTheDate) {
-    const QString line = MeasurementLog::header_first_line(QStringLiteral("D"), QStringLiteral("T"));
+    const QString line =
+        MeasurementLog::header_first_line(QStringLiteral("D"), QStringLiteral("T"));
     EXPECT_EQ(line.left(41), QStringLiteral("Začátek měření na regulátoru KELVRA 20   "));
     EXPECT_EQ(line.mid(41), QStringLiteral("D     T"));
 }
@@ -90,8 +96,8 @@ TEST(MeasurementLogTest, LinesStayIntactAcrossManyBlocks) {
 
     EXPECT_EQ(log.file_bytes(), expected);
     for (int i : {0, 1, 95, 96, 4095, 30000, 59999})
-        EXPECT_EQ(log.line_bytes(i), QString(i % 97, QLatin1Char('x')).toLatin1() +
-                                         QByteArray::number(i))
+        EXPECT_EQ(log.line_bytes(i),
+                  QString(i % 97, QLatin1Char('x')).toLatin1() + QByteArray::number(i))
             << i;
     EXPECT_EQ(log.line_bytes(60000).size(), huge.size());
     EXPECT_EQ(log.line_bytes(60001), QByteArray("after"));
@@ -99,7 +105,7 @@ TEST(MeasurementLogTest, LinesStayIntactAcrossManyBlocks) {
 }
 
 class MeasurementLogFileTest : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir dir;
     QString path(const QString& name) const { return dir.filePath(name); }
 };
@@ -121,9 +127,9 @@ TEST_F(MeasurementLogFileTest, EmptyLogWritesAnEmptyFile) {
 TEST_F(MeasurementLogFileTest, UnwritablePlacesRaiseFileErrorNamingThePath) {
     write_bytes(path(QStringLiteral("plain")), "x");
     QDir(dir.path()).mkdir(QStringLiteral("folder"));
-    for (const QString& target : {path(QStringLiteral("plain/log.txt")),
-                                  path(QStringLiteral("missing/log.txt")),
-                                  path(QStringLiteral("folder"))}) {
+    for (const QString& target :
+         {path(QStringLiteral("plain/log.txt")), path(QStringLiteral("missing/log.txt")),
+          path(QStringLiteral("folder"))}) {
         try {
             two_sample_log().write_file(target);
             ADD_FAILURE() << "no error for " << target.toStdString();

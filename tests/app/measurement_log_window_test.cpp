@@ -13,6 +13,7 @@
 namespace {
 
 // Windows-1250 bytes of the fixed header lines; the clock starts at 14.03.2026 9:26:53.
+// clang-format off
 const QByteArray kHeader =
     QByteArray("Za" "\xE8" "\xE1" "tek m" "\xEC" "\xF8" "en" "\xED" " na regul" "\xE1"
                "toru KELVRA 20   14.03.26     9:26:53\r\n"
@@ -20,6 +21,7 @@ const QByteArray kHeader =
                " hodnota;Ak" "\xE8" "n" "\xED" " z" "\xE1" "sah; Porucha; " "\xE8" "as; datum\r\n") +
     QByteArray(65, '-') + "\r\n";
 const QByteArray kNoFault = QByteArray("nen" "\xED" " porucha");
+// clang-format on
 
 QByteArray read_all(const QString& path) {
     QFile f(path);
@@ -29,7 +31,7 @@ QByteArray read_all(const QString& path) {
 
 // The recording rate dialog answered by a script instead of a user.
 class ScriptedRateDialog : public Tform_zaznam {
-public:
+  public:
     using Tform_zaznam::Tform_zaznam;
     std::function<void(ScriptedRateDialog&)> on_exec;
     int exec() override {
@@ -45,7 +47,7 @@ public:
 };
 
 class MeasurementLogWindowTest : public MainWindowTest {
-protected:
+  protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         device.data.live.MEAS = 21.456f;
@@ -90,7 +92,8 @@ TEST_F(MeasurementLogWindowTest, LongerPeriodLeavesTheHeaderAloneUnlessOneTickSh
     EXPECT_EQ(window->sample_ticks(), 1);
     prompts.answer_save(std::nullopt);
     action("mn_novy")->trigger();
-    EXPECT_EQ(log_bytes(), QByteArray(kHeader).replace("9:26:53", "9:26:54") + data_line("9:26:54"));
+    EXPECT_EQ(log_bytes(),
+              QByteArray(kHeader).replace("9:26:53", "9:26:54") + data_line("9:26:54"));
 }
 
 TEST_F(MeasurementLogWindowTest, TwoSamplesSaveAsFiveLines) {
@@ -281,7 +284,7 @@ TEST_F(MeasurementLogWindowTest, ExitStopsWhenTheNewlyChosenFileCannotBeWritten)
 }
 
 class RateDialogWindowTest : public MeasurementLogWindowTest {
-protected:
+  protected:
     ScriptedRateDialog& attach_dialog() {
         auto* d = new ScriptedRateDialog(prompts, window.get());
         Tkrt01::Dialogs dialogs = window->dialogs();

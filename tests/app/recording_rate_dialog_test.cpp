@@ -17,7 +17,7 @@ const QString kRangeSoubor = QStringLiteral("Je nutné zadávat pouze čísla v 
 const QString kNotDigits = QStringLiteral("Je nutné zadávat pouze číslice");
 
 class RecordingRateDialogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         prompts.allow_ok_messages();
         dlg.fill(QStringLiteral("1"), QStringLiteral("15"), 1);
