@@ -8,7 +8,8 @@ class MeasurementLog;
 
 // Where the measurement log goes: the save dialog with the name it last held, whether
 // the user has confirmed a name (the check mark of "&Nový soubor"), and the path shown
-// in the status bar. A failed write throws FileError and changes none of it.
+// in the status bar. A failed write throws FileError and leaves the flag and the shown
+// path as they were; the dialog still holds the name the user confirmed.
 class LogFile {
   public:
     explicit LogFile(const MeasurementLog& log);
