@@ -616,6 +616,7 @@ TEST_F(PortSearchTest, RendersWithSearchResults) {
         ASSERT_FALSE(img.isNull());
         EXPECT_EQ(img.size() / img.devicePixelRatio(), QSize(475, 285));
         if (!out.isEmpty()) {
+            QDir().mkpath(out);
             EXPECT_TRUE(img.save(QDir(out).filePath(QLatin1String(name))));
         }
         tick(127);

@@ -20,6 +20,7 @@
 #include "params/catalogue.h"
 #include "platform/errors.h"
 #include "platform/private_profile.h"
+#include "support/render.h"
 #include "support/fake_line.h"
 #include "support/scripted_prompts.h"
 #include "tests/params/fake_controller.h"
@@ -88,17 +89,14 @@ TEST_F(MenuModTest, RendersEveryTabToPng) {
     dlg->show();
     for (int i = 0; i < tabs()->count(); ++i) {
         tabs()->setCurrentIndex(i);
-        const QString path = QDir::temp().filePath(QStringLiteral("tx20_menu_mod_%1.png").arg(i));
-        EXPECT_TRUE(dlg->grab().save(path));
+        EXPECT_TRUE(render_window(dlg.get(), QStringLiteral("menu_mod_%1").arg(i)));
     }
     // The longest lists, opened.
     for (const char* name : {"cb_sens", "cb_rala1", "cb_erro12", "cb_f2"}) {
         tabs()->setCurrentWidget(tabs()->widget(params::find_control(QLatin1String(name))->tab));
         cb(name)->showPopup();
         QWidget* popup = cb(name)->view()->window();
-        const QString path =
-            QDir::temp().filePath(QStringLiteral("tx20_menu_mod_%1.png").arg(QLatin1String(name)));
-        EXPECT_TRUE(popup->grab().save(path));
+        EXPECT_TRUE(render_window(popup, QStringLiteral("menu_mod_%1").arg(QLatin1String(name))));
         cb(name)->hidePopup();
     }
 }
