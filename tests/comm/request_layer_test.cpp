@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "comm/Unit_hl.h"
-#include "support/fake_line.h"
-#include "support/scripted_prompts.h"
+#include "support/request_fixture.h"
 
 namespace {
 
@@ -21,18 +20,7 @@ Bytes live_data() {
     return d;
 }
 
-class RequestLayerTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        req.set_device_address(1);
-        req.set_computer_address(0);
-    }
-    FakeLine line;
-    ScriptedPrompts prompts;
-    DeviceData data;
-    CommBuffer buffer;
-    RequestLayer req{line, prompts, data, buffer};
-};
+using RequestLayerTest = RequestFixture;
 
 TEST_F(RequestLayerTest, ReadTableDecodesBigEndianFields) {
     data.live.YOUT = -5;

@@ -12,9 +12,8 @@
 #include "ident/load_form.h"
 #include "ident/Unittabvstupu.h"
 #include "sim/bus.h"
-#include "support/fake_line.h"
 #include "support/render.h"
-#include "support/scripted_prompts.h"
+#include "support/request_fixture.h"
 
 namespace {
 
@@ -43,17 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionCase{"", IdentResult::Unknown}));
 
 // A bus of simulated controllers behind the fake line, in virtual time.
-class IdentTest : public ::testing::Test {
+class IdentTest : public RequestFixture {
 protected:
-    void attach(sim::Model model) {
-        sim::Options o;
-        o.addresses = {1};
-        o.model = model;
-        bus = std::make_unique<sim::Bus>(o);
-        line.set_responder([this](const Bytes& req) {
-            return sim::flatten(bus->handle(req.data(), static_cast<int>(req.size())));
-        });
-    }
     int reads_of_table(int t) const {
         int n = 0;
         for (const auto& w : line.writes())
@@ -66,17 +56,6 @@ protected:
         return n;
     }
 
-    void SetUp() override {
-        req.set_device_address(1);
-        req.set_computer_address(0);
-    }
-
-    FakeLine line;
-    ScriptedPrompts prompts;
-    DeviceData data;
-    CommBuffer buffer;
-    RequestLayer req{line, prompts, data, buffer};
-    std::unique_ptr<sim::Bus> bus;
     int presets_applied = 0;
     Tload_form load{req, prompts, {[] { return 9; }, [this] { ++presets_applied; }}};
 };

@@ -4,30 +4,15 @@
 
 #include "comm/Unit_hl.h"
 #include "sim/bus.h"
-#include "support/fake_line.h"
-#include "support/scripted_prompts.h"
+#include "support/request_fixture.h"
 
 // The request layer against the simulated bus: the operations the program uses.
 namespace {
 
-class SimRequestLayer : public ::testing::Test {
+class SimRequestLayer : public RequestFixture {
   protected:
-    void use(sim::Options o) {
-        bus = std::make_unique<sim::Bus>(std::move(o));
-        line.set_responder([this](const Bytes& r) {
-            return sim::flatten(bus->handle(r.data(), static_cast<int>(r.size())));
-        });
-        req.set_device_address(1);
-        req.set_computer_address(0);
-    }
+    void use(sim::Options o) { attach(std::move(o)); }
     std::string text(const std::array<char, 250>& t) const { return std::string(t.data()); }
-
-    std::unique_ptr<sim::Bus> bus;
-    FakeLine line;
-    ScriptedPrompts prompts;
-    DeviceData data;
-    CommBuffer buffer;
-    RequestLayer req{line, prompts, data, buffer};
 };
 
 }  // namespace
