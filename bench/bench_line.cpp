@@ -27,8 +27,8 @@ class SilentPrompts : public Prompts {
     std::optional<std::uint32_t> choose_color(std::uint32_t) override { return {}; }
 };
 
-struct Session {
-    Session(int rate, bool pace) : server(sim::Options{}, rate, pace) {
+struct LineRig {
+    LineRig(int rate, bool pace) : server(sim::Options{}, rate, pace) {
         ok = server.start();
         if (ok) line.open(QStringLiteral("COM1"), server.path(), rate);
         req.set_device_address(1);
@@ -44,7 +44,7 @@ struct Session {
 };
 
 void BM_ReadTable10Unpaced(benchmark::State& state) {
-    Session s(9600, false);
+    LineRig s(9600, false);
     if (!s.ok) {
         state.SkipWithError("simulator did not start");
         return;
@@ -105,7 +105,7 @@ BENCHMARK(BM_BareQSerialPortExchange)
 constexpr double kWireMs = 43 * 11 * 1000.0 / 9600;
 
 void BM_ReadTable10Paced9600(benchmark::State& state) {
-    Session s(9600, true);
+    LineRig s(9600, true);
     if (!s.ok) {
         state.SkipWithError("simulator did not start");
         return;
