@@ -55,11 +55,14 @@ bool RequestLayer::read_table(int t) {
         }
         if (ok) wire::decode(data_, t, buf_.rx.data() + telegram::kDataOffset);
     }
-    if (!ok) {
-        line_->purge_tx();
-        line_->purge_rx();
-    }
+    if (!ok) purge_after_failure();
     return ok;
+}
+
+// A late reply must not be taken for the answer to the next request.
+void RequestLayer::purge_after_failure() {
+    line_->purge_tx();
+    line_->purge_rx();
 }
 
 bool RequestLayer::await_ack() {
@@ -85,10 +88,7 @@ bool RequestLayer::write_table(int t) {
     wire::encode(data_, t, buf_.tx.data() + telegram::kTableDataOffset);
     send(telegram::build_write(buf_.tx, buf_.DA, buf_.SA, static_cast<std::uint8_t>(t), len));
     const bool ok = await_ack();
-    if (!ok) {
-        line_->purge_tx();
-        line_->purge_rx();
-    }
+    if (!ok) purge_after_failure();
     return ok;
 }
 

@@ -56,6 +56,7 @@ private:
     bool send(int n);
     int read(int n);
     bool await_ack();
+    void purge_after_failure();
     bool read_text(std::uint8_t cmd, std::array<char, 250>& target);
 
     Line* line_;
