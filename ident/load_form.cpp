@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cstring>
@@ -73,14 +74,25 @@ void Tload_form::FormShow() {
     set_bar(0);
     if (editor_.apply_presets) editor_.apply_presets();
     requests_.data().rego.RESV = 0;
+    working_ = true;
     // The short delay lets the dialog paint before the blocking work begins.
     Timer1->start();
 }
 
 void Tload_form::Timer1Timer() {
     Timer1->stop();
-    ReadAllTables();
+    {
+        // An error that ends the reading leaves a dialog the user can close.
+        const auto finished = qScopeGuard([this] { working_ = false; });
+        ReadAllTables();
+    }
     done(QDialog::Accepted);
+}
+
+void Tload_form::reject() {
+    // Hiding the dialog would leave the reading going on with nothing on screen.
+    if (working_) return;
+    QDialog::reject();
 }
 
 IdentResult Tload_form::IdentifyDevice() {

@@ -41,6 +41,9 @@ public:
     // Every position the bar has shown since the dialog was last shown (for watching).
     const std::vector<int>& bar_history() const { return bar_history_; }
 
+    // Esc and the close box end the dialog only once the reading is over.
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -56,4 +59,5 @@ private:
     QProgressBar* bar_load = nullptr;
     QTimer* Timer1 = nullptr;
     std::vector<int> bar_history_;
+    bool working_ = false;
 };

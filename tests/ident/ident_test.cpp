@@ -75,6 +75,20 @@ TEST_F(IdentTest, SupportedControllerHasItsNineTablesReadInOrder) {
     EXPECT_EQ(line.count(FakeLine::Op::Pause), 9);
 }
 
+TEST_F(IdentTest, ProgressDialogIgnoresEscAndTheCloseBoxWhileItWorks) {
+    attach(sim::Model::Supported);
+    load.show();
+    load.timer()->stop();  // held before the reading starts
+    QTest::keyClick(&load, Qt::Key_Escape);
+    EXPECT_TRUE(load.isVisible());
+    EXPECT_FALSE(load.close());
+    EXPECT_TRUE(load.isVisible());
+    load.timer()->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !load.isVisible(); }, 5000));
+    EXPECT_EQ(load.result(), QDialog::Accepted);
+    EXPECT_EQ(table_reads(), 9);
+}
+
 TEST_F(IdentTest, OlderModelIsRefusedAndNothingIsRead) {
     attach(sim::Model::Krt01);
     prompts.answer_message(PromptAnswer::Ok);
