@@ -67,11 +67,9 @@ Trotace3D::Trotace3D(TrendChart& chart, Prompts& prompts, QWidget* parent)
     tl_ok->setObjectName(QStringLiteral("tl_ok"));
     tl_cancel = new QPushButton(QStringLiteral("Storno"), this);
     tl_cancel->setObjectName(QStringLiteral("tl_cancel"));
-    // Enter belongs to the count field; neither button is a default button.
-    for (QPushButton* b : {tl_barva_mriz, tl_barva_okraj, tl_ok, tl_cancel}) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-    }
+    // Enter in the count field validates it (event filter); once the focus is on OK, the
+    // next Enter accepts. Enter on another focused button presses that button.
+    tl_ok->setDefault(true);
 
     auto* colors = new QGridLayout;
     colors->addWidget(pa_barva_mriz, 0, 0);

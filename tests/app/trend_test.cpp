@@ -178,7 +178,7 @@ TEST_F(Graf3DTest, LettersThenOkTwiceGiveTheNumberMessageThenTheRangeMessage) {
     EXPECT_EQ(m[1].caption, QStringLiteral("EDIT"));
 }
 
-TEST_F(Graf3DTest, EnterValidatesAndMovesTheFocusToOk) {
+TEST_F(Graf3DTest, EnterValidatesAndMovesTheFocusToOkAndASecondEnterAccepts) {
     create();
     prompts.answer_message(PromptAnswer::Ok);
     run_dialog([this] {
@@ -191,9 +191,11 @@ TEST_F(Graf3DTest, EnterValidatesAndMovesTheFocusToOk) {
         edit()->setText(QStringLiteral("50"));
         QTest::keyClick(edit(), Qt::Key_Enter);
         EXPECT_EQ(rotace->focusWidget(), control<QPushButton>("tl_ok"));
-        EXPECT_TRUE(rotace->isVisible());  // Enter does not close the dialog
-        click("tl_ok");
+        EXPECT_TRUE(rotace->isVisible());  // the first Enter does not close the dialog
+        QTest::keyClick(rotace->focusWidget(), Qt::Key_Return);
+        EXPECT_FALSE(rotace->isVisible());
     });
+    EXPECT_EQ(rotace->result(), QDialog::Accepted);
     EXPECT_EQ(window->chart_settings().POCET, 50);
 }
 
