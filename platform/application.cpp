@@ -1,5 +1,6 @@
 #include "platform/application.h"
 
+#include <QLibraryInfo>
 #include <exception>
 
 #include "platform/error_report.h"
@@ -8,6 +9,11 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     // The display name follows the application name. Setting it explicitly would make
     // the platform append it to every window caption ("KELVRA 20 — TX-20").
     setApplicationName(QStringLiteral("TX-20"));
+    // The framework's own texts (standard buttons, file and colour dialogs) in Czech,
+    // before any window exists; without the catalogue they stay in English.
+    if (framework_texts_.load(QStringLiteral("qtbase_cs"),
+                              QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(&framework_texts_);
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QTranslator>
 
 #include "platform/qt_prompts.h"
 
@@ -20,6 +21,7 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
+    QTranslator framework_texts_;
     QtPrompts default_prompts_;
     Prompts* prompts_ = nullptr;
 };

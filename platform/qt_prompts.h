@@ -2,6 +2,7 @@
 
 #include "platform/prompts.h"
 
+class QFont;
 class QWidget;
 
 // Prompts shown with the standard Qt message boxes and dialogs.
@@ -16,6 +17,11 @@ public:
     std::optional<QString> open_file(const FileDialogRequest& request) override;
     std::optional<std::uint32_t> choose_color(std::uint32_t initial) override;
 
+    // The least width of a message box with this caption.
+    static int message_min_width(const QString& caption, const QFont& font);
+
 private:
+    QWidget* owner_window() const;
+
     QWidget* main_window_ = nullptr;
 };
