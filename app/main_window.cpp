@@ -33,6 +33,7 @@
 #include "platform/formats.h"
 #include "platform/prompts.h"
 #include "platform/settings_store.h"
+#include "platform/window_placement.h"
 
 namespace {
 
@@ -316,11 +317,14 @@ void Tkrt01::build_menu() {
 
 void Tkrt01::FormCreate() {
     // Each placement value is applied as soon as it is read, so the next one defaults
-    // to what the window has by then.
-    move(store_.read_int(kDesktop, QStringLiteral("Left"), x()), y());
-    move(x(), store_.read_int(kDesktop, QStringLiteral("Top"), y()));
-    resize(width(), store_.read_int(kDesktop, QStringLiteral("Height"), height()));
-    resize(store_.read_int(kDesktop, QStringLiteral("Width"), width()), height());
+    // to what the window has by then. Extreme stored values are clamped first: the
+    // geometry arithmetic would overflow on them.
+    using placement::clamp_coordinate;
+    using placement::clamp_extent;
+    move(clamp_coordinate(store_.read_int(kDesktop, QStringLiteral("Left"), x())), y());
+    move(x(), clamp_coordinate(store_.read_int(kDesktop, QStringLiteral("Top"), y())));
+    resize(width(), clamp_extent(store_.read_int(kDesktop, QStringLiteral("Height"), height())));
+    resize(clamp_extent(store_.read_int(kDesktop, QStringLiteral("Width"), width())), height());
     keep_on_screen();
 
     graf_.PERO = store_.read_int(kGraf, QStringLiteral("PERO"), 255);
@@ -344,23 +348,14 @@ void Tkrt01::FormCreate() {
 }
 
 void Tkrt01::keep_on_screen() {
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    QScreen* primary = QGuiApplication::primaryScreen();
-    if (!primary) return;
-    // A huge stored size would ask for a huge backing store: no window needs more
-    // than the whole desktop.
-    const QRect desktop = primary->virtualGeometry();
-    resize(std::clamp(width(), 1, std::max(desktop.width(), 1)),
-           std::clamp(height(), 1, std::max(desktop.height(), 1)));
-    const QRect placed(pos(), size());
-    for (const QScreen* s : screens)
-        if (s->geometry().intersects(placed)) return;
     // Entirely off every screen (a monitor that is gone): back to the design place on
-    // the primary screen, or its corner when that does not fit.
-    const QRect avail = primary->availableGeometry();
-    QPoint p = avail.topLeft() + kDesignPlacement.topLeft();
-    if (!avail.contains(QRect(p, size()))) p = avail.topLeft();
-    move(p);
+    // the primary screen.
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary && !placement::screen_of(placement::frame_of(*this)))
+        move(primary->availableGeometry().topLeft() + kDesignPlacement.topLeft());
+    // Whatever does not fit is moved, and only if need be shrunk, until the whole
+    // window with its status bar is visible.
+    placement::keep_inside_screen(*this);
 }
 
 void Tkrt01::apply_chart_settings() {

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/qt_prompts.h"
 #include "platform/settings_store.h"
+#include "platform/window_placement.h"
 
 struct Program::Parts {
     SettingsStore store;
@@ -46,6 +47,12 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
                                                     [menu_mod] { menu_mod->apply_presets(); }},
                                  w);
     d.tab_vstupu = new Ttab_vstupu(p.requests, p.prompts, w);
+    // Each dialog comes back where it was last shown; the two identification dialogs
+    // centre themselves on the screen.
+    for (QDialog* dialog : {static_cast<QDialog*>(d.port), d.about, d.menu_mod,
+                            static_cast<QDialog*>(d.rotace3D),
+                            static_cast<QDialog*>(d.form_zaznam), d.tab_vstupu})
+        placement::keep_dialog_placement(*dialog, false);
     w->set_dialogs(d);
 }
 

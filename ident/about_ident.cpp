@@ -13,6 +13,7 @@
 #include "ident/ident_texts.h"
 #include "ident/program_picture.h"
 #include "platform/prompts.h"
+#include "platform/window_placement.h"
 #include "platform/version_info.h"
 
 namespace {
@@ -34,6 +35,7 @@ Tabout_ident::Tabout_ident(RequestLayer& requests, Prompts& prompts, QWidget* pa
       prompts_(prompts) {
     setObjectName(QStringLiteral("about_ident"));
     setWindowTitle(QStringLiteral("About"));
+    placement::keep_dialog_placement(*this, true);
 
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::StyledPanel);

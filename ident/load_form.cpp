@@ -11,6 +11,7 @@
 #include "comm/Unit_hl.h"
 #include "ident/ident_texts.h"
 #include "platform/prompts.h"
+#include "platform/window_placement.h"
 
 IdentResult classify_version(const char* v) {
     struct Prefix {
@@ -33,6 +34,7 @@ Tload_form::Tload_form(RequestLayer& requests, Prompts& prompts, Editor editor, 
       editor_(std::move(editor)) {
     setObjectName(QStringLiteral("load_form"));
     setWindowTitle(QStringLiteral("Čtení parametrů"));
+    placement::keep_dialog_placement(*this, true);
 
     auto* wait = new QLabel(QStringLiteral("Čekejte prosím"), this);
     QFont f = wait->font();

@@ -4,6 +4,7 @@
 #include <QStatusBar>
 
 #include "main_window_fixture.h"
+#include "platform/window_placement.h"
 
 namespace {
 
@@ -154,11 +155,63 @@ TEST_F(SettingsTest, PlacementEntirelyOffEveryScreenIsMovedOntoThePrimaryScreen)
     EXPECT_EQ(w.size(), QSize(718, 523));
 }
 
-TEST_F(SettingsTest, PlacementPartlyOnScreenIsKept) {
-    store_value("DESKTOP", "Left", QStringLiteral("-100"));
-    store_value("DESKTOP", "Top", QStringLiteral("50"));
+// Stored placements against two screens: the large primary one at 0,0 and an 800 x 600
+// one to its right (see the test main).
+struct PlacementCase {
+    const char* name;
+    const char* left;
+    const char* top;
+    const char* width;
+    const char* height;
+    QRect expected;  // the window's own geometry when known exactly, else empty
+};
+
+class StoredPlacement : public MainWindowTest,
+                        public ::testing::WithParamInterface<PlacementCase> {};
+
+TEST_P(StoredPlacement, EndsWithTheWholeWindowOnOneScreen) {
+    const PlacementCase& c = GetParam();
+    store_value("DESKTOP", "Left", QLatin1String(c.left));
+    store_value("DESKTOP", "Top", QLatin1String(c.top));
+    store_value("DESKTOP", "Width", QLatin1String(c.width));
+    store_value("DESKTOP", "Height", QLatin1String(c.height));
     Tkrt01& w = create();
-    EXPECT_EQ(w.pos(), QPoint(-100, 50));
+    const QRect frame = placement::frame_of(w);
+    QScreen* s = placement::screen_of(frame);
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(s->availableGeometry().contains(frame)) << frame.x() << "," << frame.y() << " "
+                                                        << frame.width() << "x" << frame.height();
+    EXPECT_GE(w.width(), 1);
+    EXPECT_GE(w.height(), 1);
+    if (!c.expected.isEmpty()) {
+        EXPECT_EQ(w.geometry(), c.expected);
+    }
+    w.show();
+    w.close();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Placements, StoredPlacement,
+    ::testing::Values(
+        PlacementCase{"fits_large", "20", "30", "600", "400", QRect(20, 30, 600, 400)},
+        PlacementCase{"fits_small", "1300", "30", "600", "400", QRect(1300, 30, 600, 400)},
+        // The default placement on 800 x 600 is moved, not shrunk.
+        PlacementCase{"default_on_small", "1472", "107", "718", "523", QRect()},
+        PlacementCase{"partly_left_of_large", "-100", "50", "718", "523",
+                      QRect(0, 50, 718, 523)},
+        PlacementCase{"larger_than_small", "1300", "10", "5000", "4000", QRect()},
+        PlacementCase{"max_left_top", "2147483647", "2147483647", "718", "523",
+                      QRect()},
+        PlacementCase{"min_left_width", "-2147483648", "107", "-2147483648", "523", QRect()},
+        PlacementCase{"max_size", "192", "107", "2147483647", "2147483647", QRect()},
+        PlacementCase{"min_top_height", "192", "-2147483648", "718", "-2147483648", QRect()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsTest, DefaultPlacementOnASmallScreenKeepsItsSize) {
+    store_value("DESKTOP", "Left", QStringLiteral("1472"));
+    Tkrt01& w = create();
+    EXPECT_EQ(w.size(), QSize(718, 523));
+    EXPECT_GE(w.x(), 1280);
 }
 
 TEST_F(SettingsTest, ExitCommandClosesTheLineThenTheWindowAndWritesTheSettings) {

@@ -89,6 +89,30 @@ TEST_F(IdentTest, ProgressDialogIgnoresEscAndTheCloseBoxWhileItWorks) {
     EXPECT_EQ(table_reads(), 9);
 }
 
+TEST_F(IdentTest, IdentificationDialogsAreCentredOnTheScreenAndComeBackWhereTheyWere) {
+    QWidget owner;
+    owner.setGeometry(30, 40, 200, 150);
+    owner.show();
+    Tabout_ident box(req, prompts, &owner);
+    load.setParent(&owner, load.windowFlags());
+    for (QDialog* d : {static_cast<QDialog*>(&box), static_cast<QDialog*>(&load)}) {
+        d->show();
+        const QRect avail = d->screen()->availableGeometry();
+        EXPECT_LE((d->frameGeometry().center() - avail.center()).manhattanLength(), 2)
+            << d->objectName().toStdString();
+        const QPoint first = d->pos();
+        d->hide();
+        d->show();
+        EXPECT_EQ(d->pos(), first) << d->objectName().toStdString();
+        d->move(first + QPoint(40, 30));  // moved by the user
+        d->hide();
+        d->show();
+        EXPECT_EQ(d->pos(), first + QPoint(40, 30)) << d->objectName().toStdString();
+        d->hide();
+    }
+    load.setParent(nullptr, load.windowFlags());
+}
+
 TEST_F(IdentTest, OlderModelIsRefusedAndNothingIsRead) {
     attach(sim::Model::Krt01);
     prompts.answer_message(PromptAnswer::Ok);

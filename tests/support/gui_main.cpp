@@ -1,10 +1,20 @@
 #include <gmock/gmock.h>
 
+#include <QTemporaryFile>
+
 #include "platform/application.h"
 #include "support/scripted_prompts.h"
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Two screens: a large primary one and an 800 x 600 one on its right, where the
+    // default placement of the main window does not fit.
+    QTemporaryFile screens;
+    if (!screens.open()) return 1;
+    screens.write(R"({"screens": [
+        {"name": "large", "x": 0, "y": 0, "width": 1280, "height": 1024},
+        {"name": "small", "x": 1280, "y": 0, "width": 800, "height": 600}]})");
+    screens.flush();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
     Application app(argc, argv);
     // An error that reaches the event loop unexpected fails the test under way.
     ScriptedPrompts unexpected_errors;
