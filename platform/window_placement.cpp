@@ -68,7 +68,8 @@ class DialogPlacement : public QObject {
     DialogPlacement(QDialog& dialog, bool centre) : QObject(&dialog), centre_(centre) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* dialog = static_cast<QDialog*>(watched);
+        // A QWidget, not a QDialog: the dialog's destructor hides it once more.
+        auto* dialog = static_cast<QWidget*>(watched);
         if (event->type() == QEvent::Show) {
             // Moving before the dialog's own show handler also keeps the framework from
             // placing it anew over its parent.
@@ -85,7 +86,7 @@ class DialogPlacement : public QObject {
     }
 
   private:
-    static void centre(QDialog& dialog) {
+    static void centre(QWidget& dialog) {
         const QWidget* owner = dialog.parentWidget() ? dialog.parentWidget()->window() : nullptr;
         QScreen* s = owner ? owner->screen() : nullptr;
         if (!s) s = QGuiApplication::primaryScreen();
