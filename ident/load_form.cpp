@@ -112,9 +112,13 @@ void Tload_form::ReadAllTables() {
                          PromptOwner::None);
         return;
     }
+    bool failed = false;
     for (int i = 0; i < pages; ++i) {
         StepProgress(10);
-        requests_.read_table(i);  // a failed table keeps its earlier values
+        // A failed table keeps its earlier values; the loop goes on with the next one.
+        if (!requests_.read_table(i)) failed = true;
         requests_.line().pause_ms(10);
     }
+    if (failed) return;
+    if (pages >= kParameterTableCount && editor_.all_tables_read) editor_.all_tables_read();
 }
