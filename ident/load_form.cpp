@@ -119,6 +119,11 @@ void Tload_form::ReadAllTables() {
         if (!requests_.read_table(i)) failed = true;
         requests_.line().pause_ms(10);
     }
-    if (failed) return;
+    // The editor would show stale values or zeros for that tab, ready to be written back.
+    if (failed) {
+        prompts_.message(QStringLiteral("Chyba při čtení"), QStringLiteral("Komunikace"),
+                         PromptIcon::Error, PromptButtons::Ok, PromptOwner::None);
+        return;
+    }
     if (pages >= kParameterTableCount && editor_.all_tables_read) editor_.all_tables_read();
 }

@@ -173,11 +173,16 @@ TEST_F(ReadingThenBackupTest, CompleteReadingSavesTheControllersValuesForEveryTa
     }
 }
 
-// After a failed table the backup keeps what the controls show: COMP from the
-// controller, every other tab its presets.
-TEST_F(ReadingThenBackupTest, AfterAFailedTableTheBackupKeepsThePresets) {
+// A failed table is told once before the editor opens; the backup then keeps what the
+// controls show: COMP from the controller, every other tab its presets.
+TEST_F(ReadingThenBackupTest, FailedTableIsReportedOnceAndTheBackupKeepsThePresets) {
     silent_table = 4;
+    prompts.answer_message(PromptAnswer::Ok);
     const parameter_file::Contents saved = read_and_save();
+    ASSERT_EQ(prompts.messages().size(), 1u);
+    EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Chyba při čtení"));
+    EXPECT_EQ(prompts.messages()[0].caption, QStringLiteral("Komunikace"));
+    EXPECT_EQ(prompts.messages()[0].icon, PromptIcon::Error);
     for (const params::ParamDef& p : params::catalogue()) {
         if (!p.ini_key) continue;
         const parameter_file::ControlContent c = saved.value(QLatin1String(p.control));
