@@ -29,7 +29,8 @@ class SilentPrompts : public Prompts {
 };
 
 struct LineRig {
-    LineRig(int rate, bool pace, sim::Options options = {}) : server(std::move(options), rate, pace) {
+    LineRig(int rate, bool pace, sim::Options options = {})
+        : server(std::move(options), rate, pace) {
         ok = server.start();
         if (ok) line.open(QStringLiteral("COM1"), server.path(), rate);
         req.set_device_address(1);

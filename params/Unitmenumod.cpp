@@ -370,7 +370,8 @@ void Tmenu_mod::PageControlChange() {
     }
     FillTab(chosen);
     shown_tab_ = chosen;
-    if (chosen >= 0 && chosen < params::kTabCount) entered_[static_cast<std::size_t>(chosen)] = true;
+    if (chosen >= 0 && chosen < params::kTabCount)
+        entered_[static_cast<std::size_t>(chosen)] = true;
     take_pending_focus();
 }
 

@@ -42,6 +42,9 @@ bool AtomicFile::write(const QString& path, const std::vector<QByteArrayView>& p
         if (reason) *reason = file.errorString();
         return false;
     }
+    const auto failure_reason = [&file] {
+        return file.error() != QFileDevice::NoError ? file.errorString() : qt_error_string(errno);
+    };
     QString why;
     bool ok = true;
     for (const QByteArrayView& piece : pieces) {
@@ -55,8 +58,7 @@ bool AtomicFile::write(const QString& path, const std::vector<QByteArrayView>& p
         }
         if (written != size) {
             ok = false;
-            why = file.error() != QFileDevice::NoError ? file.errorString()
-                                                       : qt_error_string(errno);
+            why = failure_reason();
             break;
         }
     }
@@ -66,8 +68,7 @@ bool AtomicFile::write(const QString& path, const std::vector<QByteArrayView>& p
         if (!flushed) {
             ok = false;
             if (fault == Fault::FailedFlush) errno = EIO;
-            why = file.error() != QFileDevice::NoError ? file.errorString()
-                                                       : qt_error_string(errno);
+            why = failure_reason();
         }
     }
     if (!ok) {

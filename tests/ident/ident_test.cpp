@@ -119,7 +119,8 @@ class ReadingThenBackupTest : public RequestFixture {
         int n = 0;
         for (const params::ParamDef& p : params::catalogue()) {
             if (params::is_list(p.kind)) {
-                params::store_position(p, st, (std::max(p.preset.position, 0) + 1) % p.entries.count);
+                params::store_position(p, st,
+                                       (std::max(p.preset.position, 0) + 1) % p.entries.count);
             } else {
                 params::store_text(p, st, QString::number(41 + n++));
             }
@@ -153,7 +154,8 @@ class ReadingThenBackupTest : public RequestFixture {
     DeviceData controller;
     QTemporaryDir dir;
     Tmenu_mod editor{req, prompts};
-    Tload_form load{req, prompts,
+    Tload_form load{req,
+                    prompts,
                     {[this] { return editor.page_count(); }, [this] { editor.apply_presets(); },
                      [this] { editor.tables_read(); }}};
 };

@@ -34,7 +34,8 @@ struct FileKind {
 void write_log(const QString& path) {
     MeasurementLog log;
     log.start(QStringLiteral("9.12.2026"), QStringLiteral("6:00:00"));
-    for (int i = 0; i < 200; ++i) log.append(QStringLiteral("12,5; 40,0; 33,0; 0;   6:00:%1").arg(i));
+    for (int i = 0; i < 200; ++i)
+        log.append(QStringLiteral("12,5; 40,0; 33,0; 0;   6:00:%1").arg(i));
     log.write_file(path);
 }
 
@@ -67,8 +68,7 @@ const FileKind kKinds[] = {
     {"input table export", "Unable to write to ", write_input_table},
 };
 
-const AtomicFile::Fault kFaults[] = {AtomicFile::Fault::ShortWrite,
-                                     AtomicFile::Fault::FailedFlush};
+const AtomicFile::Fault kFaults[] = {AtomicFile::Fault::ShortWrite, AtomicFile::Fault::FailedFlush};
 
 // Every file the program writes, under both failures a full disk causes: the user is
 // told, and the file on disk is the one from before, byte for byte.
@@ -109,8 +109,8 @@ TEST(AtomicFileTest, WritesThePiecesInOrderOverTheOldFile) {
     const QString path = dir.filePath(QStringLiteral("f.ini"));
     QString reason;
     ASSERT_TRUE(AtomicFile::write(path, {QByteArrayView("old and long")}, &reason));
-    ASSERT_TRUE(AtomicFile::write(path, {QByteArrayView("ab"), QByteArrayView(), QByteArrayView("c")},
-                                  &reason));
+    ASSERT_TRUE(AtomicFile::write(
+        path, {QByteArrayView("ab"), QByteArrayView(), QByteArrayView("c")}, &reason));
     EXPECT_EQ(contents(path), QByteArray("abc"));
 }
 
