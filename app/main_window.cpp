@@ -30,6 +30,8 @@
 #include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
 #include "platform/clock.h"
+#include "platform/error_report.h"
+#include "platform/errors.h"
 #include "platform/formats.h"
 #include "platform/prompts.h"
 #include "platform/settings_store.h"
@@ -570,7 +572,21 @@ void Tkrt01::FileStep() {
     if (FileTicks < static_cast<std::int64_t>(SOUBOR) * 60) return;
     // Reset first: after a failed write the next attempt comes a full period later.
     FileTicks = 0;
-    log_file_.write();
+    try {
+        log_file_.write();
+    } catch (const FileError& e) {
+        // Shown from an event of its own: a box opened inside this tick would hold the
+        // timer until someone clicks OK, and nothing would be measured meanwhile.
+        if (file_error_shown_) return;
+        file_error_shown_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this, message = e.message()] {
+                const auto done = qScopeGuard([this] { file_error_shown_ = false; });
+                report_error(prompts_, message);
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void Tkrt01::mn_novyClick() {

@@ -149,6 +149,7 @@ class Tkrt01 : public QMainWindow {
     std::int32_t SampleTicks = 0;
     std::int32_t FileTicks = 0;
     std::int16_t LastSecond = 0;
+    bool file_error_shown_ = false;  // the box of a failed file step is on screen
     QRandomGenerator random_;
 
     MeasurementLog log_;

@@ -1,10 +1,9 @@
 #include "app/measurement_log.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <algorithm>
-#include <cerrno>
 
+#include "platform/atomic_file.h"
 #include "platform/cp1250.h"
 #include "platform/errors.h"
 
@@ -94,28 +93,12 @@ qint64 MeasurementLog::memory_size() const {
 }
 
 void MeasurementLog::write_file(const QString& path) const {
-    QSaveFile file(path);
-    // Every short write counts as a failure, and the flush is checked by hand: QSaveFile
-    // itself overlooks a partial write and a failure in the flush inside commit(), and
-    // would put a truncated file in place of the previous one.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw_write_error(path, file.errorString());
-    bool written = true;
-    for (const Block& block : blocks_) {
-        const auto size = static_cast<qint64>(block.bytes.size());
-        if (file.write(block.bytes.data(), size) != size) {
-            written = false;
-            break;
-        }
-    }
-    const int os_error = errno;
-    if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
-        const QString reason =
-            file.error() != QFileDevice::NoError ? file.errorString() : qt_error_string(os_error);
-        file.cancelWriting();
-        throw_write_error(path, reason);
-    }
-    if (!file.commit()) throw_write_error(path, file.errorString());
+    std::vector<QByteArrayView> pieces;
+    pieces.reserve(blocks_.size());
+    for (const Block& block : blocks_)
+        pieces.emplace_back(block.bytes.data(), static_cast<qsizetype>(block.bytes.size()));
+    QString reason;
+    if (!AtomicFile::write(path, pieces, &reason)) throw_write_error(path, reason);
 }
 
 QString MeasurementLog::header_first_line(const QString& date_text, const QString& time_text) {

@@ -44,7 +44,8 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
     d.form_zaznam = new Tform_zaznam(p.prompts, w);
     d.load_form = new Tload_form(p.requests, p.prompts,
                                  Tload_form::Editor{[menu_mod] { return menu_mod->page_count(); },
-                                                    [menu_mod] { menu_mod->apply_presets(); }},
+                                                    [menu_mod] { menu_mod->apply_presets(); },
+                                                    [menu_mod] { menu_mod->tables_read(); }},
                                  w);
     d.tab_vstupu = new Ttab_vstupu(p.requests, p.prompts, w);
     // Each dialog comes back where it was last shown; the two identification dialogs

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QSerialPort>
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "comm/Unit_hl.h"
@@ -28,7 +29,8 @@ class SilentPrompts : public Prompts {
 };
 
 struct LineRig {
-    LineRig(int rate, bool pace) : server(sim::Options{}, rate, pace) {
+    LineRig(int rate, bool pace, sim::Options options = {})
+        : server(std::move(options), rate, pace) {
         ok = server.start();
         if (ok) line.open(QStringLiteral("COM1"), server.path(), rate);
         req.set_device_address(1);
@@ -128,6 +130,72 @@ void BM_ReadTable10Paced9600(benchmark::State& state) {
     state.counters["failures"] = failures;
 }
 BENCHMARK(BM_ReadTable10Paced9600)->Unit(benchmark::kMillisecond)->Iterations(60)->UseManualTime();
+
+// Times the reads the request layer makes to let late answers go by: the only ones
+// that ask for 255 bytes during a table read.
+class SettleTimingLine : public Line {
+  public:
+    explicit SettleTimingLine(Line& inner) : inner_(inner) {}
+    bool write_bytes(const std::uint8_t* b, int n, int* w) override {
+        return inner_.write_bytes(b, n, w);
+    }
+    bool read_bytes(std::uint8_t* b, int n, int* r) override {
+        QElapsedTimer t;
+        t.start();
+        const bool ok = inner_.read_bytes(b, n, r);
+        if (n == 255) settle_ms += static_cast<double>(t.nsecsElapsed()) / 1e6;
+        return ok;
+    }
+    void purge_rx() override { inner_.purge_rx(); }
+    void purge_tx() override { inner_.purge_tx(); }
+    void pause_ms(int ms) override { inner_.pause_ms(ms); }
+    double settle_ms = 0;
+
+  private:
+    Line& inner_;
+};
+
+// A failed or repeated exchange against a faulty controller, paced at 9600 baud. Late:
+// every answer comes 700 ms after its request, so each read sends again after its
+// time-out, takes the late answer to the first request, then waits until the answer to
+// the repetition has passed and the line is quiet. Silent: two read time-outs, then the
+// quiet window. The settle figure is the time the request layer adds for it.
+void BM_FaultRecovery(benchmark::State& state, sim::Fault fault) {
+    sim::Options o;
+    o.faults.push_back({fault, 1});
+    LineRig s(9600, true, o);
+    if (!s.ok) {
+        state.SkipWithError("simulator did not start");
+        return;
+    }
+    SettleTimingLine timed(s.line);
+    s.req.set_line(timed);
+    std::vector<double> total, settle;
+    int failures = 0;
+    for (auto _ : state) {
+        timed.settle_ms = 0;
+        QElapsedTimer t;
+        t.start();
+        if (!s.req.read_table(TableId::TAB_LIVE)) ++failures;
+        const double took = static_cast<double>(t.nsecsElapsed()) / 1e6;
+        state.SetIterationTime(took / 1000.0);
+        total.push_back(took);
+        settle.push_back(timed.settle_ms);
+    }
+    std::sort(total.begin(), total.end());
+    std::sort(settle.begin(), settle.end());
+    state.counters["median_total_ms"] = total[total.size() / 2];
+    state.counters["median_settle_ms"] = settle[settle.size() / 2];
+    state.counters["failures"] = failures;
+}
+BENCHMARK_CAPTURE(BM_FaultRecovery, late, sim::Fault::LateBytes)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->UseManualTime();
+BENCHMARK_CAPTURE(BM_FaultRecovery, silent, sim::Fault::Silence)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseManualTime();
 
 }  // namespace
 

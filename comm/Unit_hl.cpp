@@ -23,6 +23,26 @@ bool RequestLayer::send(int n) {
     return line_->write_bytes(buf_.tx.data(), n, &written);
 }
 
+// The controller may still answer a request that timed out or was sent again; its
+// bytes would arrive inside the next exchange.
+bool RequestLayer::resend() {
+    unsettled_ = true;
+    return send(tx_len_);
+}
+
+// Reads until the line has been quiet for a whole text-read window, so that a late
+// answer is gone before the next request; bounded for a line that never goes quiet.
+// Only an unsettled exchange pays for this.
+void RequestLayer::settle() {
+    if (!unsettled_) return;
+    unsettled_ = false;
+    std::array<std::uint8_t, kQuietReadLen> scratch{};
+    for (int i = 0; i < kMaxSettleReads; ++i) {
+        int got = 0;
+        if (!line_->read_bytes(scratch.data(), kQuietReadLen, &got) || got == 0) return;
+    }
+}
+
 int RequestLayer::read(int n) {
     n = std::clamp(n, 0, static_cast<int>(buf_.rx.size()));
     int received = 0;
@@ -48,7 +68,7 @@ bool RequestLayer::read_table(int t) {
         for (int attempt = 0; attempt < 2 && !ok; ++attempt) {
             const int got = read(expected);
             if (got != expected) {
-                send(tx_len_);
+                resend();
                 continue;
             }
             ok = telegram::valid_data_reply(buf_.rx, got);
@@ -56,6 +76,7 @@ bool RequestLayer::read_table(int t) {
         if (ok) wire::decode(data_, t, buf_.rx.data() + telegram::kDataOffset);
     }
     if (!ok) purge_after_failure();
+    settle();
     return ok;
 }
 
@@ -69,7 +90,7 @@ bool RequestLayer::await_ack() {
     for (int attempt = 0; attempt < 2; ++attempt) {
         const int got = read(telegram::kSd1Length);
         if (got != telegram::kSd1Length) {
-            send(tx_len_);
+            resend();
             continue;
         }
         if (telegram::valid_ack(buf_.rx)) return true;
@@ -89,18 +110,27 @@ bool RequestLayer::write_table(int t) {
     send(telegram::build_write(buf_.tx, buf_.DA, buf_.SA, static_cast<std::uint8_t>(t), len));
     const bool ok = await_ack();
     if (!ok) purge_after_failure();
+    settle();
     return ok;
 }
 
 bool RequestLayer::store_eeprom() {
     send(telegram::build_command(buf_.tx, buf_.DA, buf_.SA, telegram::FC_SDA,
                                  telegram::CMD_EEPROM));
-    return await_ack();
+    const bool ok = await_ack();
+    settle();
+    return ok;
 }
 
 bool RequestLayer::probe_station() {
     if (!send(telegram::build_status(buf_.tx, buf_.DA, buf_.SA))) return false;
     const int got = read(telegram::kSd1Length);
+    // A silent address is the rule during a search and costs nothing more; part of an
+    // answer means the rest may still come.
+    if (got > 0 && got != telegram::kSd1Length) {
+        unsettled_ = true;
+        settle();
+    }
     return got == telegram::kSd1Length && telegram::valid_ack(buf_.rx);
 }
 
@@ -111,9 +141,10 @@ bool RequestLayer::read_text(std::uint8_t cmd, std::array<char, 250>& target) {
     const int le = static_cast<std::int8_t>(buf_.rx[1]);
     if (got != le + 6) {
         line_->pause_ms(100);
-        send(tx_len_);
+        resend();
         got = read(255);
     }
+    settle();
     if (!telegram::valid_data_reply(buf_.rx, got)) return false;
     const int text_len = std::min<int>(buf_.rx[1] - 3, static_cast<int>(target.size()) - 1);
     target.fill(0);
@@ -133,7 +164,11 @@ bool RequestLayer::read_foreign_ident() {
     int got = 0;
     if (!line_->read_bytes(buf_.rx.data(), 254, &got)) return false;
     const int le = static_cast<std::int8_t>(buf_.rx[1]);
-    if (le <= 4 || got < le + 4) return false;
+    if (le <= 4 || got < le + 4) {
+        unsettled_ = true;
+        settle();
+        return false;
+    }
     buf_.foreign_ident.fill(0);
     std::copy_n(buf_.rx.begin() + 8, le - 4, buf_.foreign_ident.begin());
     return true;

@@ -54,6 +54,8 @@ public:
 
 private:
     bool send(int n);
+    bool resend();
+    void settle();
     int read(int n);
     bool await_ack();
     void purge_after_failure();
@@ -64,4 +66,8 @@ private:
     DeviceData& data_;
     CommBuffer& buf_;
     int tx_len_ = 0;
+    bool unsettled_ = false;
+
+    static constexpr int kQuietReadLen = 255;  // 500 + 2 * 255 ms of silence
+    static constexpr int kMaxSettleReads = 4;
 };

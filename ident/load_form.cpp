@@ -126,9 +126,18 @@ void Tload_form::ReadAllTables() {
                          PromptOwner::None);
         return;
     }
+    bool failed = false;
     for (int i = 0; i < pages; ++i) {
         StepProgress(10);
-        requests_.read_table(i);  // a failed table keeps its earlier values
+        // A failed table keeps its earlier values; the loop goes on with the next one.
+        if (!requests_.read_table(i)) failed = true;
         requests_.line().pause_ms(10);
     }
+    // The editor would show stale values or zeros for that tab, ready to be written back.
+    if (failed) {
+        prompts_.message(QStringLiteral("Chyba při čtení"), QStringLiteral("Komunikace"),
+                         PromptIcon::Error, PromptButtons::Ok, PromptOwner::None);
+        return;
+    }
+    if (pages >= kParameterTableCount && editor_.all_tables_read) editor_.all_tables_read();
 }

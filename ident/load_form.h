@@ -20,11 +20,12 @@ IdentResult classify_version(const char* version_text);
 class Tload_form : public QDialog {
     Q_OBJECT
 public:
-    // What the dialog needs of the parameter editor: its number of pages and a way to
-    // put its controls to the presets.
+    // What the dialog needs of the parameter editor: its number of pages, a way to
+    // put its controls to the presets, and word that every table was read.
     struct Editor {
         std::function<int()> page_count;
         std::function<void()> apply_presets;
+        std::function<void()> all_tables_read;
     };
 
     Tload_form(RequestLayer& requests, Prompts& prompts, Editor editor,

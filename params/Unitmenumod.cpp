@@ -229,6 +229,7 @@ void Tmenu_mod::apply_presets() {
     }
     request_.data().rego.RESV = 0;
     cb_rala1Change();
+    tables_read_ = false;
 }
 
 void Tmenu_mod::FillTab(int position) {
@@ -341,6 +342,8 @@ void Tmenu_mod::FormShow() {
     select_page(0);
     FillTab(0);
     shown_tab_ = 0;
+    entered_.fill(false);
+    entered_[0] = true;
 }
 
 void Tmenu_mod::take_pending_focus() {
@@ -367,6 +370,8 @@ void Tmenu_mod::PageControlChange() {
     }
     FillTab(chosen);
     shown_tab_ = chosen;
+    if (chosen >= 0 && chosen < params::kTabCount)
+        entered_[static_cast<std::size_t>(chosen)] = true;
     take_pending_focus();
 }
 
@@ -411,6 +416,15 @@ void Tmenu_mod::tl_eepromClick() {
 void Tmenu_mod::tl_ulozitClick() {
     const auto path = prompts_.save_file(parameter_file::save_request());
     if (!path) return;
+    // Right after a complete reading, a tab not yet entered still shows its presets
+    // while DeviceData holds the controller's values: a backup must have the latter.
+    if (tables_read_) {
+        for (int position = 0; position < params::kTabCount; ++position) {
+            if (entered_[static_cast<std::size_t>(position)]) continue;
+            FillTab(position);
+            entered_[static_cast<std::size_t>(position)] = true;
+        }
+    }
     // What the controls show, unchecked and uncollected.
     parameter_file::Contents contents;
     for (const params::ParamDef& p : params::catalogue()) {
@@ -449,6 +463,7 @@ void Tmenu_mod::tl_otevritClick() {
             }
         }
         if (position == kAlarmTab) cb_rala1Change();
+        entered_[static_cast<std::size_t>(position)] = true;  // the file's values stand
         CollectTab(position);
     }
 }

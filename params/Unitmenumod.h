@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -31,6 +32,8 @@ class Tmenu_mod : public QDialog {
     // The identification step calls this right before each showing: every control
     // except the set point's three edits goes to its preset, rego.RESV to 0.
     void apply_presets();
+    // The identification step read every parameter table for this showing.
+    void tables_read() { tables_read_ = true; }
 
     int page_count() const;
     // Position of the tab whose controls were last filled from DeviceData.
@@ -79,6 +82,9 @@ class Tmenu_mod : public QDialog {
     QProgressBar* bar_load = nullptr;
     std::vector<QWidget*> controls_;  // parallel to params::catalogue()
     int shown_tab_ = 0;
+    // Tabs whose controls this showing has filled (entered, or loaded from a file).
+    std::array<bool, params::kTabCount> entered_{};
+    bool tables_read_ = false;
     bool selecting_ = false;
     QPointer<QLineEdit> pending_focus_;
 };

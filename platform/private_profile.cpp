@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include "platform/atomic_file.h"
 #include "platform/cp1250.h"
 #include "platform/errors.h"
 
@@ -181,13 +181,7 @@ void PrivateProfile::commit() const {
         bytes.append(l);
         bytes.append("\r\n");
     }
-    QSaveFile out(file_);
-    if (!out.open(QIODevice::WriteOnly)) fail();
-    if (out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
-        fail();
-    }
-    if (!out.commit()) fail();
+    if (!AtomicFile::write(file_, {QByteArrayView(bytes)}, nullptr)) fail();
 }
 
 QString PrivateProfile::read_string(const QString& file, const QString& section, const QString& key,

@@ -235,11 +235,54 @@ TEST_F(MeasurementLogWindowTest, FailedFileStepTriesAgainAFullPeriodLater) {
     EXPECT_THROW(window->mn_ulozitClick(), FileError);
     check("check_zapis")->setChecked(true);
     check("check_auto")->click();
-    ticks(59);
-    EXPECT_THROW(tick(), FileError);
-    EXPECT_EQ(window->file_ticks(), 0);
-    ticks(59);
-    EXPECT_THROW(tick(), FileError);
+    for (int period = 0; period < 2; ++period) {
+        ticks(59);
+        prompts.answer_message(PromptAnswer::Ok);
+        tick();
+        EXPECT_EQ(window->file_ticks(), 0);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(prompts.messages().size(), static_cast<std::size_t>(period + 1));
+    }
+    EXPECT_TRUE(prompts.last().text.startsWith(QStringLiteral("Soubor ")));
+    EXPECT_EQ(prompts.last().caption, QStringLiteral("TX-20"));
+    EXPECT_EQ(prompts.last().icon, PromptIcon::Error);
+}
+
+// An unattended run must go on recording while the error waits for someone to read it.
+TEST_F(MeasurementLogWindowTest, FailedFileStepKeepsMeasuringWhileItsBoxIsOpen) {
+    store_value("ZAZNAM", "SOUBOR", QStringLiteral("1"));
+    create();
+    QDir(dir.path()).mkdir(QStringLiteral("folder"));
+    prompts.answer_save(path(QStringLiteral("folder")));
+    EXPECT_THROW(window->mn_ulozitClick(), FileError);
+    check("check_zapis")->setChecked(true);
+    check("check_auto")->click();
+    ticks(60);  // the file step fails on the last one
+
+    qsizetype lines = -1;
+    int points = -1;
+    prompts.answer_message(PromptAnswer::Ok);
+    prompts.while_next_message_open([&] {
+        const qsizetype lines_before = window->log().line_count();
+        const int points_before = window->chart().point_count();
+        ticks(10);
+        lines = window->log().line_count() - lines_before;
+        points = window->chart().point_count() - points_before;
+        ticks(60);  // fails again behind the open box
+        QCoreApplication::processEvents();
+    });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(lines, 10);
+    EXPECT_EQ(points, 10);
+    EXPECT_EQ(prompts.messages().size(), 1u);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts.messages().size(), 1u);
+
+    // Once closed, the next failure is shown again.
+    prompts.answer_message(PromptAnswer::Ok);
+    ticks(60);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts.messages().size(), 2u);
 }
 
 #ifdef TX20_HAVE_FILE_SIZE_LIMIT

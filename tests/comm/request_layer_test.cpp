@@ -54,7 +54,7 @@ TEST_F(RequestLayerTest, WrongChecksumIsReadAgainWithoutResending) {
     line.queue_reply(bad);
     data.live.MEAS = 1.0f;
     EXPECT_FALSE(req.read_table(10));
-    EXPECT_EQ(line.trace(), QStringLiteral("W R R W PT PR"));
+    EXPECT_EQ(line.trace(), QStringLiteral("W R R W PT PR R"));
     EXPECT_FLOAT_EQ(data.live.MEAS, 1.0f);
 }
 
@@ -63,7 +63,7 @@ TEST_F(RequestLayerTest, TwoShortRepliesMakeThreeSendsAndTwoReads) {
     line.queue_reply(Bytes(r.begin(), r.begin() + 10));
     line.queue_reply(Bytes(r.begin(), r.begin() + 10));
     EXPECT_FALSE(req.read_table(10));
-    EXPECT_EQ(line.trace(), QStringLiteral("W R W R W PT PR"));
+    EXPECT_EQ(line.trace(), QStringLiteral("W R W R W PT PR R"));
 }
 
 TEST_F(RequestLayerTest, ShortThenGoodReplySucceedsOnTheSecondAttempt) {
@@ -71,12 +71,12 @@ TEST_F(RequestLayerTest, ShortThenGoodReplySucceedsOnTheSecondAttempt) {
     line.queue_reply(Bytes(r.begin(), r.begin() + 5));
     line.queue_reply(r);
     EXPECT_TRUE(req.read_table(10));
-    EXPECT_EQ(line.trace(), QStringLiteral("W R W R"));
+    EXPECT_EQ(line.trace(), QStringLiteral("W R W R R"));
 }
 
-TEST_F(RequestLayerTest, SilentDeviceCostsTwoReadTimeouts) {
+TEST_F(RequestLayerTest, SilentDeviceCostsTwoReadTimeoutsAndAQuietWindow) {
     EXPECT_FALSE(req.read_table(10));
-    EXPECT_EQ(line.now_ms(), 2 * (2 * 30 + 500));
+    EXPECT_EQ(line.now_ms(), 2 * (2 * 30 + 500) + (2 * 255 + 500));
 }
 
 TEST_F(RequestLayerTest, OutOfRangeTablesAreRefusedWithAMessage) {
@@ -106,18 +106,18 @@ TEST_F(RequestLayerTest, WriteTableSendsTheEncodedGroupAndAcceptsTheAck) {
 TEST_F(RequestLayerTest, RefusedWriteTriesASecondReadThenPurges) {
     line.queue_reply({0x10, 0x00, 0x01, 0x05, 0x06, 0x16});
     EXPECT_FALSE(req.write_table(0));
-    EXPECT_EQ(line.trace(), QStringLiteral("W R R W PT PR"));
+    EXPECT_EQ(line.trace(), QStringLiteral("W R R W PT PR R"));
 }
 
 TEST_F(RequestLayerTest, WriteToBroadcastWaitsForAnAck) {
     req.set_device_address(127);
     EXPECT_FALSE(req.write_table(0));
-    EXPECT_EQ(line.trace(), QStringLiteral("W R W R W PT PR"));
+    EXPECT_EQ(line.trace(), QStringLiteral("W R W R W PT PR R"));
 }
 
 TEST_F(RequestLayerTest, EepromDoesNotPurgeAfterAFailure) {
     EXPECT_FALSE(req.store_eeprom());
-    EXPECT_EQ(line.trace(), QStringLiteral("W R W R W"));
+    EXPECT_EQ(line.trace(), QStringLiteral("W R W R W R"));
     line.clear_events();
     line.queue_reply(kAck);
     EXPECT_TRUE(req.store_eeprom());
@@ -163,7 +163,7 @@ TEST_F(RequestLayerTest, TextReadRetriesOnceAfterAPause) {
     line.queue_reply({});
     line.queue_reply(text_reply("FW-R-18-02"));
     ASSERT_TRUE(req.read_version_text());
-    EXPECT_EQ(line.trace(), QStringLiteral("W R P100 W R"));
+    EXPECT_EQ(line.trace(), QStringLiteral("W R P100 W R R"));
     EXPECT_STREQ(buffer.version_text.data(), "FW-R-18-02");
 }
 
@@ -172,7 +172,7 @@ TEST_F(RequestLayerTest, LengthByteOf128OrMoreAlwaysCountsAsADifference) {
     r[0] = 0x68; r[1] = 128; r[2] = 128; r[3] = 0x68;
     line.queue_reply(r);
     EXPECT_FALSE(req.read_type_text());
-    EXPECT_EQ(line.trace(), QStringLiteral("W R P100 W R"));
+    EXPECT_EQ(line.trace(), QStringLiteral("W R P100 W R R"));
 }
 
 TEST_F(RequestLayerTest, ForeignIdentAcceptsALooseReply) {

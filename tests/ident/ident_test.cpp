@@ -11,6 +11,9 @@
 #include "ident/about_ident.h"
 #include "ident/load_form.h"
 #include "ident/Unittabvstupu.h"
+#include "params/Unitmenumod.h"
+#include "params/catalogue.h"
+#include "params/parameter_file.h"
 #include "sim/bus.h"
 #include "support/render.h"
 #include "support/request_fixture.h"
@@ -57,7 +60,7 @@ protected:
     }
 
     int presets_applied = 0;
-    Tload_form load{req, prompts, {[] { return 9; }, [this] { ++presets_applied; }}};
+    Tload_form load{req, prompts, {[] { return 9; }, [this] { ++presets_applied; }, nullptr}};
 };
 
 TEST_F(IdentTest, SupportedControllerHasItsNineTablesReadInOrder) {
@@ -141,6 +144,97 @@ TEST_F(IdentTest, FailedTypeRequestStillReadsTheTables) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !load.isVisible(); }, 5000));
     EXPECT_EQ(load.version_label()->text(), QStringLiteral("neidentifikováno"));
     EXPECT_EQ(table_reads(), 9);
+}
+
+// The reading before the editor opens, then a backup saved before any tab is entered.
+// The controller holds a value different from the preset in every parameter.
+class ReadingThenBackupTest : public RequestFixture {
+  protected:
+    void SetUp() override {
+        RequestFixture::SetUp();
+        attach(sim::Model::Supported);
+        DeviceData& st = bus->station(1);
+        int n = 0;
+        for (const params::ParamDef& p : params::catalogue()) {
+            if (params::is_list(p.kind)) {
+                params::store_position(p, st,
+                                       (std::max(p.preset.position, 0) + 1) % p.entries.count);
+            } else {
+                params::store_text(p, st, QString::number(41 + n++));
+            }
+        }
+        controller = st;
+        const auto bus_responder = [this](const Bytes& r) {
+            const bool table_read = r.size() == 13 && r[7] == 0x01;
+            if (table_read && r[8] == silent_table) return Bytes{};
+            return sim::flatten(bus->handle(r.data(), static_cast<int>(r.size())));
+        };
+        line.set_responder(bus_responder);
+    }
+    // The reading, the editor opening on COMP, and "Uložit..." at once; what was saved.
+    parameter_file::Contents read_and_save() {
+        load.show();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !load.isVisible(); }, 5000));
+        editor.show();
+        const QString file = dir.filePath(QStringLiteral("zaloha.ini"));
+        prompts.answer_save(file);
+        editor.tl_ulozitClick();
+        return parameter_file::load(file).value_or(parameter_file::Contents{});
+    }
+    static bool saved_as_device(const params::ParamDef& p, const parameter_file::Contents& saved,
+                                DeviceData& d) {
+        const parameter_file::ControlContent c = saved.value(QLatin1String(p.control));
+        return params::is_list(p.kind) ? c.position == params::list_position(p, d)
+                                       : c.text == params::edit_text(p, d);
+    }
+
+    int silent_table = -1;
+    DeviceData controller;
+    QTemporaryDir dir;
+    Tmenu_mod editor{req, prompts};
+    Tload_form load{req,
+                    prompts,
+                    {[this] { return editor.page_count(); }, [this] { editor.apply_presets(); },
+                     [this] { editor.tables_read(); }}};
+};
+
+TEST_F(ReadingThenBackupTest, CompleteReadingSavesTheControllersValuesForEveryTab) {
+    const parameter_file::Contents saved = read_and_save();
+    EXPECT_TRUE(prompts.messages().empty());
+    for (const params::ParamDef& p : params::catalogue()) {
+        if (!p.ini_key) continue;
+        if (p.preset.set && !params::is_list(p.kind)) {
+            ASSERT_NE(params::edit_text(p, controller), QLatin1String(p.preset.text)) << p.control;
+        }
+        if (p.preset.set && params::is_list(p.kind)) {
+            ASSERT_NE(params::list_position(p, controller), p.preset.position) << p.control;
+        }
+        EXPECT_TRUE(saved_as_device(p, saved, controller)) << p.control;
+    }
+}
+
+// A failed table is told once before the editor opens; the backup then keeps what the
+// controls show: COMP from the controller, every other tab its presets.
+TEST_F(ReadingThenBackupTest, FailedTableIsReportedOnceAndTheBackupKeepsThePresets) {
+    silent_table = 4;
+    prompts.answer_message(PromptAnswer::Ok);
+    const parameter_file::Contents saved = read_and_save();
+    ASSERT_EQ(prompts.messages().size(), 1u);
+    EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Chyba při čtení"));
+    EXPECT_EQ(prompts.messages()[0].caption, QStringLiteral("Komunikace"));
+    EXPECT_EQ(prompts.messages()[0].icon, PromptIcon::Error);
+    for (const params::ParamDef& p : params::catalogue()) {
+        if (!p.ini_key) continue;
+        const parameter_file::ControlContent c = saved.value(QLatin1String(p.control));
+        if (p.tab == 0) {
+            EXPECT_TRUE(saved_as_device(p, saved, controller)) << p.control;
+        } else if (p.preset.set) {
+            if (params::is_list(p.kind))
+                EXPECT_EQ(c.position, p.preset.position) << p.control;
+            else
+                EXPECT_EQ(c.text, QLatin1String(p.preset.text)) << p.control;
+        }
+    }
 }
 
 TEST_F(IdentTest, IdentificationBoxShowsTypeAndVersion) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 std::vector<ScriptedPrompts::Record> ScriptedPrompts::messages() const {
     std::vector<Record> out;
     for (const auto& r : records_)
@@ -30,6 +32,7 @@ PromptAnswer ScriptedPrompts::message(const QString& text, const QString& captio
     r.buttons = buttons;
     r.owner = owner;
     records_.push_back(r);
+    if (while_open_) std::exchange(while_open_, nullptr)();
     if (buttons == PromptButtons::Ok && allow_ok_ &&
         (answers_.empty() || answers_.front().kind != Kind::Message))
         return PromptAnswer::Ok;

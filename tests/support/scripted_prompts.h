@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -32,6 +33,8 @@ public:
     void answer_color(std::optional<std::uint32_t> c) {
         answers_.push_back({Kind::Color, PromptAnswer::Ok, {}, c});
     }
+    // Runs while the next message is on screen, as the event loop behind a box would.
+    void while_next_message_open(std::function<void()> f) { while_open_ = std::move(f); }
     // Plain OK messages need no scripted answer (they are still recorded).
     void allow_ok_messages(bool allow = true) { allow_ok_ = allow; }
 
@@ -63,4 +66,5 @@ private:
     std::deque<Answer> answers_;
     std::vector<Record> records_;
     bool allow_ok_ = false;
+    std::function<void()> while_open_;
 };

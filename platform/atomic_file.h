@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <initializer_list>
+#include <vector>
+
+// Replaces a file whole or not at all: the bytes go to a temporary file in the same
+// folder, every write, the flush and the sync to disk are checked, and only then is
+// it renamed over the old file. On any failure the old file (or its absence) stays
+// exactly as it was.
+class AtomicFile {
+  public:
+    // Writes the pieces one after the other. False with the system's reason on failure.
+    static bool write(const QString& path, const std::vector<QByteArrayView>& pieces,
+                      QString* reason);
+
+    // Failures tests can put in the way of the next writes, as a full disk would.
+    enum class Fault { None, ShortWrite, FailedFlush };
+    class InjectedFault {
+      public:
+        explicit InjectedFault(Fault f);
+        ~InjectedFault();
+        InjectedFault(const InjectedFault&) = delete;
+        InjectedFault& operator=(const InjectedFault&) = delete;
+
+      private:
+        Fault previous_;
+    };
+
+  private:
+    static Fault& injected();
+};

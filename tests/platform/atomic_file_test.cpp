@@ -1,0 +1,117 @@
+#include "platform/atomic_file.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <functional>
+
+#include "app/measurement_log.h"
+#include "comm/Unit_hl.h"
+#include "ident/Unittabvstupu.h"
+#include "params/catalogue.h"
+#include "params/parameter_file.h"
+#include "platform/errors.h"
+#include "platform/private_profile.h"
+#include "support/fake_line.h"
+#include "support/scripted_prompts.h"
+
+namespace {
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct FileKind {
+    const char* name;
+    // The message the user is shown starts with this, the file's name follows.
+    const char* message_start;
+    std::function<void(const QString& path)> write;
+};
+
+void write_log(const QString& path) {
+    MeasurementLog log;
+    log.start(QStringLiteral("9.12.2026"), QStringLiteral("6:00:00"));
+    for (int i = 0; i < 200; ++i)
+        log.append(QStringLiteral("12,5; 40,0; 33,0; 0;   6:00:%1").arg(i));
+    log.write_file(path);
+}
+
+void write_parameter_file(const QString& path) {
+    parameter_file::Contents c;
+    for (const params::ParamDef& p : params::catalogue()) {
+        parameter_file::ControlContent v;
+        if (params::is_list(p.kind))
+            v.position = 1;
+        else
+            v.text = QStringLiteral("7,5");
+        c.insert(QLatin1String(p.control), v);
+    }
+    parameter_file::save(path, c);
+}
+
+void write_input_table(const QString& path) {
+    FakeLine line;
+    ScriptedPrompts prompts;
+    DeviceData data;
+    CommBuffer buffer;
+    RequestLayer req(line, prompts, data, buffer);
+    Ttab_vstupu dialog(req, prompts);
+    dialog.save_to(path);
+}
+
+const FileKind kKinds[] = {
+    {"measurement log", "Soubor ", write_log},
+    {"parameter file", "Unable to write to ", write_parameter_file},
+    {"input table export", "Unable to write to ", write_input_table},
+};
+
+const AtomicFile::Fault kFaults[] = {AtomicFile::Fault::ShortWrite, AtomicFile::Fault::FailedFlush};
+
+// Every file the program writes, under both failures a full disk causes: the user is
+// told, and the file on disk is the one from before, byte for byte.
+TEST(AtomicFileTest, AFailedWriteReportsAndLeavesThePreviousFileAsItWas) {
+    for (const FileKind& kind : kKinds) {
+        for (AtomicFile::Fault fault : kFaults) {
+            SCOPED_TRACE(std::string(kind.name) + (fault == AtomicFile::Fault::ShortWrite
+                                                       ? ", short write"
+                                                       : ", failed flush"));
+            QTemporaryDir dir;
+            const QString old_path = dir.filePath(QStringLiteral("old.txt"));
+            const QString new_path = dir.filePath(QStringLiteral("new.txt"));
+            kind.write(old_path);
+            const QByteArray before = contents(old_path);
+            ASSERT_FALSE(before.isEmpty());
+
+            AtomicFile::InjectedFault injected(fault);
+            for (const QString& path : {old_path, new_path}) {
+                try {
+                    kind.write(path);
+                    ADD_FAILURE() << "no error reported for " << path.toStdString();
+                } catch (const FileError& e) {
+                    EXPECT_TRUE(e.message().startsWith(QLatin1String(kind.message_start)))
+                        << e.message().toStdString();
+                    EXPECT_TRUE(e.message().contains(QDir::toNativeSeparators(path)));
+                }
+            }
+            EXPECT_EQ(contents(old_path), before);
+            EXPECT_FALSE(QFile::exists(new_path));
+            EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1)
+                << "a temporary file was left behind";
+        }
+    }
+}
+
+TEST(AtomicFileTest, WritesThePiecesInOrderOverTheOldFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("f.ini"));
+    QString reason;
+    ASSERT_TRUE(AtomicFile::write(path, {QByteArrayView("old and long")}, &reason));
+    ASSERT_TRUE(AtomicFile::write(
+        path, {QByteArrayView("ab"), QByteArrayView(), QByteArrayView("c")}, &reason));
+    EXPECT_EQ(contents(path), QByteArray("abc"));
+}
+
+}  // namespace
