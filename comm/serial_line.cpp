@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <algorithm>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <termios.h>
@@ -17,6 +18,12 @@ int write_timeout_ms(int n, qint32 baud) {
     return static_cast<int>(std::min<qint64>(2000 + 2 * wire_ms, 60000));
 }
 
+// Milliseconds that chars characters of 11 bits (start, 8 data, parity, stop) take on
+// the wire, rounded up.
+qint64 wire_ms(qint64 chars, qint32 baud) {
+    return (chars * 11 * 1000 + baud - 1) / baud;
+}
+
 bool is_soft_error(QSerialPort::SerialPortError e) {
     return e == QSerialPort::NoError || e == QSerialPort::TimeoutError;
 }
@@ -24,6 +31,19 @@ bool is_soft_error(QSerialPort::SerialPortError e) {
 }  // namespace
 
 SerialLine::SerialLine() = default;
+
+SerialLine::Timeouts SerialLine::read_timeouts(qint32 baud, int request_bytes, int reply_bytes) {
+    const qint64 bus_total =
+        kTotalTimeoutBaseMs + static_cast<qint64>(kTotalTimeoutPerByteMs) * reply_bytes;
+    Timeouts t{kIntervalTimeoutMs, static_cast<int>(bus_total)};
+    if (baud <= 0) return t;
+    const qint64 wire = wire_ms(std::max(request_bytes, 0) + std::max(reply_bytes, 0), baud);
+    if (wire + kTurnaroundMarginMs > bus_total)
+        t.total_ms = static_cast<int>(std::max(bus_total, kTotalTimeoutBaseMs + wire));
+    // At 110 baud one character alone takes 100 ms.
+    t.interval_ms = static_cast<int>(std::max<qint64>(kIntervalTimeoutMs, wire_ms(3, baud)));
+    return t;
+}
 
 SerialLine::~SerialLine() { close(); }
 
@@ -79,6 +99,7 @@ bool SerialLine::fail_hard() {
 
 bool SerialLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
     *written = 0;
+    last_request_ = 0;
     if (!port_.isOpen()) return false;
     purge_rx();
     purge_tx();
@@ -95,14 +116,17 @@ bool SerialLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
         }
     }
     *written = n;
+    last_request_ = n;
     return true;
 }
 
 bool SerialLine::read_bytes(std::uint8_t* buf, int n, int* received) {
     *received = 0;
+    const int request = std::exchange(last_request_, 0);
     if (!port_.isOpen()) return false;
     if (n <= 0) return true;
-    const qint64 total_ms = kTotalTimeoutBaseMs + static_cast<qint64>(kTotalTimeoutPerByteMs) * n;
+    const Timeouts limits = read_timeouts(baud_, request, n);
+    const qint64 total_ms = limits.total_ms;
     QElapsedTimer total;
     total.start();
     QElapsedTimer since_byte;  // started at the first byte
@@ -118,7 +142,7 @@ bool SerialLine::read_bytes(std::uint8_t* buf, int n, int* received) {
             }
         }
         qint64 wait = total_ms - total.elapsed();
-        if (got > 0) wait = std::min(wait, kIntervalTimeoutMs + 1 - since_byte.elapsed());
+        if (got > 0) wait = std::min(wait, limits.interval_ms + 1 - since_byte.elapsed());
         if (wait <= 0) break;
         if (!port_.waitForReadyRead(static_cast<int>(wait))) {
             if (!is_soft_error(port_.error())) {

@@ -175,6 +175,29 @@ TEST_F(SimE2E, PacedLineAtTheDefaultRateStillReadsWholeReplies) {
     EXPECT_TRUE(req.read_type_text());
 }
 
+// The slow rates need longer than the bus time-outs to carry a whole reply.
+TEST_F(SimE2E, PacedSlowRatesReadWholeTables) {
+    struct Case {
+        int rate;
+        TableId table;
+    };
+    for (const Case c : {Case{1200, TableId::TAB_INPUTS}, Case{300, TableId::TAB_LIVE}}) {
+        SCOPED_TRACE(c.rate);
+        line.close();
+        if (server) server->stop();
+        start({}, c.rate, true);
+        EXPECT_TRUE(req.read_table(c.table));
+    }
+}
+
+TEST_F(SimE2E, SilentDeviceAtTheDefaultRateFailsAfterTwoBusTimeouts) {
+    start(with_fault(sim::Fault::Silence), 9600, true);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(req.read_table(TableId::TAB_LIVE));
+    EXPECT_GE(t.elapsed(), 2 * (2 * 30 + 500));
+}
+
 // A fault on every reply makes a table read fail after the sends the retry rule
 // gives, and leaves the decoded values alone.
 struct ReadFault {
