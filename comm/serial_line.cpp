@@ -5,8 +5,12 @@
 #include <algorithm>
 #include <utility>
 
-#ifdef Q_OS_UNIX
+#if defined(Q_OS_UNIX)
 #include <termios.h>
+
+#include <cerrno>
+#elif defined(Q_OS_WIN)
+#include <qt_windows.h>
 #endif
 
 namespace {
@@ -86,6 +90,7 @@ void SerialLine::apply_rate(const QString& com_name, qint32 baud) {
 }
 
 void SerialLine::close() {
+    drained_ = false;
     if (port_.isOpen()) port_.close();
     port_.clearError();
 }
@@ -104,6 +109,7 @@ bool SerialLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
     purge_rx();
     purge_tx();
     if (n <= 0) return true;
+    drained_ = false;
     const qint64 queued = port_.write(reinterpret_cast<const char*>(buf), n);
     if (queued != n) return fail_hard();
     // QSerialPort hands bytes to the driver only while waiting.
@@ -115,6 +121,18 @@ bool SerialLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
             return false;
         }
     }
+    // The purge after a failed exchange must not catch the last re-send still queued in
+    // the driver or a USB adapter: return only once the bytes have left.
+#if defined(Q_OS_UNIX)
+    int drained = 0;
+    do {
+        drained = ::tcdrain(static_cast<int>(port_.handle()));
+    } while (drained != 0 && errno == EINTR);
+    if (drained != 0) return fail_hard();
+#elif defined(Q_OS_WIN)
+    if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(port_.handle()))) return fail_hard();
+#endif
+    drained_ = true;
     *written = n;
     last_request_ = n;
     return true;
@@ -162,7 +180,9 @@ void SerialLine::purge_rx() {
 }
 
 void SerialLine::purge_tx() {
-    if (port_.isOpen()) port_.clear(QSerialPort::Output);
+    // After a drained write the queue is empty; a pseudo-terminal's flush would reach
+    // past it into bytes the far end has not yet taken in, i.e. off the wire.
+    if (port_.isOpen() && !drained_) port_.clear(QSerialPort::Output);
     port_.clearError();
 }
 

@@ -53,4 +53,5 @@ class SerialLine : public PortLine {
     QSerialPort port_;
     qint32 baud_ = 9600;
     int last_request_ = 0;  // bytes of the write the next read answers
+    bool drained_ = false;  // every byte written so far has left
 };

@@ -80,6 +80,16 @@ TEST_F(SerialLineTest, WriteHandsTheBytesOver) {
     EXPECT_EQ(pty.take(), req);
 }
 
+// A failed exchange purges right after its last re-send; that re-send must be out.
+TEST_F(SerialLineTest, WrittenBytesSurviveAnImmediatePurge) {
+    const Bytes req{0x68, 0x07, 0x07, 0x68, 0x01, 0x00, 0x6C, 0x01, 0x0A, 0x15, 0x00, 0x8D, 0x16};
+    int written = 0;
+    ASSERT_TRUE(line.write_bytes(req.data(), 13, &written));
+    line.purge_tx();
+    line.purge_rx();
+    EXPECT_EQ(pty.take(), req);
+}
+
 TEST_F(SerialLineTest, ReadEndsAtTheRequestedCountAndKeepsTheRest) {
     pty.send({1, 2, 3, 4, 5, 6, 7, 8});
     bool ok = false;
