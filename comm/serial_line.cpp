@@ -57,18 +57,32 @@ void SerialLine::open(const QString& com_name, const QString& device, qint32 bau
     port_.setPortName(device);
     // Line parameters go in before open(): a pseudo-terminal refuses parity on an open
     // port, yet opens fine with it requested (it simply cannot carry parity).
-    port_.setBaudRate(baud);
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::EvenParity);
     port_.setStopBits(QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     port_.setReadBufferSize(kQueueSize);
+    // The rate goes in with the open here, though it is the last step of setting the
+    // line up: a port that opens at the default rate exists, and only the rate failed.
+    // A rate that cannot be one is not tried at all: a failed open leaves a
+    // pseudo-terminal half set up.
+    const auto fail_open = [&](bool tried) {
+        if (!tried || baud != kDefaultBaud) {
+            port_.setBaudRate(kDefaultBaud);
+            const bool exists = port_.open(QIODevice::ReadWrite);
+            close();
+            if (exists) return make_port_error(PortError::Kind::ApplySettings, com_name);
+        }
+        return make_port_error(PortError::Kind::Open, com_name);
+    };
+    if (baud <= 0) throw fail_open(false);
+    port_.setBaudRate(baud);
     // open() also locks the port (lock file and exclusive tty mode), so a port held by
     // another program fails here as well. The driver has no queue sizes or time-outs
     // to set: the queue is the read buffer above, the time-outs live in read_bytes().
     if (!port_.open(QIODevice::ReadWrite)) {
         port_.clearError();
-        throw make_port_error(PortError::Kind::Open, com_name);
+        throw fail_open(true);
     }
 #ifdef Q_OS_UNIX
     termios tio{};

@@ -33,6 +33,7 @@ class SerialLine : public PortLine {
     static constexpr int kTotalTimeoutBaseMs = 500;
     static constexpr int kTotalTimeoutPerByteMs = 2;
     static constexpr int kQueueSize = 256;
+    static constexpr qint32 kDefaultBaud = 9600;
     // Keeping the bus time-outs needs this much of the 500 ms left over for the
     // controller's turnaround once the request and the reply have crossed the wire.
     static constexpr int kTurnaroundMarginMs = 250;

@@ -235,6 +235,40 @@ TEST(SerialLineOpen, MissingDeviceRaisesTheOpenMessage) {
     EXPECT_FALSE(line.write_bytes(buf, 6, &n));
 }
 
+// The rate is the last thing set up: an existing port with a rate it cannot take fails
+// there, a missing one still fails at the open.
+TEST(SerialLineOpen, UnusableRateFailsAsTheReinitialisation) {
+    RawPty pty;
+    struct Case {
+        QString device;
+        qint32 baud;
+        PortError::Kind kind;
+        const char* message;
+    };
+    const Case cases[] = {
+        {pty.path(), -9600, PortError::Kind::ApplySettings,
+         "Nepodařila se reinicializace portu COM1"},
+        {pty.path(), 0, PortError::Kind::ApplySettings, "Nepodařila se reinicializace portu COM1"},
+        {QStringLiteral("/nonexistent/ttyS0"), -9600, PortError::Kind::Open,
+         "Sériový port COM1 nelze otevřít"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.device.toStdString() << " at " << c.baud);
+        SerialLine line;
+        try {
+            line.open(QStringLiteral("COM1"), c.device, c.baud);
+            ADD_FAILURE() << "opened with an unusable rate";
+        } catch (const PortError& e) {
+            EXPECT_EQ(e.kind(), c.kind);
+            EXPECT_EQ(e.message(), QString::fromUtf8(c.message));
+        }
+        EXPECT_FALSE(line.is_open());
+    }
+    // Nothing was left holding the port.
+    SerialLine line;
+    EXPECT_NO_THROW(line.open(QStringLiteral("COM1"), pty.path(), 9600));
+}
+
 TEST(SerialLineOpen, AFileThatIsNoTerminalCannotBeOpened) {
     SerialLine line;
     EXPECT_THROW(line.open(QStringLiteral("COM1"), QStringLiteral("/dev/null"), 9600), PortError);
