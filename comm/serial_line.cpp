@@ -24,9 +24,7 @@ int write_timeout_ms(int n, qint32 baud) {
 
 // Milliseconds that chars characters of 11 bits (start, 8 data, parity, stop) take on
 // the wire, rounded up.
-qint64 wire_ms(qint64 chars, qint32 baud) {
-    return (chars * 11 * 1000 + baud - 1) / baud;
-}
+qint64 wire_ms(qint64 chars, qint32 baud) { return (chars * 11 * 1000 + baud - 1) / baud; }
 
 bool is_soft_error(QSerialPort::SerialPortError e) {
     return e == QSerialPort::NoError || e == QSerialPort::TimeoutError;

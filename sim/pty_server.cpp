@@ -75,9 +75,11 @@ bool PtyServer::start(const QString& link_path) {
     if (flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0)
         return fail(QStringLiteral("fcntl"));
     if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return fail(QStringLiteral("pipe"));
+    // Without notice of closes the simulator still serves; only a killed client's
+    // exclusive mode then stays. poll() skips the descriptor -1.
     closes_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (closes_ < 0 || ::inotify_add_watch(closes_, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0)
-        return fail(QStringLiteral("inotify ") + path_);
+    if (closes_ >= 0 && ::inotify_add_watch(closes_, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0)
+        close_fd(closes_);
 
     if (!link_path.isEmpty()) {
         const QByteArray link = QFile::encodeName(link_path);

@@ -24,8 +24,7 @@ class CtlCommands {
 
     // Lets live --watch reopen the port (name for messages, device path, rate) after
     // the device has gone and come back.
-    void keep_port_open(PortLine& port, const QString& name, const QString& device,
-                        qint32 rate) {
+    void keep_port_open(PortLine& port, const QString& name, const QString& device, qint32 rate) {
         port_ = &port;
         port_name_ = name;
         device_ = device;
