@@ -53,9 +53,8 @@ class SimE2E : public ::testing::Test {
         server->stop();
         start(std::move(options));
     }
-    // A failed write or EEPROM request ends by sending again; on a pseudo-terminal the
-    // simulator hears that at once and its answer can outrun the next request's purge.
-    // A real line purges the unsent bytes instead. Let that answer arrive first.
+    // A failed write or EEPROM request ends by sending again, and that request goes
+    // out: its answer can outrun the next request's purge. Let it arrive first.
     static void settle() { QThread::msleep(150); }
     template <class F>
     auto on_bus(F&& f) {
