@@ -3,9 +3,14 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <algorithm>
+#include <utility>
 
-#ifdef Q_OS_UNIX
+#if defined(Q_OS_UNIX)
 #include <termios.h>
+
+#include <cerrno>
+#elif defined(Q_OS_WIN)
+#include <qt_windows.h>
 #endif
 
 namespace {
@@ -17,6 +22,10 @@ int write_timeout_ms(int n, qint32 baud) {
     return static_cast<int>(std::min<qint64>(2000 + 2 * wire_ms, 60000));
 }
 
+// Milliseconds that chars characters of 11 bits (start, 8 data, parity, stop) take on
+// the wire, rounded up.
+qint64 wire_ms(qint64 chars, qint32 baud) { return (chars * 11 * 1000 + baud - 1) / baud; }
+
 bool is_soft_error(QSerialPort::SerialPortError e) {
     return e == QSerialPort::NoError || e == QSerialPort::TimeoutError;
 }
@@ -24,6 +33,19 @@ bool is_soft_error(QSerialPort::SerialPortError e) {
 }  // namespace
 
 SerialLine::SerialLine() = default;
+
+SerialLine::Timeouts SerialLine::read_timeouts(qint32 baud, int request_bytes, int reply_bytes) {
+    const qint64 bus_total =
+        kTotalTimeoutBaseMs + static_cast<qint64>(kTotalTimeoutPerByteMs) * reply_bytes;
+    Timeouts t{kIntervalTimeoutMs, static_cast<int>(bus_total)};
+    if (baud <= 0) return t;
+    const qint64 wire = wire_ms(std::max(request_bytes, 0) + std::max(reply_bytes, 0), baud);
+    if (wire + kTurnaroundMarginMs > bus_total)
+        t.total_ms = static_cast<int>(std::max(bus_total, kTotalTimeoutBaseMs + wire));
+    // At 110 baud one character alone takes 100 ms.
+    t.interval_ms = static_cast<int>(std::max<qint64>(kIntervalTimeoutMs, wire_ms(3, baud)));
+    return t;
+}
 
 SerialLine::~SerialLine() { close(); }
 
@@ -33,18 +55,32 @@ void SerialLine::open(const QString& com_name, const QString& device, qint32 bau
     port_.setPortName(device);
     // Line parameters go in before open(): a pseudo-terminal refuses parity on an open
     // port, yet opens fine with it requested (it simply cannot carry parity).
-    port_.setBaudRate(baud);
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::EvenParity);
     port_.setStopBits(QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     port_.setReadBufferSize(kQueueSize);
+    // The rate goes in with the open here, though it is the last step of setting the
+    // line up: a port that opens at the default rate exists, and only the rate failed.
+    // A rate that cannot be one is not tried at all: a failed open leaves a
+    // pseudo-terminal half set up.
+    const auto fail_open = [&](bool tried) {
+        if (!tried || baud != kDefaultBaud) {
+            port_.setBaudRate(kDefaultBaud);
+            const bool exists = port_.open(QIODevice::ReadWrite);
+            close();
+            if (exists) return make_port_error(PortError::Kind::ApplySettings, com_name);
+        }
+        return make_port_error(PortError::Kind::Open, com_name);
+    };
+    if (baud <= 0) throw fail_open(false);
+    port_.setBaudRate(baud);
     // open() also locks the port (lock file and exclusive tty mode), so a port held by
     // another program fails here as well. The driver has no queue sizes or time-outs
     // to set: the queue is the read buffer above, the time-outs live in read_bytes().
     if (!port_.open(QIODevice::ReadWrite)) {
         port_.clearError();
-        throw make_port_error(PortError::Kind::Open, com_name);
+        throw fail_open(true);
     }
 #ifdef Q_OS_UNIX
     termios tio{};
@@ -66,6 +102,7 @@ void SerialLine::apply_rate(const QString& com_name, qint32 baud) {
 }
 
 void SerialLine::close() {
+    drained_ = false;
     if (port_.isOpen()) port_.close();
     port_.clearError();
 }
@@ -79,10 +116,12 @@ bool SerialLine::fail_hard() {
 
 bool SerialLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
     *written = 0;
+    last_request_ = 0;
     if (!port_.isOpen()) return false;
     purge_rx();
     purge_tx();
     if (n <= 0) return true;
+    drained_ = false;
     const qint64 queued = port_.write(reinterpret_cast<const char*>(buf), n);
     if (queued != n) return fail_hard();
     // QSerialPort hands bytes to the driver only while waiting.
@@ -94,15 +133,30 @@ bool SerialLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
             return false;
         }
     }
+    // The purge after a failed exchange must not catch the last re-send still queued in
+    // the driver or a USB adapter: return only once the bytes have left.
+#if defined(Q_OS_UNIX)
+    int drained = 0;
+    do {
+        drained = ::tcdrain(static_cast<int>(port_.handle()));
+    } while (drained != 0 && errno == EINTR);
+    if (drained != 0) return fail_hard();
+#elif defined(Q_OS_WIN)
+    if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(port_.handle()))) return fail_hard();
+#endif
+    drained_ = true;
     *written = n;
+    last_request_ = n;
     return true;
 }
 
 bool SerialLine::read_bytes(std::uint8_t* buf, int n, int* received) {
     *received = 0;
+    const int request = std::exchange(last_request_, 0);
     if (!port_.isOpen()) return false;
     if (n <= 0) return true;
-    const qint64 total_ms = kTotalTimeoutBaseMs + static_cast<qint64>(kTotalTimeoutPerByteMs) * n;
+    const Timeouts limits = read_timeouts(baud_, request, n);
+    const qint64 total_ms = limits.total_ms;
     QElapsedTimer total;
     total.start();
     QElapsedTimer since_byte;  // started at the first byte
@@ -118,7 +172,7 @@ bool SerialLine::read_bytes(std::uint8_t* buf, int n, int* received) {
             }
         }
         qint64 wait = total_ms - total.elapsed();
-        if (got > 0) wait = std::min(wait, kIntervalTimeoutMs + 1 - since_byte.elapsed());
+        if (got > 0) wait = std::min(wait, limits.interval_ms + 1 - since_byte.elapsed());
         if (wait <= 0) break;
         if (!port_.waitForReadyRead(static_cast<int>(wait))) {
             if (!is_soft_error(port_.error())) {
@@ -138,7 +192,9 @@ void SerialLine::purge_rx() {
 }
 
 void SerialLine::purge_tx() {
-    if (port_.isOpen()) port_.clear(QSerialPort::Output);
+    // After a drained write the queue is empty; a pseudo-terminal's flush would reach
+    // past it into bytes the far end has not yet taken in, i.e. off the wire.
+    if (port_.isOpen() && !drained_) port_.clear(QSerialPort::Output);
     port_.clearError();
 }
 

@@ -6,7 +6,8 @@
 #include "comm/line.h"
 
 // The bus line on a real serial port: 8 data bits, even parity, one stop bit, reads
-// bounded by 100 ms between bytes and 500 ms + 2 ms per byte in total.
+// bounded by 100 ms between bytes and 500 ms + 2 ms per byte in total (longer at the
+// rates too slow to carry an exchange in that time, see read_timeouts()).
 class SerialLine : public PortLine {
   public:
     SerialLine();
@@ -32,6 +33,19 @@ class SerialLine : public PortLine {
     static constexpr int kTotalTimeoutBaseMs = 500;
     static constexpr int kTotalTimeoutPerByteMs = 2;
     static constexpr int kQueueSize = 256;
+    static constexpr qint32 kDefaultBaud = 9600;
+    // Keeping the bus time-outs needs this much of the 500 ms left over for the
+    // controller's turnaround once the request and the reply have crossed the wire.
+    static constexpr int kTurnaroundMarginMs = 250;
+
+    struct Timeouts {
+        int interval_ms;
+        int total_ms;
+    };
+    // The time-outs of a read of reply_bytes after a request of request_bytes. The bus
+    // values hold wherever the exchange fits them with margin; slower rates get the
+    // wire time of both plus 500 ms in total, and three characters between bytes.
+    static Timeouts read_timeouts(qint32 baud, int request_bytes, int reply_bytes);
 
   private:
     // Closes the port after an error that leaves it unusable (the device vanished).
@@ -39,4 +53,6 @@ class SerialLine : public PortLine {
 
     QSerialPort port_;
     qint32 baud_ = 9600;
+    int last_request_ = 0;  // bytes of the write the next read answers
+    bool drained_ = false;  // every byte written so far has left
 };

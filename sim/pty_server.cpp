@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -50,6 +52,7 @@ bool PtyServer::start(const QString& link_path) {
         close_fd(master_);
         close_fd(wake_[0]);
         close_fd(wake_[1]);
+        close_fd(closes_);
         return false;
     };
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -72,6 +75,11 @@ bool PtyServer::start(const QString& link_path) {
     if (flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0)
         return fail(QStringLiteral("fcntl"));
     if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return fail(QStringLiteral("pipe"));
+    // Without notice of closes the simulator still serves; only a killed client's
+    // exclusive mode then stays. poll() skips the descriptor -1.
+    closes_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (closes_ >= 0 && ::inotify_add_watch(closes_, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0)
+        close_fd(closes_);
 
     if (!link_path.isEmpty()) {
         const QByteArray link = QFile::encodeName(link_path);
@@ -115,6 +123,14 @@ void PtyServer::stop() {
     close_fd(master_);
     close_fd(wake_[0]);
     close_fd(wake_[1]);
+    close_fd(closes_);
+}
+
+void PtyServer::release_exclusive() {
+    alignas(inotify_event) char events[1024];
+    bool closed = false;
+    while (::read(closes_, events, sizeof events) > 0) closed = true;
+    if (closed) ::ioctl(slave_, TIOCNXCL);
 }
 
 void PtyServer::advance_to_now() {
@@ -130,10 +146,11 @@ void PtyServer::run() {
     Clock::time_point last_rx = first_byte;
     std::vector<std::uint8_t> frame;
     while (!stopping_) {
-        pollfd fds[2] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        const int r = ::poll(fds, 2, kPollMs);
+        pollfd fds[3] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}, {closes_, POLLIN, 0}};
+        const int r = ::poll(fds, 3, kPollMs);
         if (r < 0 && errno != EINTR) break;
         if (stopping_ || (r > 0 && fds[1].revents)) break;
+        if (r > 0 && fds[2].revents) release_exclusive();
         advance_to_now();
         const auto now = Clock::now();
         if (r > 0 && (fds[0].revents & POLLIN)) {

@@ -48,6 +48,9 @@ class PtyServer {
     bool wait_until(Clock::time_point t);
     bool write_all(const std::uint8_t* p, int n);
     void advance_to_now();
+    // A client that died holding the terminal in exclusive mode would lock out every
+    // later one; each close of the slave ends that mode.
+    void release_exclusive();
     void log(const QString& what, const std::uint8_t* p, int n) const;
 
     Bus bus_;
@@ -58,6 +61,7 @@ class PtyServer {
     int master_ = -1;
     int slave_ = -1;  // kept open so the master never sees a hang-up between clients
     int wake_[2] = {-1, -1};
+    int closes_ = -1;  // inotify: a client closed the slave
     QString path_;
     QString link_;
     QString error_;

@@ -1,6 +1,8 @@
 #include "comm/Unitport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QComboBox>
 #include <QDir>
@@ -14,6 +16,7 @@
 #include <memory>
 
 #include "comm/Unit_hl.h"
+#include "comm/serial_line.h"
 #include "platform/settings_store.h"
 #include "support/fake_line.h"
 #include "support/scripted_prompts.h"
@@ -271,6 +274,25 @@ TEST_F(PortDialogTest, FailedOpenAtCreationIsReportedAndProgramGoesOn) {
     pick("cb_com", 2);
     EXPECT_TRUE(line.is_open());
     EXPECT_EQ(dlg->com(), 2);
+}
+
+// The real line on a pseudo-terminal: the port is there, only the stored rate is bad.
+TEST_F(PortDialogTest, UnusableStoredRateOnAnExistingPortReportsTheReinitialisation) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    put("PORTMAP", "COM1", QString::fromLocal8Bit(::ptsname(master)));
+    put("PORT", "BAUDRATE", QStringLiteral("-9600"));
+    SerialLine serial;
+    RequestLayer on_serial{serial, prompts, data, buffer};
+    prompts.allow_ok_messages();
+    dlg = std::make_unique<Tport>(*store, serial, on_serial, prompts);
+    expect_port_error(QStringLiteral("Nepodařila se reinicializace portu COM1."));
+    EXPECT_EQ(list("cb_com")->currentIndex(), 0);
+    EXPECT_FALSE(serial.is_open());
+    dlg.reset();
+    ::close(master);
 }
 
 TEST_F(PortDialogTest, RateChangeAfterFailedOpenNamesCom0) {

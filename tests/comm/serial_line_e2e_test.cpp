@@ -80,6 +80,16 @@ TEST_F(SerialLineTest, WriteHandsTheBytesOver) {
     EXPECT_EQ(pty.take(), req);
 }
 
+// A failed exchange purges right after its last re-send; that re-send must be out.
+TEST_F(SerialLineTest, WrittenBytesSurviveAnImmediatePurge) {
+    const Bytes req{0x68, 0x07, 0x07, 0x68, 0x01, 0x00, 0x6C, 0x01, 0x0A, 0x15, 0x00, 0x8D, 0x16};
+    int written = 0;
+    ASSERT_TRUE(line.write_bytes(req.data(), 13, &written));
+    line.purge_tx();
+    line.purge_rx();
+    EXPECT_EQ(pty.take(), req);
+}
+
 TEST_F(SerialLineTest, ReadEndsAtTheRequestedCountAndKeepsTheRest) {
     pty.send({1, 2, 3, 4, 5, 6, 7, 8});
     bool ok = false;
@@ -187,6 +197,27 @@ TEST_F(SerialLineTest, ClosedLineFailsEveryTransfer) {
     EXPECT_FALSE(ok);
 }
 
+// Rate, request and reply bytes, and the interval and total time-outs of the read.
+TEST(SerialLineTimeouts, BusValuesHoldWhereTheExchangeFitsAndGrowBelow) {
+    struct Case {
+        qint32 baud;
+        int request, reply;
+        int interval, total;
+    };
+    const Case cases[] = {
+        {256000, 13, 30, 100, 560}, {9600, 13, 95, 100, 690}, {4800, 10, 255, 100, 1010},
+        {4800, 28, 6, 100, 512},    {2400, 13, 30, 100, 560}, {2400, 13, 95, 100, 995},
+        {1200, 13, 95, 100, 1490},  {300, 13, 30, 110, 2077}, {110, 13, 30, 300, 4800},
+        {9600, 0, 6, 100, 512},     {0, 13, 30, 100, 560},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.baud << " baud, " << c.request << "+" << c.reply);
+        const auto t = SerialLine::read_timeouts(c.baud, c.request, c.reply);
+        EXPECT_EQ(t.interval_ms, c.interval);
+        EXPECT_EQ(t.total_ms, c.total);
+    }
+}
+
 TEST(SerialLineOpen, MissingDeviceRaisesTheOpenMessage) {
     SerialLine line;
     try {
@@ -202,6 +233,40 @@ TEST(SerialLineOpen, MissingDeviceRaisesTheOpenMessage) {
     EXPECT_FALSE(line.read_bytes(buf, 6, &n));
     EXPECT_EQ(n, 0);
     EXPECT_FALSE(line.write_bytes(buf, 6, &n));
+}
+
+// The rate is the last thing set up: an existing port with a rate it cannot take fails
+// there, a missing one still fails at the open.
+TEST(SerialLineOpen, UnusableRateFailsAsTheReinitialisation) {
+    RawPty pty;
+    struct Case {
+        QString device;
+        qint32 baud;
+        PortError::Kind kind;
+        const char* message;
+    };
+    const Case cases[] = {
+        {pty.path(), -9600, PortError::Kind::ApplySettings,
+         "Nepodařila se reinicializace portu COM1"},
+        {pty.path(), 0, PortError::Kind::ApplySettings, "Nepodařila se reinicializace portu COM1"},
+        {QStringLiteral("/nonexistent/ttyS0"), -9600, PortError::Kind::Open,
+         "Sériový port COM1 nelze otevřít"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.device.toStdString() << " at " << c.baud);
+        SerialLine line;
+        try {
+            line.open(QStringLiteral("COM1"), c.device, c.baud);
+            ADD_FAILURE() << "opened with an unusable rate";
+        } catch (const PortError& e) {
+            EXPECT_EQ(e.kind(), c.kind);
+            EXPECT_EQ(e.message(), QString::fromUtf8(c.message));
+        }
+        EXPECT_FALSE(line.is_open());
+    }
+    // Nothing was left holding the port.
+    SerialLine line;
+    EXPECT_NO_THROW(line.open(QStringLiteral("COM1"), pty.path(), 9600));
 }
 
 TEST(SerialLineOpen, AFileThatIsNoTerminalCannotBeOpened) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -96,6 +97,32 @@ TEST(PtyServer, KeepsServingWhenTheClientReopensTheLine) {
         ASSERT_TRUE(c.ok());
         EXPECT_TRUE(valid_data(c.exchange(read_request(0), 21))) << round;
     }
+}
+
+// A client killed while holding the terminal exclusively never clears that mode.
+TEST(PtyServer, AcceptsANewClientAfterOneLeftItExclusive) {
+    sim::PtyServer server(sim::Options{});
+    ASSERT_TRUE(server.start());
+    const QByteArray path = QFile::encodeName(server.path());
+    int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ioctl(fd, TIOCEXCL), 0);
+    ::close(fd);
+    // Without privileges the open fails while the mode is on; with them it succeeds,
+    // so ask the terminal itself.
+    int exclusive = 1;
+    for (int i = 0; i < 100 && exclusive != 0; ++i) {
+        fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (fd >= 0) {
+            ASSERT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+            if (exclusive != 0) ::close(fd);
+        }
+        if (exclusive != 0) ::usleep(10000);
+    }
+    ASSERT_EQ(exclusive, 0);
+    ::close(fd);
+    Client c(server.path());
+    EXPECT_TRUE(valid_data(c.exchange(read_request(0), 21)));
 }
 
 TEST(PtyServer, ChangesMadeUnderTheLockAreServed) {

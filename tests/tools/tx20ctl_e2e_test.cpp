@@ -135,6 +135,46 @@ TEST_F(Tx20ctlE2E, WatchRepeatsUntilInterrupted) {
     EXPECT_EQ(p.exitCode(), 0);
 }
 
+// The device goes away and comes back under the same name; the exit status tells
+// whether the last reading worked.
+TEST(Tx20ctlWatch, ReopensThePortWhenTheDeviceComesBackAndExitsOneIfTheLastReadFailed) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("ttyKELVRA"));
+    auto device = std::make_unique<sim::PtyServer>(sim::Options{});
+    ASSERT_TRUE(device->start(link)) << device->error().toStdString();
+
+    QProcess p;
+    p.start(QStringLiteral(TX20CTL_PATH), {QStringLiteral("--port"), link, QStringLiteral("live"),
+                                           QStringLiteral("--watch"), QStringLiteral("0.1")});
+    QByteArray out, err;
+    const auto wait_for = [&](const QByteArray& what, QByteArray& in, int count) {
+        for (int i = 0; i < 100 && in.count(what) < count; ++i) {
+            p.waitForReadyRead(100);
+            out += p.readAllStandardOutput();
+            err += p.readAllStandardError();
+        }
+        return in.count(what) >= count;
+    };
+    ASSERT_TRUE(wait_for("MEAS=", out, 1)) << err.toStdString();
+
+    device->stop();
+    ASSERT_TRUE(wait_for("has gone", err, 1)) << err.toStdString();
+    const int lines_before = out.count("MEAS=");
+    device = std::make_unique<sim::PtyServer>(sim::Options{});
+    ASSERT_TRUE(device->start(link)) << device->error().toStdString();
+    ASSERT_TRUE(wait_for("MEAS=", out, lines_before + 2)) << err.toStdString();
+    EXPECT_EQ(err.count("reopened"), 1) << err.toStdString();
+    EXPECT_EQ(err.count("has gone"), 1) << err.toStdString();
+
+    device->stop();
+    ASSERT_TRUE(wait_for("has gone", err, 2)) << err.toStdString();
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(5000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);
+}
+
 TEST_F(Tx20ctlE2E, BadUsageExitsTwoBeforeTouchingTheLine) {
     const QString p = port;
     const std::vector<QStringList> cases = {

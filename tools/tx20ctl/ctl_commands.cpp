@@ -144,18 +144,40 @@ int CtlCommands::live(double watch_s) {
     QElapsedTimer clock;
     clock.start();
     qint64 due = 0;
+    bool last_ok = true;
+    bool gone = false;  // told the user the port has gone
     while (!interrupted_) {
         due += period_ms;
-        if (req_.read_table(TableId::TAB_LIVE))
+        // The line closes itself when the device vanishes (a USB adapter pulled out, the
+        // simulator restarted); once the device is back the port opens again.
+        if (port_ && !port_->is_open()) {
+            if (!gone) {
+                err_ << "tx20ctl: " << port_name_ << " has gone; waiting for it to come back"
+                     << Qt::endl;
+                gone = true;
+            }
+            try {
+                port_->open(port_name_, device_, rate_);
+                err_ << "tx20ctl: " << port_name_ << " reopened" << Qt::endl;
+                gone = false;
+            } catch (const PortError&) {
+            }
+        }
+        if (gone) {
+            last_ok = false;
+        } else if (req_.read_table(TableId::TAB_LIVE)) {
+            last_ok = true;
             print_live(true);
-        else
+        } else {
+            last_ok = false;
             err_ << "tx20ctl: reading table 10 failed" << Qt::endl;
+        }
         if (clock.elapsed() > due) due = clock.elapsed();  // fell behind: no catching up
         while (!interrupted_ && clock.elapsed() < due)
             QThread::msleep(
                 static_cast<unsigned long>(std::min<qint64>(due - clock.elapsed(), 50)));
     }
-    return kExitOk;
+    return last_ok ? kExitOk : kExitFailed;
 }
 
 int CtlCommands::read(int table) {

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "comm/Unit_hl.h"
+#include "comm/line.h"
 #include "tools/tx20ctl/ctl_options.h"
 
 // Exit statuses of the tool.
@@ -20,6 +21,15 @@ class CtlCommands {
         : req_(req), out_(out), err_(err), interrupted_(interrupted) {}
 
     int run(const CtlOptions& o);
+
+    // Lets live --watch reopen the port (name for messages, device path, rate) after
+    // the device has gone and come back.
+    void keep_port_open(PortLine& port, const QString& name, const QString& device, qint32 rate) {
+        port_ = &port;
+        port_name_ = name;
+        device_ = device;
+        rate_ = rate;
+    }
 
     // Checks FIELD=VALUE assignments against table t without touching the bus; the
     // error text is empty when all of them can be applied.
@@ -40,4 +50,8 @@ class CtlCommands {
     QTextStream& out_;
     QTextStream& err_;
     const std::atomic<bool>& interrupted_;
+    PortLine* port_ = nullptr;
+    QString port_name_;
+    QString device_;
+    qint32 rate_ = 0;
 };

@@ -41,6 +41,7 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
     req.set_device_address(static_cast<std::uint8_t>(o.da));
     req.set_computer_address(static_cast<std::uint8_t>(o.sa));
     CtlCommands commands(req, out, err, g_interrupted);
+    commands.keep_port_open(serial, o.port, device, o.rate);
     return commands.run(o);
 }
 
