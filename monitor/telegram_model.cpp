@@ -65,6 +65,9 @@ QString TelegramModel::cell_text(int row, int column) const {
 QVariant TelegramModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
     if (role == Qt::DisplayRole) return cell_text(index.row(), index.column());
+    // A long frame does not fit its column.
+    if (role == Qt::ToolTipRole && index.column() == Hex)
+        return cell_text(index.row(), index.column());
     if (role == Qt::ForegroundRole && is_fault(record(index.row())))
         return QBrush(QColor(200, 0, 0));
     if (role == Qt::TextAlignmentRole &&
