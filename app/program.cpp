@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
+#include "comm/recording_line.h"
 #include "comm/serial_line.h"
 #include "ident/Unittabvstupu.h"
 #include "ident/about_box.h"
@@ -19,7 +20,8 @@ struct Program::Parts {
     SettingsStore store;
     QtPrompts prompts;
     SystemClock clock;
-    SerialLine line;
+    SerialLine serial;
+    RecordingLine line{serial};
     RequestLayer requests{line, prompts};
     std::unique_ptr<Tkrt01> krt01;
 };
@@ -54,3 +56,5 @@ Program::~Program() = default;
 Tkrt01& Program::main_window() { return *parts_->krt01; }
 
 Prompts& Program::prompts() { return parts_->prompts; }
+
+RecordingLine& Program::recorder() { return parts_->line; }

@@ -102,7 +102,10 @@ bool SerialLine::read_bytes(std::uint8_t* buf, int n, int* received) {
     *received = 0;
     if (!port_.isOpen()) return false;
     if (n <= 0) return true;
-    const qint64 total_ms = kTotalTimeoutBaseMs + static_cast<qint64>(kTotalTimeoutPerByteMs) * n;
+    const qint64 total_ms =
+        total_timeout_ms_ > 0
+            ? total_timeout_ms_
+            : kTotalTimeoutBaseMs + static_cast<qint64>(kTotalTimeoutPerByteMs) * n;
     QElapsedTimer total;
     total.start();
     QElapsedTimer since_byte;  // started at the first byte
