@@ -49,6 +49,8 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
                                  w);
     d.tab_vstupu = new Ttab_vstupu(p.requests, p.prompts, w);
     w->set_dialogs(d);
+    // Last: the monitor window is not one of the dialogs created in start-up order.
+    w->attach_recorder(p.line);
 }
 
 Program::~Program() = default;
