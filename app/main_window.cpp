@@ -417,6 +417,7 @@ void Tkrt01::FormClose() {
 
 void Tkrt01::closeEvent(QCloseEvent* event) {
     FormClose();
+    if (monitor_) monitor_->close();
     QMainWindow::closeEvent(event);
 }
 

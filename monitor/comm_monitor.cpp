@@ -47,6 +47,8 @@ CommMonitor::CommMonitor(RecordingLine& recorder, Prompts& prompts, QWidget* par
     : QWidget(parent, Qt::Window), recorder_(recorder), prompts_(prompts) {
     setObjectName(QStringLiteral("monitor"));
     setWindowTitle(QStringLiteral("Monitor komunikace"));
+    // The program ends when the main window closes, monitor open or not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     resize(940, 600);
 
     model_ = new TelegramModel(RecordingLine::kCapacity, this);

@@ -294,6 +294,9 @@ TEST_F(LinkIndicatorTest, MenuOpensTheMonitorWithoutStoppingTheCycle) {
     QTest::qWait(2 * CommMonitor::kBatchMs);
     w.monitor()->resize(1000, 560);
     EXPECT_TRUE(render_window(w.monitor(), QStringLiteral("comm_monitor")));
+
+    w.close();
+    EXPECT_FALSE(w.monitor()->isVisible());
 }
 
 }  // namespace
