@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cerrno>
+#include <iterator>
 
 #include "comm/recording_line.h"
 #include "monitor/telegram_model.h"
@@ -29,9 +30,9 @@ const QString kResume = QStringLiteral("Pokračovat");
 const QColor kFaultColor(200, 0, 0);
 
 const char* const kStatsColumns[] = {
-    "Adresa",      "Dotazy",    "Dobré",     "Bez odpovědi", "Krátké",
-    "Chybný součet", "Chybný formát", "Odmítnuto", "Opakováno", "Min [ms]",
-    "Průměr [ms]", "Max [ms]",  "Poslední chyba"};
+    "Adresa",        "Dotazy",        "Dobré",         "Bez odpovědi", "Krátké",
+    "Chybný součet", "Chybný formát", "Odmítnuto",     "Opakováno",    "Min [ms]",
+    "Průměr [ms]",   "Max [ms]",      "Poslední chyba"};
 constexpr int kStatsColumnCount = static_cast<int>(std::size(kStatsColumns));
 
 [[noreturn]] void throw_write_error(const QString& path, const QString& reason) {
@@ -90,8 +91,7 @@ CommMonitor::CommMonitor(RecordingLine& recorder, Prompts& prompts, QWidget* par
     telegrams_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     telegrams_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     const int widths[] = {80, 62, 36, 44, 130, 330, 200};
-    for (int c = 0; c < TelegramModel::ColumnCount; ++c)
-        telegrams_->setColumnWidth(c, widths[c]);
+    for (int c = 0; c < TelegramModel::ColumnCount; ++c) telegrams_->setColumnWidth(c, widths[c]);
     telegrams_->horizontalHeader()->setStretchLastSection(true);
 
     stats_ = new QTableWidget(0, kStatsColumnCount, this);
@@ -160,25 +160,32 @@ void CommMonitor::show_stats() {
     stats_->setRowCount(static_cast<int>(stats.size()));
     int row = 0;
     for (const auto& [address, s] : stats) {
-        const QString last_error =
-            s.last_error_at.isValid()
-                ? formats::short_date(s.last_error_at.date()) + QLatin1Char(' ') +
-                      formats::long_time(s.last_error_at.time())
-                : QString();
+        const QString last_error = s.last_error_at.isValid()
+                                       ? formats::short_date(s.last_error_at.date()) +
+                                             QLatin1Char(' ') +
+                                             formats::long_time(s.last_error_at.time())
+                                       : QString();
         const QString cells[kStatsColumnCount] = {
-            QString::number(address),          QString::number(s.requests),
-            QString::number(s.good),           QString::number(s.timeouts),
-            QString::number(s.short_replies),  QString::number(s.checksum_errors),
-            QString::number(s.format_errors),  QString::number(s.refusals),
-            QString::number(s.resends),        ms_text(s.reply_min_ms),
+            QString::number(address),
+            QString::number(s.requests),
+            QString::number(s.good),
+            QString::number(s.timeouts),
+            QString::number(s.short_replies),
+            QString::number(s.checksum_errors),
+            QString::number(s.format_errors),
+            QString::number(s.refusals),
+            QString::number(s.resends),
+            ms_text(s.reply_min_ms),
             s.reply_min_ms < 0 ? QString() : formats::fixed(s.reply_mean_ms, 1, 15),
-            ms_text(s.reply_max_ms),           last_error};
+            ms_text(s.reply_max_ms),
+            last_error};
         for (int c = 0; c < kStatsColumnCount; ++c) {
             QTableWidgetItem* item = stats_->item(row, c);
             if (!item) {
                 item = new QTableWidgetItem;
-                item->setTextAlignment(c == kStatsColumnCount - 1 ? Qt::AlignLeft | Qt::AlignVCenter
-                                                                  : Qt::AlignRight | Qt::AlignVCenter);
+                item->setTextAlignment(c == kStatsColumnCount - 1
+                                           ? Qt::AlignLeft | Qt::AlignVCenter
+                                           : Qt::AlignRight | Qt::AlignVCenter);
                 stats_->setItem(row, c, item);
             }
             item->setText(cells[c]);

@@ -43,7 +43,8 @@ QString TelegramModel::cell_text(int row, int column) const {
         case Time:
             return formats::fixed(static_cast<double>(r.time_ms) / 1000.0, 3, 15);
         case Direction:
-            return r.dir == TelegramDir::Sent ? QStringLiteral("vysláno") : QStringLiteral("přijato");
+            return r.dir == TelegramDir::Sent ? QStringLiteral("vysláno")
+                                              : QStringLiteral("přijato");
         case Dest:
             return address(r.dest);
         case Source:
@@ -79,14 +80,22 @@ QVariant TelegramModel::data(const QModelIndex& index, int role) const {
 QVariant TelegramModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
-        case Time: return QStringLiteral("Čas [s]");
-        case Direction: return QStringLiteral("Směr");
-        case Dest: return QStringLiteral("Cíl");
-        case Source: return QStringLiteral("Zdroj");
-        case Meaning: return QStringLiteral("Význam");
-        case Hex: return QStringLiteral("Bajty");
-        case Verdict: return QStringLiteral("Výsledek");
-        default: return {};
+        case Time:
+            return QStringLiteral("Čas [s]");
+        case Direction:
+            return QStringLiteral("Směr");
+        case Dest:
+            return QStringLiteral("Cíl");
+        case Source:
+            return QStringLiteral("Zdroj");
+        case Meaning:
+            return QStringLiteral("Význam");
+        case Hex:
+            return QStringLiteral("Bajty");
+        case Verdict:
+            return QStringLiteral("Výsledek");
+        default:
+            return {};
     }
 }
 

@@ -45,8 +45,8 @@ class TelegramModel : public QAbstractTableModel {
 
     int capacity_;
     int filter_ = kAllAddresses;
-    std::vector<TelegramRecord> slots_;  // sized to the capacity at the first append
-    std::uint64_t appended_ = 0;         // records ever appended; n-th lives in slot n % capacity
-    std::uint64_t cleared_at_ = 0;       // records before this count are gone
+    std::vector<TelegramRecord> slots_;   // sized to the capacity at the first append
+    std::uint64_t appended_ = 0;          // records ever appended; n-th lives in slot n % capacity
+    std::uint64_t cleared_at_ = 0;        // records before this count are gone
     std::vector<std::uint64_t> visible_;  // append numbers of the rows shown, ascending
 };

@@ -1,3 +1,5 @@
+#include "monitor/comm_monitor.h"
+
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
@@ -10,7 +12,6 @@
 #include "app/file_write_failure.h"
 #include "app/main_window_fixture.h"
 #include "comm/recording_line.h"
-#include "monitor/comm_monitor.h"
 #include "monitor/telegram_model.h"
 #include "platform/errors.h"
 #include "support/render.h"
@@ -23,9 +24,8 @@ class TrafficTest : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        line.set_responder([this](const Bytes& request) {
-            return silent ? Bytes{} : device.answer(request);
-        });
+        line.set_responder(
+            [this](const Bytes& request) { return silent ? Bytes{} : device.answer(request); });
         traffic.set_device_address(1);
         traffic.set_computer_address(0);
     }
@@ -179,7 +179,10 @@ TEST_F(CommMonitorTest, SaveWritesTheShownRowsAsWindows1250WithCrLf) {
         EXPECT_TRUE(lines[r].endsWith('\r')) << r;
         EXPECT_EQ(lines[r].count(';'), TelegramModel::ColumnCount - 1) << r;
     }
-    EXPECT_TRUE(lines[0].contains(QByteArray("; vysl" "\xE1" "no; 1; 0; ")));
+    EXPECT_TRUE(
+        lines[0].contains(QByteArray("; vysl"
+                                     "\xE1"
+                                     "no; 1; 0; ")));
     EXPECT_TRUE(lines[0].contains(QByteArray("; 68 07 07 68 01 00 6C 01 0A 15 00 8D 16; ")));
     EXPECT_EQ(prompts.last().file.default_suffix, QStringLiteral("txt"));
     EXPECT_TRUE(prompts.last().file.overwrite_prompt);

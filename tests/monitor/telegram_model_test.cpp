@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "monitor/telegram_model.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -15,7 +15,8 @@ TelegramRecord record(std::uint64_t seq, int dest, int src) {
 
 std::vector<TelegramRecord> records(std::uint64_t first, int n, int dest = 1, int src = 0) {
     std::vector<TelegramRecord> out;
-    for (int i = 0; i < n; ++i) out.push_back(record(first + static_cast<std::uint64_t>(i), dest, src));
+    for (int i = 0; i < n; ++i)
+        out.push_back(record(first + static_cast<std::uint64_t>(i), dest, src));
     return out;
 }
 
