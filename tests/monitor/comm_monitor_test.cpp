@@ -14,6 +14,7 @@
 #include "comm/recording_line.h"
 #include "monitor/telegram_model.h"
 #include "platform/errors.h"
+#include "sim/bus.h"
 #include "support/render.h"
 
 namespace {
@@ -207,6 +208,23 @@ TEST_F(CommMonitorTest, FailedSaveKeepsThePreviousFile) {
     EXPECT_EQ(f.readAll(), QByteArray("previous\r\n"));
 }
 #endif
+
+// A picture of the monitor on a bus of two simulated controllers, one of which spoils
+// every third checksum.
+TEST_F(CommMonitorTest, RendersTrafficOfTwoControllers) {
+    sim::Options options;
+    options.addresses = {1, 2};
+    options.faults = {{sim::Fault::BadChecksum, 3}};
+    sim::Bus bus(options);
+    line.set_responder([&bus](const Bytes& request) {
+        return sim::flatten(bus.handle(request.data(), static_cast<int>(request.size())));
+    });
+    for (int i = 0; i < 8; ++i) read(1 + i % 2);
+    traffic.read_table(TableId::TAB_PID);
+    monitor->refresh();
+    monitor->resize(1000, 560);
+    EXPECT_TRUE(render_window(monitor.get(), QStringLiteral("comm_monitor_two_controllers")));
+}
 
 // The main window with the recording line attached.
 class LinkIndicatorTest : public TrafficTest {
