@@ -250,12 +250,13 @@ void CommMonitor::write_list(const QString& path) const {
 
 void CommMonitor::tl_ulozitClick() {
     FileDialogRequest request;
-    request.file_name = QStringLiteral("monitor.txt");
+    request.file_name = last_file_name_;
     request.default_suffix = QStringLiteral("txt");
-    request.filters = {QStringLiteral("Text (*.txt)"), QStringLiteral("Všechny soubory (*.*)")};
+    request.filters = {QStringLiteral("Textový soubor [*.txt] (*.txt)")};
     request.overwrite_prompt = true;
     request.path_must_exist = true;
     const std::optional<QString> path = prompts_.save_file(request);
     if (!path) return;
+    last_file_name_ = *path;
     write_list(*path);
 }

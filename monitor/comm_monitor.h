@@ -54,6 +54,7 @@ class CommMonitor : public QWidget {
     QTimer* batch_;
     std::uint64_t last_seq_ = 0;
     bool paused_ = false;
+    QString last_file_name_ = QStringLiteral("monitor.txt");
 
     QPushButton* tl_pozastavit;
     QPushButton* tl_vymazat;
