@@ -12,6 +12,7 @@ RecordingLine::RecordingLine(PortLine& inner) : inner_(inner) {
 void RecordingLine::open(const QString& com_name, const QString& device, qint32 baud) {
     exchange_open_ = false;
     last_read_failed_ = false;
+    last_read_incomplete_ = false;
     inner_.open(com_name, device, baud);
 }
 
@@ -22,6 +23,7 @@ void RecordingLine::apply_rate(const QString& com_name, qint32 baud) {
 void RecordingLine::close() {
     exchange_open_ = false;
     last_read_failed_ = false;
+    last_read_incomplete_ = false;
     inner_.close();
 }
 
@@ -33,12 +35,14 @@ void RecordingLine::pause_ms(int ms) { inner_.pause_ms(ms); }
 void RecordingLine::purge_rx() {
     exchange_open_ = false;
     last_read_failed_ = false;
+    last_read_incomplete_ = false;
     inner_.purge_rx();
 }
 
 void RecordingLine::purge_tx() {
     exchange_open_ = false;
     last_read_failed_ = false;
+    last_read_incomplete_ = false;
     inner_.purge_tx();
 }
 
@@ -64,9 +68,10 @@ TelegramRecord& RecordingLine::push(TelegramDir dir, const std::uint8_t* p, int 
 bool RecordingLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
     const bool ok = inner_.write_bytes(buf, n, written);
     const int len = std::clamp(n, 0, TelegramRecord::kMaxBytes);
-    // The request layer sends the same bytes again right after a failed read (with at
-    // most a pause between): that is a re-send within one exchange, not a new request.
-    const bool resend = last_read_failed_ && exchange_open_ && len == request_len_ &&
+    // The request layer sends the same bytes again right after a read that came back
+    // empty or cut (with at most a pause between): a re-send within one exchange, not a
+    // new request. A spoilt but complete reply is never asked for again.
+    const bool resend = last_read_incomplete_ && exchange_open_ && len == request_len_ &&
                         std::equal(buf, buf + len, request_.begin());
     TelegramRecord& r = push(TelegramDir::Sent, buf, n);
     request_addresses(r.bytes.data(), r.length, &r.dest, &r.src);
@@ -84,6 +89,7 @@ bool RecordingLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
     request_dest_ = r.dest;
     exchange_open_ = true;
     last_read_failed_ = false;
+    last_read_incomplete_ = false;
     if (observer_) observer_();
     return ok;
 }
@@ -154,6 +160,8 @@ bool RecordingLine::read_bytes(std::uint8_t* buf, int n, int* received) {
     }
     exchange_failed_ = j.verdict != Verdict::Ok;
     last_read_failed_ = j.verdict != Verdict::Ok;
+    last_read_incomplete_ = j.verdict == Verdict::NoReply || j.verdict == Verdict::ShortReply ||
+                            j.verdict == Verdict::LengthMismatch;
     if (j.verdict == Verdict::Ok) exchange_open_ = false;
     if (observer_) observer_();
     return ok;

@@ -64,6 +64,7 @@ private:
     bool exchange_open_ = false;        // a reply may still come
     bool exchange_failed_ = false;      // a read of this exchange went wrong
     bool last_read_failed_ = false;     // the last operation was a failed read
+    bool last_read_incomplete_ = false; // ... that brought no or too few bytes
     qint64 last_good_wall_ms_ = -1;
 
     std::map<int, Accum> stats_;
