@@ -4,8 +4,11 @@
 
 #include "comm/telegram.h"
 
-RecordingLine::RecordingLine(PortLine& inner) : inner_(inner) {
-    ring_.resize(kCapacity);
+RecordingLine::RecordingLine(PortLine& inner) : RecordingLine(inner, kCapacity) {}
+
+RecordingLine::RecordingLine(PortLine& inner, int capacity)
+    : inner_(inner), capacity_(std::max(capacity, 1)) {
+    ring_.resize(static_cast<std::size_t>(capacity_));
     clock_.start();
 }
 
@@ -48,7 +51,7 @@ void RecordingLine::purge_tx() {
 
 TelegramRecord& RecordingLine::push(TelegramDir dir, const std::uint8_t* p, int n) {
     const std::uint64_t seq = next_seq_++;
-    TelegramRecord& r = ring_[static_cast<std::size_t>((seq - 1) % kCapacity)];
+    TelegramRecord& r = ring_[static_cast<std::size_t>((seq - 1) % static_cast<std::uint64_t>(capacity_))];
     r.seq = seq;
     r.time_ms = clock_.elapsed();
     r.dir = dir;
@@ -60,8 +63,8 @@ TelegramRecord& RecordingLine::push(TelegramDir dir, const std::uint8_t* p, int 
     r.answers = 0;
     r.reply_ms = -1;
     set_record_bytes(r, p, n);
-    if (next_seq_ - first_kept_ > static_cast<std::uint64_t>(kCapacity))
-        first_kept_ = next_seq_ - kCapacity;
+    if (next_seq_ - first_kept_ > static_cast<std::uint64_t>(capacity_))
+        first_kept_ = next_seq_ - static_cast<std::uint64_t>(capacity_);
     return r;
 }
 
@@ -173,7 +176,7 @@ std::vector<TelegramRecord> RecordingLine::records_since(std::uint64_t after_seq
     if (from >= next_seq_) return out;
     out.reserve(static_cast<std::size_t>(next_seq_ - from));
     for (std::uint64_t s = from; s < next_seq_; ++s)
-        out.push_back(ring_[static_cast<std::size_t>((s - 1) % kCapacity)]);
+        out.push_back(ring_[static_cast<std::size_t>((s - 1) % static_cast<std::uint64_t>(capacity_))]);
     return out;
 }
 

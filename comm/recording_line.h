@@ -13,6 +13,8 @@ class RecordingLine : public PortLine {
 public:
     static constexpr int kCapacity = 10000;
     explicit RecordingLine(PortLine& inner);
+    // A smaller ring, for tools that keep only the last few telegrams.
+    RecordingLine(PortLine& inner, int capacity);
     RecordingLine(const RecordingLine&) = delete;
     RecordingLine& operator=(const RecordingLine&) = delete;
 
@@ -28,7 +30,8 @@ public:
 
     PortLine& inner() const { return inner_; }
 
-    // Records with seq > after_seq, oldest first (at most kCapacity).
+    int capacity() const { return capacity_; }
+    // Records with seq > after_seq, oldest first (at most capacity()).
     std::vector<TelegramRecord> records_since(std::uint64_t after_seq) const;
     std::uint64_t last_seq() const;
     void clear_records();                       // the ring only; seq keeps counting
@@ -51,7 +54,8 @@ private:
 
     PortLine& inner_;
     QElapsedTimer clock_;
-    std::vector<TelegramRecord> ring_;  // kCapacity slots, allocated once
+    int capacity_;
+    std::vector<TelegramRecord> ring_;  // capacity_ slots, allocated once
     std::uint64_t next_seq_ = 1;
     std::uint64_t first_kept_ = 1;      // oldest seq still in the ring
 
