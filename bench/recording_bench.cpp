@@ -65,9 +65,9 @@ void BM_ReadTable10RecordedVsBare(benchmark::State& state) {
         }
     }
     std::sort(pair_ratios.begin(), pair_ratios.end());
-    state.counters["median_pair_slower_pct"] =
-        (pair_ratios[pair_ratios.size() / 2] - 1.0) * 100.0;
-    const double n = static_cast<double>(kBlock) * kBlocks * static_cast<double>(state.iterations());
+    state.counters["median_pair_slower_pct"] = (pair_ratios[pair_ratios.size() / 2] - 1.0) * 100.0;
+    const double n =
+        static_cast<double>(kBlock) * kBlocks * static_cast<double>(state.iterations());
     const double bare = n / (static_cast<double>(bare_ns) / 1e9);
     const double recorded = n / (static_cast<double>(recorded_ns) / 1e9);
     state.counters["bare_per_s"] = bare;
@@ -76,7 +76,10 @@ void BM_ReadTable10RecordedVsBare(benchmark::State& state) {
     state.counters["failures"] = failures;
     state.counters["ring_full"] = recorder.records_since(0).size() == RecordingLine::kCapacity;
 }
-BENCHMARK(BM_ReadTable10RecordedVsBare)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_ReadTable10RecordedVsBare)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5);
 
 // The recorder's own work per exchange, on a line that answers at once: what it adds to
 // every round trip whatever the machine's load.
@@ -116,7 +119,8 @@ void BM_ReadTable10InstantLine(benchmark::State& state) {
     SilentPrompts prompts;
     DeviceData data;
     CommBuffer buffer;
-    RequestLayer req(state.range(0) ? static_cast<Line&>(recorder) : instant, prompts, data, buffer);
+    RequestLayer req(state.range(0) ? static_cast<Line&>(recorder) : instant, prompts, data,
+                     buffer);
     req.set_device_address(1);
     for (auto _ : state) benchmark::DoNotOptimize(req.read_table(TableId::TAB_LIVE));
 }
@@ -151,7 +155,12 @@ void BM_ScanPaced9600(benchmark::State& state) {
     }
     state.counters["found"] = found;
 }
-BENCHMARK(BM_ScanPaced9600)->Arg(50)->Arg(512)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_ScanPaced9600)
+    ->Arg(50)
+    ->Arg(512)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 }  // namespace
 

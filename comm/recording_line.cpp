@@ -51,7 +51,8 @@ void RecordingLine::purge_tx() {
 
 TelegramRecord& RecordingLine::push(TelegramDir dir, const std::uint8_t* p, int n) {
     const std::uint64_t seq = next_seq_++;
-    TelegramRecord& r = ring_[static_cast<std::size_t>((seq - 1) % static_cast<std::uint64_t>(capacity_))];
+    TelegramRecord& r =
+        ring_[static_cast<std::size_t>((seq - 1) % static_cast<std::uint64_t>(capacity_))];
     r.seq = seq;
     r.time_ms = clock_.elapsed();
     r.dir = dir;
@@ -125,7 +126,8 @@ bool RecordingLine::read_bytes(std::uint8_t* buf, int n, int* received) {
                 ++a.s.good;
                 a.reply_sum_ms += r.reply_ms;
                 ++a.reply_count;
-                a.s.reply_min_ms = a.s.reply_min_ms < 0 ? r.reply_ms : std::min(a.s.reply_min_ms, r.reply_ms);
+                a.s.reply_min_ms =
+                    a.s.reply_min_ms < 0 ? r.reply_ms : std::min(a.s.reply_min_ms, r.reply_ms);
                 a.s.reply_max_ms = std::max(a.s.reply_max_ms, r.reply_ms);
                 a.s.reply_mean_ms = static_cast<double>(a.reply_sum_ms) / a.reply_count;
                 break;
@@ -176,7 +178,8 @@ std::vector<TelegramRecord> RecordingLine::records_since(std::uint64_t after_seq
     if (from >= next_seq_) return out;
     out.reserve(static_cast<std::size_t>(next_seq_ - from));
     for (std::uint64_t s = from; s < next_seq_; ++s)
-        out.push_back(ring_[static_cast<std::size_t>((s - 1) % static_cast<std::uint64_t>(capacity_))]);
+        out.push_back(
+            ring_[static_cast<std::size_t>((s - 1) % static_cast<std::uint64_t>(capacity_))]);
     return out;
 }
 

@@ -14,18 +14,21 @@ namespace {
 
 Bytes status_request(int da) {
     telegram::Buffer b{};
-    return Bytes(b.begin(), b.begin() + telegram::build_status(b, static_cast<std::uint8_t>(da), 0));
+    return Bytes(b.begin(),
+                 b.begin() + telegram::build_status(b, static_cast<std::uint8_t>(da), 0));
 }
 
 Bytes ack(int from) {
     telegram::Buffer b{};
-    return Bytes(b.begin(), b.begin() + telegram::build_sd1(b, 0, static_cast<std::uint8_t>(from), 0));
+    return Bytes(b.begin(),
+                 b.begin() + telegram::build_sd1(b, 0, static_cast<std::uint8_t>(from), 0));
 }
 
 Bytes read_request(int table, int len) {
     telegram::Buffer b{};
-    return Bytes(b.begin(), b.begin() + telegram::build_read(b, 1, 0, static_cast<std::uint8_t>(table),
-                                                             static_cast<std::uint8_t>(len)));
+    return Bytes(b.begin(),
+                 b.begin() + telegram::build_read(b, 1, 0, static_cast<std::uint8_t>(table),
+                                                  static_cast<std::uint8_t>(len)));
 }
 
 Bytes data_reply(int len) {
@@ -107,9 +110,11 @@ TEST(Interpreter, TakesAnyBytesWithoutReadingPastThem) {
 
 TEST(Interpreter, AnAcknowledgementsFunctionCodeSaysRefusedOrWrong) {
     const Bytes req = status_request(1);
-    for (const auto& [fc, verdict] : std::vector<std::pair<std::uint8_t, Verdict>>{
-             {0x00, Verdict::Ok}, {0x01, Verdict::Refused}, {0x03, Verdict::Refused},
-             {0x05, Verdict::BadFunction}}) {
+    for (const auto& [fc, verdict] :
+         std::vector<std::pair<std::uint8_t, Verdict>>{{0x00, Verdict::Ok},
+                                                       {0x01, Verdict::Refused},
+                                                       {0x03, Verdict::Refused},
+                                                       {0x05, Verdict::BadFunction}}) {
         telegram::Buffer b{};
         telegram::build_sd1(b, 0, 1, fc);
         EXPECT_EQ(judge_reply(req.data(), 6, b.data(), 6).verdict, verdict) << int(fc);

@@ -1,20 +1,22 @@
 // tx20ctl's diagnostics: statistics, the bus listener and the fast scan.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
-#include <fcntl.h>
 #include <memory>
-#include <termios.h>
-#include <unistd.h>
 
 #include "comm/telegram.h"
 #include "sim/pty_server.h"
 
 namespace {
 
-QStringList lines_of(const QString& text) { return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+QStringList lines_of(const QString& text) {
+    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
 
 // The statistics line of one address, split into its columns.
 QStringList stats_row(const QString& err, int address) {
@@ -61,9 +63,9 @@ TEST(Tx20ctlDiag, ScanWithAShortTimeoutFindsBothControllers) {
     sim::PtyServer server(std::move(o));
     ASSERT_TRUE(server.start()) << server.error().toStdString();
     QProcess p;
-    p.start(QStringLiteral(TX20CTL_PATH), {QStringLiteral("--port"), server.path(),
-                                           QStringLiteral("scan"), QStringLiteral("--timeout"),
-                                           QStringLiteral("50")});
+    p.start(QStringLiteral(TX20CTL_PATH),
+            {QStringLiteral("--port"), server.path(), QStringLiteral("scan"),
+             QStringLiteral("--timeout"), QStringLiteral("50")});
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 0);
     EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()), QStringLiteral("3\n40\n"));
@@ -108,7 +110,8 @@ TEST(Tx20ctlDiag, ListenerDecodesARecordedStreamWithNoise) {
     QThread::msleep(500);  // the port must be open before the bytes go by
 
     using Bytes = std::vector<std::uint8_t>;
-    const Bytes read10 = {0x68, 0x07, 0x07, 0x68, 0x05, 0x02, 0x6C, 0x01, 0x0A, 0x15, 0x00, 0x93, 0x16};
+    const Bytes read10 = {0x68, 0x07, 0x07, 0x68, 0x05, 0x02, 0x6C,
+                          0x01, 0x0A, 0x15, 0x00, 0x93, 0x16};
     telegram::Buffer b{};
     const std::uint8_t data[21] = {};
     const int n = telegram::build_data_reply(b, 2, 5, data, 21);
@@ -138,7 +141,8 @@ TEST(Tx20ctlDiag, ListenerDecodesARecordedStreamWithNoise) {
     const auto has = [](const QString& l, const char* text) {
         return l.contains(QString::fromUtf8(text));
     };
-    EXPECT_TRUE(has(got[0], "2 -> 5    čtení tabulky 10  68 07 07 68 05 02 6C") && has(got[0], " OK"))
+    EXPECT_TRUE(has(got[0], "2 -> 5    čtení tabulky 10  68 07 07 68 05 02 6C") &&
+                has(got[0], " OK"))
         << got[0].toStdString();
     EXPECT_TRUE(has(got[1], "5 -> 2    odpověď  68 18 18 68 02 05 08")) << got[1].toStdString();
     EXPECT_TRUE(has(got[2], "šum  FF 68 00  chybný rámec")) << got[2].toStdString();
