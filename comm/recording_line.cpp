@@ -4,14 +4,18 @@
 
 #include "comm/telegram.h"
 
-RecordingLine::RecordingLine(PortLine& inner) : inner_(inner) {
-    ring_.resize(kCapacity);
+RecordingLine::RecordingLine(PortLine& inner) : RecordingLine(inner, kCapacity) {}
+
+RecordingLine::RecordingLine(PortLine& inner, int capacity)
+    : inner_(inner), capacity_(std::max(capacity, 1)) {
+    ring_.resize(static_cast<std::size_t>(capacity_));
     clock_.start();
 }
 
 void RecordingLine::open(const QString& com_name, const QString& device, qint32 baud) {
     exchange_open_ = false;
     last_read_failed_ = false;
+    last_read_incomplete_ = false;
     inner_.open(com_name, device, baud);
 }
 
@@ -22,6 +26,7 @@ void RecordingLine::apply_rate(const QString& com_name, qint32 baud) {
 void RecordingLine::close() {
     exchange_open_ = false;
     last_read_failed_ = false;
+    last_read_incomplete_ = false;
     inner_.close();
 }
 
@@ -33,18 +38,21 @@ void RecordingLine::pause_ms(int ms) { inner_.pause_ms(ms); }
 void RecordingLine::purge_rx() {
     exchange_open_ = false;
     last_read_failed_ = false;
+    last_read_incomplete_ = false;
     inner_.purge_rx();
 }
 
 void RecordingLine::purge_tx() {
     exchange_open_ = false;
     last_read_failed_ = false;
+    last_read_incomplete_ = false;
     inner_.purge_tx();
 }
 
 TelegramRecord& RecordingLine::push(TelegramDir dir, const std::uint8_t* p, int n) {
     const std::uint64_t seq = next_seq_++;
-    TelegramRecord& r = ring_[static_cast<std::size_t>((seq - 1) % kCapacity)];
+    TelegramRecord& r =
+        ring_[static_cast<std::size_t>((seq - 1) % static_cast<std::uint64_t>(capacity_))];
     r.seq = seq;
     r.time_ms = clock_.elapsed();
     r.dir = dir;
@@ -56,17 +64,18 @@ TelegramRecord& RecordingLine::push(TelegramDir dir, const std::uint8_t* p, int 
     r.answers = 0;
     r.reply_ms = -1;
     set_record_bytes(r, p, n);
-    if (next_seq_ - first_kept_ > static_cast<std::uint64_t>(kCapacity))
-        first_kept_ = next_seq_ - kCapacity;
+    if (next_seq_ - first_kept_ > static_cast<std::uint64_t>(capacity_))
+        first_kept_ = next_seq_ - static_cast<std::uint64_t>(capacity_);
     return r;
 }
 
 bool RecordingLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
     const bool ok = inner_.write_bytes(buf, n, written);
     const int len = std::clamp(n, 0, TelegramRecord::kMaxBytes);
-    // The request layer sends the same bytes again right after a failed read (with at
-    // most a pause between): that is a re-send within one exchange, not a new request.
-    const bool resend = last_read_failed_ && exchange_open_ && len == request_len_ &&
+    // The request layer sends the same bytes again right after a read that came back
+    // empty or cut (with at most a pause between): a re-send within one exchange, not a
+    // new request. A spoilt but complete reply is never asked for again.
+    const bool resend = last_read_incomplete_ && exchange_open_ && len == request_len_ &&
                         std::equal(buf, buf + len, request_.begin());
     TelegramRecord& r = push(TelegramDir::Sent, buf, n);
     request_addresses(r.bytes.data(), r.length, &r.dest, &r.src);
@@ -84,6 +93,7 @@ bool RecordingLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
     request_dest_ = r.dest;
     exchange_open_ = true;
     last_read_failed_ = false;
+    last_read_incomplete_ = false;
     if (observer_) observer_();
     return ok;
 }
@@ -116,7 +126,8 @@ bool RecordingLine::read_bytes(std::uint8_t* buf, int n, int* received) {
                 ++a.s.good;
                 a.reply_sum_ms += r.reply_ms;
                 ++a.reply_count;
-                a.s.reply_min_ms = a.s.reply_min_ms < 0 ? r.reply_ms : std::min(a.s.reply_min_ms, r.reply_ms);
+                a.s.reply_min_ms =
+                    a.s.reply_min_ms < 0 ? r.reply_ms : std::min(a.s.reply_min_ms, r.reply_ms);
                 a.s.reply_max_ms = std::max(a.s.reply_max_ms, r.reply_ms);
                 a.s.reply_mean_ms = static_cast<double>(a.reply_sum_ms) / a.reply_count;
                 break;
@@ -154,6 +165,8 @@ bool RecordingLine::read_bytes(std::uint8_t* buf, int n, int* received) {
     }
     exchange_failed_ = j.verdict != Verdict::Ok;
     last_read_failed_ = j.verdict != Verdict::Ok;
+    last_read_incomplete_ = j.verdict == Verdict::NoReply || j.verdict == Verdict::ShortReply ||
+                            j.verdict == Verdict::LengthMismatch;
     if (j.verdict == Verdict::Ok) exchange_open_ = false;
     if (observer_) observer_();
     return ok;
@@ -165,7 +178,8 @@ std::vector<TelegramRecord> RecordingLine::records_since(std::uint64_t after_seq
     if (from >= next_seq_) return out;
     out.reserve(static_cast<std::size_t>(next_seq_ - from));
     for (std::uint64_t s = from; s < next_seq_; ++s)
-        out.push_back(ring_[static_cast<std::size_t>((s - 1) % kCapacity)]);
+        out.push_back(
+            ring_[static_cast<std::size_t>((s - 1) % static_cast<std::uint64_t>(capacity_))]);
     return out;
 }
 

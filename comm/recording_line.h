@@ -10,9 +10,11 @@
 // Decorates a port line: every write/read/purge/time-out becomes a telegram record kept in a
 // fixed ring; counts per address. Thread: used on the GUI thread only (same as the line).
 class RecordingLine : public PortLine {
-public:
+  public:
     static constexpr int kCapacity = 10000;
     explicit RecordingLine(PortLine& inner);
+    // A smaller ring, for tools that keep only the last few telegrams.
+    RecordingLine(PortLine& inner, int capacity);
     RecordingLine(const RecordingLine&) = delete;
     RecordingLine& operator=(const RecordingLine&) = delete;
 
@@ -28,7 +30,8 @@ public:
 
     PortLine& inner() const { return inner_; }
 
-    // Records with seq > after_seq, oldest first (at most kCapacity).
+    int capacity() const { return capacity_; }
+    // Records with seq > after_seq, oldest first (at most capacity()).
     std::vector<TelegramRecord> records_since(std::uint64_t after_seq) const;
     std::uint64_t last_seq() const;
     void clear_records();                       // the ring only; seq keeps counting
@@ -38,7 +41,7 @@ public:
     // Called (synchronously, on the line's thread) after every new record; one observer.
     void set_observer(std::function<void()> on_record);
 
-private:
+  private:
     struct Accum {
         AddressStats s;
         qint64 reply_sum_ms = 0;
@@ -51,9 +54,10 @@ private:
 
     PortLine& inner_;
     QElapsedTimer clock_;
-    std::vector<TelegramRecord> ring_;  // kCapacity slots, allocated once
+    int capacity_;
+    std::vector<TelegramRecord> ring_;  // capacity_ slots, allocated once
     std::uint64_t next_seq_ = 1;
-    std::uint64_t first_kept_ = 1;      // oldest seq still in the ring
+    std::uint64_t first_kept_ = 1;  // oldest seq still in the ring
 
     // The exchange in progress: the last request written.
     std::array<std::uint8_t, TelegramRecord::kMaxBytes> request_{};
@@ -61,9 +65,10 @@ private:
     std::uint64_t request_seq_ = 0;
     qint64 request_at_ = 0;
     int request_dest_ = -1;
-    bool exchange_open_ = false;        // a reply may still come
-    bool exchange_failed_ = false;      // a read of this exchange went wrong
-    bool last_read_failed_ = false;     // the last operation was a failed read
+    bool exchange_open_ = false;         // a reply may still come
+    bool exchange_failed_ = false;       // a read of this exchange went wrong
+    bool last_read_failed_ = false;      // the last operation was a failed read
+    bool last_read_incomplete_ = false;  // ... that brought no or too few bytes
     qint64 last_good_wall_ms_ = -1;
 
     std::map<int, Accum> stats_;

@@ -159,9 +159,12 @@ ReplyJudgement judge_reply(const std::uint8_t* request, int request_len, const s
             return j;
         }
         const std::uint8_t fc = reply[3];
-        if (fc == FC_OK && want == Want::Ack) j.verdict = Verdict::Ok;
-        else if (fc >= 0x01 && fc <= kFcLastRefusal) j.verdict = Verdict::Refused;
-        else j.verdict = Verdict::BadFunction;
+        if (fc == FC_OK && want == Want::Ack)
+            j.verdict = Verdict::Ok;
+        else if (fc >= 0x01 && fc <= kFcLastRefusal)
+            j.verdict = Verdict::Refused;
+        else
+            j.verdict = Verdict::BadFunction;
         return j;
     }
     if (reply[0] != SD2 || want == Want::Ack || received < 4) {

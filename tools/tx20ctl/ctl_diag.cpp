@@ -25,8 +25,7 @@ void print_stats(const std::map<int, AddressStats>& stats, QTextStream& out) {
                    .arg(s.resends, 6)
             << QStringLiteral(" %1 %2 %3 %4")
                    .arg(ms(s.reply_min_ms), 12)
-                   .arg(s.good > 0 ? QString::number(s.reply_mean_ms, 'f', 1)
-                                   : QStringLiteral("-"),
+                   .arg(s.good > 0 ? QString::number(s.reply_mean_ms, 'f', 1) : QStringLiteral("-"),
                         13)
                    .arg(ms(s.reply_max_ms), 12)
                    .arg(s.last_error_at.isValid()
@@ -41,8 +40,9 @@ QString listen_line(qint64 time_ms, const std::uint8_t* p, int n, bool well_form
     TelegramRecord r;
     r.dir = TelegramDir::Received;
     set_record_bytes(r, p, n);
+    // Noise has no addresses, even where it looks like a frame's head.
     int dest = -1, src = -1;
-    request_addresses(r.bytes.data(), r.length, &dest, &src);
+    if (well_formed) request_addresses(r.bytes.data(), r.length, &dest, &src);
     const auto addr = [](int a) { return a < 0 ? QStringLiteral("?") : QString::number(a); };
     const qint64 s = time_ms / 1000;
     return QStringLiteral("%1.%2 %3 -> %4  %5  %6%7  %8")
