@@ -52,7 +52,7 @@ CommMonitor::CommMonitor(RecordingLine& recorder, Prompts& prompts, QWidget* par
     setAttribute(Qt::WA_QuitOnClose, false);
     resize(940, 600);
 
-    model_ = new TelegramModel(RecordingLine::kCapacity, this);
+    model_ = new TelegramModel(recorder.capacity(), this);
 
     tl_pozastavit = new QPushButton(kPause, this);
     tl_pozastavit->setObjectName(QStringLiteral("tl_pozastavit"));
