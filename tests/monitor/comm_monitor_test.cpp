@@ -12,6 +12,7 @@
 #include "app/file_write_failure.h"
 #include "app/main_window_fixture.h"
 #include "comm/recording_line.h"
+#include "monitor/link_indicator.h"
 #include "monitor/telegram_model.h"
 #include "platform/errors.h"
 #include "sim/bus.h"
@@ -235,9 +236,16 @@ class LinkIndicatorTest : public TrafficTest {
         window->attach_recorder(recorder);
         return *window;
     }
+    // A reading, then the event loop until the panel shows what the line says.
     void read_and_settle() {
         window->tl_precistClick();
-        QTest::qWait(2 * CommMonitor::kBatchMs);
+        const QString expected = link_indicator::caption(recorder.link_state());
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return !window->link_panel()->text().isEmpty() &&
+                       window->link_panel()->text() == expected;
+            },
+            5000));
     }
 };
 
@@ -304,9 +312,9 @@ TEST_F(LinkIndicatorTest, MenuOpensTheMonitorWithoutStoppingTheCycle) {
     EXPECT_FALSE(w.monitor()->isModal());
     EXPECT_TRUE(w.timer().isActive());
     tick();
-    QTest::qWait(2 * CommMonitor::kBatchMs);
-    EXPECT_GT(w.monitor()->model().rowCount(), 0);
-    EXPECT_EQ(w.monitor()->model().rowCount(), recorded());
+    ASSERT_GT(recorded(), 0);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return w.monitor()->model().rowCount() == recorded(); }, 5000));
 
     silent = true;
     tick();
