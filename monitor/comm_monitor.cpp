@@ -50,7 +50,7 @@ CommMonitor::CommMonitor(RecordingLine& recorder, Prompts& prompts, QWidget* par
     setWindowTitle(QStringLiteral("Monitor komunikace"));
     // The program ends when the main window closes, monitor open or not.
     setAttribute(Qt::WA_QuitOnClose, false);
-    resize(940, 600);
+    resize(1080, 600);
 
     model_ = new TelegramModel(recorder.capacity(), this);
 
@@ -69,6 +69,9 @@ CommMonitor::CommMonitor(RecordingLine& recorder, Prompts& prompts, QWidget* par
     tl_ulozit->setObjectName(QStringLiteral("tl_ulozit"));
     lb_pocet = new QLabel(this);
     lb_pocet->setObjectName(QStringLiteral("lb_pocet"));
+    // Wide enough for any count, so a new count never asks for a new layout.
+    lb_pocet->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("000000 telegramů")));
+    lb_pocet->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(tl_pozastavit);

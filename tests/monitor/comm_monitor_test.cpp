@@ -223,7 +223,6 @@ TEST_F(CommMonitorTest, RendersTrafficOfTwoControllers) {
     for (int i = 0; i < 8; ++i) read(1 + i % 2);
     traffic.read_table(TableId::TAB_PID);
     monitor->refresh();
-    monitor->resize(1000, 560);
     EXPECT_TRUE(render_window(monitor.get(), QStringLiteral("comm_monitor_two_controllers")));
 }
 
@@ -319,7 +318,6 @@ TEST_F(LinkIndicatorTest, MenuOpensTheMonitorWithoutStoppingTheCycle) {
     silent = true;
     tick();
     QTest::qWait(2 * CommMonitor::kBatchMs);
-    w.monitor()->resize(1000, 560);
     EXPECT_TRUE(render_window(w.monitor(), QStringLiteral("comm_monitor")));
 
     w.close();
