@@ -29,6 +29,9 @@
 #include "chart/trend_chart.h"
 #include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
+#include "comm/recording_line.h"
+#include "monitor/comm_monitor.h"
+#include "monitor/link_indicator.h"
 #include "platform/clock.h"
 #include "platform/error_report.h"
 #include "platform/errors.h"
@@ -127,7 +130,10 @@ Tkrt01::Tkrt01(SettingsStore& store, Prompts& prompts, Clock& clock, RequestLaye
     Timer1->start();
 }
 
-Tkrt01::~Tkrt01() = default;
+Tkrt01::~Tkrt01() {
+    // The line outlives the window and must not call into it any more.
+    if (recorder_) recorder_->set_observer({});
+}
 
 void Tkrt01::build_controls() {
     auto* central = new QWidget(this);
@@ -265,6 +271,15 @@ void Tkrt01::build_controls() {
     pa_zaznam = status_panel("pa_zaznam", QStringLiteral("1"), 0);
     pa_zaznam->setToolTip(QStringLiteral("Ukazuje rychlost zápisu do záznamu"));
     pa_jednotky = status_panel("pa_jednotky", QStringLiteral("min."), 0);
+    // The link panel stays at the right end, after the panels above; shown only when
+    // the line is recorded.
+    pa_spojeni = new QLabel(bar);
+    pa_spojeni->setObjectName(QStringLiteral("pa_spojeni"));
+    pa_spojeni->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pa_spojeni->setAlignment(Qt::AlignCenter);
+    pa_spojeni->setMinimumWidth(150);
+    bar->addPermanentWidget(pa_spojeni);
+    pa_spojeni->hide();
 
     connect(tl_precist, &QPushButton::clicked, this, [this] { tl_precistClick(); });
     connect(check_auto, &QCheckBox::clicked, this, [this] { check_autoClick(); });
@@ -309,6 +324,9 @@ void Tkrt01::build_menu() {
              &Tkrt01::mn_rychlost_zaznamuClick);
     mn_vyr_para = item(nastaveni, "mn_vyr_para", QStringLiteral("Parametry z &výroby"),
                        &Tkrt01::mn_vyr_paraClick);
+    nastaveni->addSeparator();
+    mn_monitor = item(nastaveni, "mn_monitor", QStringLiteral("&Monitor komunikace"),
+                      &Tkrt01::mn_monitorClick);
 
     QMenu* napoveda = menuBar()->addMenu(QStringLiteral("Nápo&věda"));
     mn_about = item(napoveda, "mn_about", QStringLiteral("&O aplikaci"), &Tkrt01::mn_aboutClick);
@@ -396,6 +414,7 @@ void Tkrt01::FormClose() {
 
 void Tkrt01::closeEvent(QCloseEvent* event) {
     FormClose();
+    if (monitor_) monitor_->close();
     QMainWindow::closeEvent(event);
 }
 
@@ -650,4 +669,42 @@ void Tkrt01::mn_aboutClick() {
 
 void Tkrt01::mn_identClick() {
     if (dialogs_.ident) dialogs_.ident->exec();
+}
+
+// ---- Line traffic ---------------------------------------------------------------------
+
+void Tkrt01::attach_recorder(RecordingLine& recorder) {
+    if (recorder_) recorder_->set_observer({});
+    recorder_ = &recorder;
+    if (!monitor_) monitor_ = new CommMonitor(recorder, prompts_, this);
+    if (!link_timer_) {
+        // Telegrams may come by the thousand a second; the panel follows at most ten
+        // times a second, once the exchange under way has ended.
+        link_timer_ = new QTimer(this);
+        link_timer_->setSingleShot(true);
+        link_timer_->setInterval(CommMonitor::kBatchMs);
+        connect(link_timer_, &QTimer::timeout, this, [this] { show_link(); });
+    }
+    recorder.set_observer([this] {
+        if (!link_timer_->isActive()) link_timer_->start();
+        monitor_->notify();
+    });
+    pa_spojeni->show();
+    show_link();
+}
+
+void Tkrt01::show_link() {
+    if (!recorder_) return;
+    const LinkState state = recorder_->link_state();
+    pa_spojeni->setText(link_indicator::caption(state));
+    pa_spojeni->setToolTip(link_indicator::hint(state));
+    set_panel_color(pa_spojeni, color_from_ref(link_indicator::failed(state) ? kRed : kButtonFace));
+}
+
+void Tkrt01::mn_monitorClick() {
+    if (!monitor_) return;
+    // Not modal: the reading cycle goes on behind it.
+    monitor_->show();
+    monitor_->raise();
+    monitor_->activateWindow();
 }

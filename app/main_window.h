@@ -8,6 +8,7 @@
 #include "app/measurement_log.h"
 
 class Clock;
+class CommMonitor;
 class Prompts;
 class QAction;
 class QCheckBox;
@@ -16,6 +17,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+class RecordingLine;
 class RequestLayer;
 class SettingsStore;
 class Tform_zaznam;
@@ -58,6 +60,15 @@ class Tkrt01 : public QMainWindow {
 
     void set_dialogs(const Dialogs& dialogs) { dialogs_ = dialogs; }
     const Dialogs& dialogs() const { return dialogs_; }
+
+    // The line's traffic: the link panel of the status bar and "Monitor komunikace".
+    // Without it neither is shown.
+    void attach_recorder(RecordingLine& recorder);
+    CommMonitor* monitor() const { return monitor_; }
+    QLabel* link_panel() const { return pa_spojeni; }
+    // Shows what the last exchange says about the link (also done shortly after each
+    // telegram).
+    void show_link();
 
     TrendChart& chart() const { return *Chart1; }
     QTimer& timer() const { return *Timer1; }
@@ -120,6 +131,7 @@ class Tkrt01 : public QMainWindow {
     void mn_vyr_paraClick();
     void mn_aboutClick();
     void mn_identClick();
+    void mn_monitorClick();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -139,6 +151,9 @@ class Tkrt01 : public QMainWindow {
     Clock& clock_;
     RequestLayer& requests_;
     Dialogs dialogs_;
+    RecordingLine* recorder_ = nullptr;
+    CommMonitor* monitor_ = nullptr;
+    QTimer* link_timer_ = nullptr;
 
     ChartSettings graf_;
     std::int32_t LIST = 1;
@@ -177,6 +192,7 @@ class Tkrt01 : public QMainWindow {
     QLabel* pa_soubor;
     QLabel* pa_zaznam;
     QLabel* pa_jednotky;
+    QLabel* pa_spojeni;
     QTimer* Timer1;
 
     QAction* mn_novy;
@@ -190,4 +206,5 @@ class Tkrt01 : public QMainWindow {
     QAction* mn_vyr_para;
     QAction* mn_about;
     QAction* mn_ident;
+    QAction* mn_monitor;
 };

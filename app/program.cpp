@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
+#include "comm/recording_line.h"
 #include "comm/serial_line.h"
 #include "ident/Unittabvstupu.h"
 #include "ident/about_box.h"
@@ -20,7 +21,8 @@ struct Program::Parts {
     SettingsStore store;
     QtPrompts prompts;
     SystemClock clock;
-    SerialLine line;
+    SerialLine serial;
+    RecordingLine line{serial};
     RequestLayer requests{line, prompts};
     std::unique_ptr<Tkrt01> krt01;
 };
@@ -55,6 +57,8 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
                             static_cast<QDialog*>(d.form_zaznam), d.tab_vstupu})
         placement::keep_dialog_placement(*dialog, false);
     w->set_dialogs(d);
+    // Last: the monitor window is not one of the dialogs created in start-up order.
+    w->attach_recorder(p.line);
 }
 
 Program::~Program() = default;
@@ -62,3 +66,5 @@ Program::~Program() = default;
 Tkrt01& Program::main_window() { return *parts_->krt01; }
 
 Prompts& Program::prompts() { return parts_->prompts; }
+
+RecordingLine& Program::recorder() { return parts_->line; }

@@ -3,6 +3,7 @@
 #include <memory>
 
 class Prompts;
+class RecordingLine;
 class Tkrt01;
 
 // The whole program: the settings store, prompts, clock, serial line, request layer
@@ -17,6 +18,8 @@ class Program {
     Tkrt01& main_window();
     // The prompts every window uses; the application object reports errors through them.
     Prompts& prompts();
+    // The recording line every request goes through, for the traffic monitor.
+    RecordingLine& recorder();
 
   private:
     struct Parts;

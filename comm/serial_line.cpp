@@ -156,7 +156,7 @@ bool SerialLine::read_bytes(std::uint8_t* buf, int n, int* received) {
     if (!port_.isOpen()) return false;
     if (n <= 0) return true;
     const Timeouts limits = read_timeouts(baud_, request, n);
-    const qint64 total_ms = limits.total_ms;
+    const qint64 total_ms = total_timeout_ms_ > 0 ? total_timeout_ms_ : limits.total_ms;
     QElapsedTimer total;
     total.start();
     QElapsedTimer since_byte;  // started at the first byte

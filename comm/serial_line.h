@@ -28,6 +28,9 @@ class SerialLine : public PortLine {
     void pause_ms(int ms) override;
 
     qint32 baud() const { return baud_; }
+    // Bounds every read to ms in total instead of the bus time-out (a fast search);
+    // 0 restores the bus time-out.
+    void set_total_timeout_ms(int ms) { total_timeout_ms_ = ms; }
 
     static constexpr int kIntervalTimeoutMs = 100;
     static constexpr int kTotalTimeoutBaseMs = 500;
@@ -55,4 +58,5 @@ class SerialLine : public PortLine {
     qint32 baud_ = 9600;
     int last_request_ = 0;  // bytes of the write the next read answers
     bool drained_ = false;  // every byte written so far has left
+    int total_timeout_ms_ = 0;
 };

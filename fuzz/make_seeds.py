@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the seed inputs of fuzz_replies into seeds/ (see the layout in fuzz_replies.cpp)."""
+"""Writes the seed inputs of fuzz_replies into seeds/ and of fuzz_bus into seeds_bus/ (see
+the layouts in the targets)."""
 import os
 import struct
 
@@ -60,9 +61,26 @@ def seeds():
     yield "failed_writes", bytes([1]) + all_valid()[1:]
 
 
-if __name__ == "__main__":
-    here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "seeds")
+def bus_seeds():
+    read10 = sd2(bytes([1, 10, 21, 0]), da=1, sa=0, fc=0x6C)
+    reply = sd2(table_data(10))
+    status = bytes.fromhex("100500694616")
+    # A master and its controller, noise between frames, a frame cut short.
+    stream = read10 + reply + bytes([0x00, 0x10, 0x68, 0x07]) + status + ACK + read10[:7] + read10 + reply
+    yield "exchange", bytes([0, len(read10)]) + read10 + reply
+    yield "noisy_stream", bytes([0, 0]) + stream
+    yield "bytewise_with_gaps", bytes([1, 0]) + stream
+    yield "length_255", bytes([7, 4]) + bytes([0x68, 0xFF, 0xFF, 0x68]) + bytes(300)
+
+
+def write_all(folder, items):
+    here = os.path.join(os.path.dirname(os.path.abspath(__file__)), folder)
     os.makedirs(here, exist_ok=True)
-    for name, data in seeds():
+    for name, data in items:
         with open(os.path.join(here, name), "wb") as f:
             f.write(data)
+
+
+if __name__ == "__main__":
+    write_all("seeds", seeds())
+    write_all("seeds_bus", bus_seeds())

@@ -254,7 +254,8 @@ TEST_F(SettingsTest, MenuHasTheCaptionsInOrder) {
                              "mn_ulozitjako=Uložit j&ako...|-|mn_exit=&Konec|&Nastavení|"
                              "mn_port=&Komunikační port|mn_parametry=&Parametry regulátoru|"
                              "mn_barva=Nastavení &grafu|mn_rychlost_zaznamu=&Rychlost záznamu|"
-                             "mn_vyr_para=Parametry z &výroby|Nápo&věda|mn_about=&O aplikaci|"
+                             "mn_vyr_para=Parametry z &výroby|-|"
+                             "mn_monitor=&Monitor komunikace|Nápo&věda|mn_about=&O aplikaci|"
                              "mn_ident=&Identifikace"));
 }
 
@@ -262,7 +263,7 @@ TEST_F(SettingsTest, MenuItemsWithoutTheirDialogOpenNothing) {
     create();
     window->set_dialogs({});
     for (const char* name : {"mn_port", "mn_parametry", "mn_barva", "mn_rychlost_zaznamu",
-                             "mn_vyr_para", "mn_about", "mn_ident"})
+                             "mn_vyr_para", "mn_about", "mn_ident", "mn_monitor"})
         action(name)->trigger();
     EXPECT_TRUE(prompts.empty());
     EXPECT_TRUE(window->timer().isActive());

@@ -115,6 +115,7 @@ int CtlCommands::run(const CtlOptions& o) {
             return scan();
         case CtlOptions::Command::Ident:
             return ident();
+        case CtlOptions::Command::Listen:  // needs the bare line, not the request layer
         case CtlOptions::Command::None:
             break;
     }

@@ -24,7 +24,8 @@ bool to_int(const QString& text, int lo, int hi, int* out) {
 
 QString ctl_usage() {
     return QStringLiteral(
-        "Usage: tx20ctl --port PATH|COMn [--rate B] [--da N] [--sa N] [--trace] COMMAND\n"
+        "Usage: tx20ctl --port PATH|COMn [--rate B] [--da N] [--sa N] [--trace] [--stats]\n"
+        "               COMMAND\n"
         "\n"
         "Options:\n"
         "  --port PATH|COMn  serial device, or a port name mapped through the settings\n"
@@ -32,13 +33,16 @@ QString ctl_usage() {
         "  --da N            controller address 0..127 (default 1; 127 broadcasts)\n"
         "  --sa N            computer address 0..126 (default 0)\n"
         "  --trace           print every telegram sent and received (to stderr)\n"
+        "  --stats           print the per-address counts when the command ends (to stderr)\n"
         "\n"
         "Commands:\n"
         "  live [--watch SECONDS]   read the live values (table 10); repeat every SECONDS\n"
         "  read N                   read table N (0..11) field by field\n"
         "  write N FIELD=VALUE...   change fields of parameter table N (0..8) and write it\n"
         "  eeprom                   store the controller's parameters in its EEPROM\n"
-        "  scan                     probe the addresses 0..126, print those that answer\n"
+        "  scan [--timeout MS]      probe the addresses 0..126, print those that answer;\n"
+        "                           MS bounds each probe's wait for a reply (default 512)\n"
+        "  listen                   send nothing, print every frame seen on the bus\n"
         "  ident                    read the device type and version texts\n"
         "\n"
         "Exit status: 0 success, 1 failed request, 2 bad usage.\n");
@@ -68,6 +72,10 @@ CtlParse parse_ctl_args(const QStringList& args) {
             o.trace = true;
             continue;
         }
+        if (arg == QLatin1String("--stats")) {
+            o.stats = true;
+            continue;
+        }
         QString value;
         bool has_value = false;
         const int eq = arg.indexOf(QLatin1Char('='));
@@ -78,7 +86,7 @@ CtlParse parse_ctl_args(const QStringList& args) {
         }
         const bool known = arg == QLatin1String("--port") || arg == QLatin1String("--rate") ||
                            arg == QLatin1String("--da") || arg == QLatin1String("--sa") ||
-                           arg == QLatin1String("--watch");
+                           arg == QLatin1String("--watch") || arg == QLatin1String("--timeout");
         if (!known) return fail(QStringLiteral("unknown option %1").arg(arg));
         if (!has_value) {
             if (i + 1 >= args.size())
@@ -99,6 +107,9 @@ CtlParse parse_ctl_args(const QStringList& args) {
         } else if (arg == QLatin1String("--sa")) {
             if (!to_int(value, 0, 126, &o.sa))
                 return fail(QStringLiteral("--sa must be an address 0..126"));
+        } else if (arg == QLatin1String("--timeout")) {
+            if (!to_int(value, 1, 60000, &o.timeout_ms))
+                return fail(QStringLiteral("--timeout must be a number of milliseconds 1..60000"));
         } else {  // --watch
             bool ok = false;
             const double s = strict_c().toDouble(value, &ok);
@@ -123,12 +134,16 @@ CtlParse parse_ctl_args(const QStringList& args) {
         o.command = CtlOptions::Command::Scan;
     } else if (cmd == QLatin1String("ident")) {
         o.command = CtlOptions::Command::Ident;
+    } else if (cmd == QLatin1String("listen")) {
+        o.command = CtlOptions::Command::Listen;
     } else {
         return fail(QStringLiteral("unknown command %1").arg(cmd));
     }
 
     if (watch_given && o.command != CtlOptions::Command::Live)
         return fail(QStringLiteral("--watch belongs to the live command"));
+    if (o.timeout_ms > 0 && o.command != CtlOptions::Command::Scan)
+        return fail(QStringLiteral("--timeout belongs to the scan command"));
 
     switch (o.command) {
         case CtlOptions::Command::Read:

@@ -8,10 +8,12 @@
 #include <exception>
 
 #include "comm/Unit_hl.h"
+#include "comm/recording_line.h"
 #include "comm/serial_line.h"
 #include "platform/settings_store.h"
 #include "tools/tx20ctl/console_prompts.h"
 #include "tools/tx20ctl/ctl_commands.h"
+#include "tools/tx20ctl/ctl_diag.h"
 #include "tools/tx20ctl/ctl_options.h"
 #include "tools/tx20ctl/trace_line.h"
 
@@ -34,15 +36,23 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
         err << "tx20ctl: " << e.message() << '.' << Qt::endl;
         return kExitFailed;
     }
-    TraceLine traced(serial, err);
-    Line& line = o.trace ? static_cast<Line&>(traced) : serial;
+    if (o.command == CtlOptions::Command::Listen) return listen_bus(serial, out, err, g_interrupted);
+    if (o.timeout_ms > 0) serial.set_total_timeout_ms(o.timeout_ms);
+    RecordingLine recorded(serial);
+    TraceLine traced(recorded, err);
+    Line& line = o.trace ? static_cast<Line&>(traced) : recorded;
     ConsolePrompts prompts(err);
     RequestLayer req(line, prompts);
     req.set_device_address(static_cast<std::uint8_t>(o.da));
     req.set_computer_address(static_cast<std::uint8_t>(o.sa));
     CtlCommands commands(req, out, err, g_interrupted);
     commands.keep_port_open(serial, o.port, device, o.rate);
-    return commands.run(o);
+    const int status = commands.run(o);
+    if (o.stats) {
+        out.flush();
+        print_stats(recorded.stats(), err);
+    }
+    return status;
 }
 
 }  // namespace
