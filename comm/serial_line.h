@@ -28,6 +28,10 @@ class SerialLine : public PortLine {
 
     qint32 baud() const { return baud_; }
 
+    // Why the last open() failed, in the system's words (empty after a success).
+    QSerialPort::SerialPortError open_error() const { return open_error_; }
+    const QString& open_error_reason() const { return open_error_reason_; }
+
     static constexpr int kIntervalTimeoutMs = 100;
     static constexpr int kTotalTimeoutBaseMs = 500;
     static constexpr int kTotalTimeoutPerByteMs = 2;
@@ -39,4 +43,6 @@ class SerialLine : public PortLine {
 
     QSerialPort port_;
     qint32 baud_ = 9600;
+    QSerialPort::SerialPortError open_error_ = QSerialPort::NoError;
+    QString open_error_reason_;
 };

@@ -25,6 +25,7 @@ bool to_int(const QString& text, int lo, int hi, int* out) {
 QString ctl_usage() {
     return QStringLiteral(
         "Usage: tx20ctl --port PATH|COMn [--rate B] [--da N] [--sa N] [--trace] COMMAND\n"
+        "       tx20ctl ports [--map COMn=PATH]... [--unmap COMn]...\n"
         "\n"
         "Options:\n"
         "  --port PATH|COMn  serial device, or a port name mapped through the settings\n"
@@ -40,6 +41,9 @@ QString ctl_usage() {
         "  eeprom                   store the controller's parameters in its EEPROM\n"
         "  scan                     probe the addresses 0..126, print those that answer\n"
         "  ident                    read the device type and version texts\n"
+        "  ports                    list the serial devices and the COM1..COM8 map\n"
+        "    --map COMn=PATH        point COMn at a device in the user's settings\n"
+        "    --unmap COMn           give COMn its default device again\n"
         "\n"
         "Exit status: 0 success, 1 failed request, 2 bad usage.\n");
 }
