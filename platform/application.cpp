@@ -8,6 +8,8 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     // The display name follows the application name. Setting it explicitly would make
     // the platform append it to every window caption ("KELVRA 20 — TX-20").
     setApplicationName(QStringLiteral("TX-20"));
+    // Lets the desktop match the windows to the installed entry and its icon.
+    setDesktopFileName(QStringLiteral("tx20"));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
