@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Builds the Debian package, unpacks it into a temporary root and checks what an
-# installation holds. Usage: package_test.sh BUILD_DIR
+# installation holds. Usage: package_test.sh BUILD_DIR CPACK
 set -euo pipefail
 build=$1
-for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli; do
+cpack=$2
+for tool in dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool missing (scripts/deps.sh installs it)"; exit 77; }
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
+"$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log"; fail "cpack"; }
 deb="$work/out/tx20_1.0.0.0_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || { ls "$work/out"; fail "no $deb"; }
@@ -22,7 +23,8 @@ for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6; do
 done
 [ "$(dpkg-deb -f "$deb" Section)" = electronics ] || fail "Section"
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "Maintainer"
-dpkg-deb -f "$deb" Description | grep -q KELVRA || fail "Description"
+# (No "| grep -q" under pipefail: grep's early exit would fail the writer.)
+grep -q KELVRA <<<"$(dpkg-deb -f "$deb" Description)" || fail "Description"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
@@ -47,9 +49,9 @@ grep -qx 'Icon=tx20' "$root/usr/share/applications/tx20.desktop" || fail "deskto
 grep -qx 'Exec=tx20' "$root/usr/share/applications/tx20.desktop" || fail "desktop exec"
 appstreamcli validate --no-net "$root/usr/share/metainfo/local.tx20.tx20.metainfo.xml" ||
     fail "metainfo"
-zcat "$root/usr/share/man/man1/tx20ctl.1.gz" | grep -q '^\.TH TX20CTL 1' || fail "man page"
+grep -q '^\.TH TX20CTL 1' <<<"$(zcat "$root/usr/share/man/man1/tx20ctl.1.gz")" || fail "man page"
 
 "$root/usr/bin/tx20ctl" --help >"$work/help" || fail "tx20ctl --help"
 grep -q '^Usage: tx20ctl' "$work/help" || fail "tx20ctl --help output"
-"$root/usr/bin/kelvra20-sim" --help | grep -q '^usage: kelvra20-sim' || fail "kelvra20-sim --help"
+grep -q '^usage: kelvra20-sim' <<<"$("$root/usr/bin/kelvra20-sim" --help)" || fail "kelvra20-sim --help"
 echo "package $(basename "$deb") checked"
