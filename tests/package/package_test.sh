@@ -24,7 +24,9 @@ done
 [ "$(dpkg-deb -f "$deb" Section)" = electronics ] || fail "Section"
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "Maintainer"
 # (No "| grep -q" under pipefail: grep's early exit would fail the writer.)
-grep -q KELVRA <<<"$(dpkg-deb -f "$deb" Description)" || fail "Description"
+description=$(dpkg-deb -f "$deb" Description)
+grep -q KELVRA <<<"$description" || fail "Description"
+grep -q '^ ;' <<<"$description" && fail "Description holds a CMake list: $description"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
