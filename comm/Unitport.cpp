@@ -273,9 +273,8 @@ void Tport::update_port_hints() {
         QVariant hint;
         if (device != name) {
             // Checked at every showing: USB adapters come and go.
-            hint = QFileInfo::exists(device)
-                       ? device
-                       : device + QStringLiteral(" – zařízení neexistuje");
+            hint = QFileInfo::exists(device) ? device
+                                             : device + QStringLiteral(" – zařízení neexistuje");
         }
         cb_com->setItemData(i, hint, Qt::ToolTipRole);
     }

@@ -63,8 +63,8 @@ bool open_by_other(const QString& device) {
 QString stable_serial_path(const QString& device, const QString& by_id_dir) {
     const QString target = canonical(device);
     const QDir dir(by_id_dir);
-    for (const QFileInfo& link : dir.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot,
-                                                   QDir::Name)) {
+    for (const QFileInfo& link :
+         dir.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name)) {
         if (link.isSymLink() && canonical(link.filePath()) == target) return link.filePath();
     }
     return QString();

@@ -60,9 +60,10 @@ QByteArray line_end(const QByteArray& l) {
 // Sets (line given) or removes (line null) the entry name of section in INI text,
 // leaving every other byte alone. Later duplicates of the entry are dropped, since
 // they would hide the new value.
-QByteArray edit_ini_entry(const QByteArray& text, const QByteArray& section,
-                          const QByteArray& name, const QByteArray* line) {
-    const QByteArray eol = text.contains("\r\n") ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+QByteArray edit_ini_entry(const QByteArray& text, const QByteArray& section, const QByteArray& name,
+                          const QByteArray* line) {
+    const QByteArray eol =
+        text.contains("\r\n") ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
     const QByteArray header = '[' + section + ']';
     std::vector<QByteArray> out;
     qsizetype anchor = -1;  // a new entry goes after this line of the first such section
@@ -206,8 +207,8 @@ bool SettingsStore::set_port_device(const QString& com_name, const QString& devi
         text = in.readAll();
         in.close();
     }
-    const QByteArray edited = edit_ini_entry(text, QByteArrayLiteral("PORTMAP"),
-                                             com_name.toUtf8(), device.isEmpty() ? nullptr : &line);
+    const QByteArray edited = edit_ini_entry(text, QByteArrayLiteral("PORTMAP"), com_name.toUtf8(),
+                                             device.isEmpty() ? nullptr : &line);
     if (edited != text) {
         QSaveFile out(path);
         if (!out.open(QIODevice::WriteOnly)) return fail(out.errorString());

@@ -18,13 +18,22 @@ TEST(SerialPorts, OpenFailuresAreExplainedWithTheSystemsReason) {
     };
     const QString dev = QStringLiteral("/dev/ttyUSB0");
     const Case cases[] = {
-        {"refused access names the group", QSerialPort::PermissionError, "Permission denied", true,
+        {"refused access names the group",
+         QSerialPort::PermissionError,
+         "Permission denied",
+         true,
          {dev + QStringLiteral(": Permission denied"),
           QStringLiteral("hint: this user may not use the serial port; join the group dialout "
                          "(sudo usermod -aG dialout $USER), then log out and in again")}},
-        {"a missing device gives only the reason", QSerialPort::DeviceNotFoundError,
-         "No such file or directory", false, {dev + QStringLiteral(": No such file or directory")}},
-        {"no reason still says what failed", QSerialPort::UnknownError, "", false,
+        {"a missing device gives only the reason",
+         QSerialPort::DeviceNotFoundError,
+         "No such file or directory",
+         false,
+         {dev + QStringLiteral(": No such file or directory")}},
+        {"no reason still says what failed",
+         QSerialPort::UnknownError,
+         "",
+         false,
          {dev + QStringLiteral(": cannot be opened")}},
     };
     for (const Case& c : cases) {

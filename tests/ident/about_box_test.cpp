@@ -1,6 +1,4 @@
 #include "ident/about_box.h"
-#include "ident/program_picture.h"
-#include "support/render.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +9,9 @@
 #include <QTimer>
 #include <QXmlStreamReader>
 #include <algorithm>
+
+#include "ident/program_picture.h"
+#include "support/render.h"
 
 namespace {
 

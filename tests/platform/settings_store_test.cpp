@@ -229,7 +229,8 @@ TEST_F(SettingsStoreTest, PortMapEditsKeepEveryOtherByte) {
          "; kept by hand\n[PORT]\nCOM=3\n\n[PORTMAP]\nCOM1=/dev/ttyS0\n# note\nCOM2 = /dev/old\n"
          "COM5=/dev/ttyACM0\n\n[zzz]\nb=2\na=1\n"},
         {"unmaps", foreign, "COM1", "",
-         "; kept by hand\n[PORT]\nCOM=3\n\n[PORTMAP]\n# note\nCOM2 = /dev/old\n\n[zzz]\nb=2\na=1\n"},
+         "; kept by hand\n[PORT]\nCOM=3\n\n[PORTMAP]\n# note\nCOM2 = "
+         "/dev/old\n\n[zzz]\nb=2\na=1\n"},
         {"unmapping what is not mapped changes nothing", foreign, "COM7", "", foreign},
         {"keeps CR LF and drops a later duplicate",
          "[PORTMAP]\r\nCOM3=/a\r\n[X]\r\nk=v\r\n[PORTMAP]\r\nCOM3=/b\r\n", "COM3", "/dev/c",

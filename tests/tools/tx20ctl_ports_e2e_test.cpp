@@ -62,13 +62,14 @@ const QByteArray kForeign =
 TEST_F(Tx20ctlPorts, MapAndUnmapChangeOnlyTheirEntry) {
     write_ini(kForeign);
     const QString device = config.filePath(QStringLiteral("adapter"));
-    CtlRun r = tx20ctl({QStringLiteral("ports"), QStringLiteral("--map"),
-                        QStringLiteral("com5=") + device});
+    CtlRun r = tx20ctl(
+        {QStringLiteral("ports"), QStringLiteral("--map"), QStringLiteral("com5=") + device});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("does not exist"))) << r.err.toStdString();
-    EXPECT_EQ(ini_bytes(), "# hand-written\n[DESKTOP]\nTop=10\n\n[PORTMAP]\nCOM2=/dev/ttyS9\n"
-                           "bogus line\nCOM5=" +
-                               device.toUtf8() + "\n\n[General]\nx=\"quoted, kept\"\n");
+    EXPECT_EQ(ini_bytes(),
+              "# hand-written\n[DESKTOP]\nTop=10\n\n[PORTMAP]\nCOM2=/dev/ttyS9\n"
+              "bogus line\nCOM5=" +
+                  device.toUtf8() + "\n\n[General]\nx=\"quoted, kept\"\n");
 
     r = tx20ctl({QStringLiteral("ports")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
@@ -133,7 +134,8 @@ TEST_F(Tx20ctlPorts, RefusedAccessHintsAtTheDialoutGroup) {
     }
     const CtlRun r = tx20ctl({QStringLiteral("--port"), node, QStringLiteral("live")});
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.err.contains(node + QStringLiteral(": Permission denied"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(node + QStringLiteral(": Permission denied")))
+        << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("dialout"))) << r.err.toStdString();
 }
 #endif

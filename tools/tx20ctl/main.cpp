@@ -34,9 +34,9 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
         serial.open(o.port, device, o.rate);
     } catch (const PortError& e) {
         err << "tx20ctl: " << e.message() << '.' << Qt::endl;
-        for (const QString& l : explain_open_failure(device, serial.open_error(),
-                                                     serial.open_error_reason(),
-                                                     serial_access_denied(device)))
+        for (const QString& l :
+             explain_open_failure(device, serial.open_error(), serial.open_error_reason(),
+                                  serial_access_denied(device)))
             err << "tx20ctl: " << l << Qt::endl;
         return kExitFailed;
     }
