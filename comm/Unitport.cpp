@@ -1,6 +1,7 @@
 #include "comm/Unitport.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -269,7 +270,13 @@ void Tport::update_port_hints() {
     for (int i = 1; i <= 8; ++i) {
         const QString name = port_name(i);
         const QString device = settings_.port_device(name);
-        cb_com->setItemData(i, device == name ? QVariant() : QVariant(device), Qt::ToolTipRole);
+        QVariant hint;
+        if (device != name) {
+            // Checked at every showing: USB adapters come and go.
+            hint = QFileInfo::exists(device) ? device
+                                             : device + QStringLiteral(" – zařízení neexistuje");
+        }
+        cb_com->setItemData(i, hint, Qt::ToolTipRole);
     }
 }
 

@@ -52,6 +52,8 @@ SerialLine::~SerialLine() { close(); }
 void SerialLine::open(const QString& com_name, const QString& device, qint32 baud) {
     close();
     baud_ = baud;
+    open_error_ = QSerialPort::NoError;
+    open_error_reason_.clear();
     port_.setPortName(device);
     // Line parameters go in before open(): a pseudo-terminal refuses parity on an open
     // port, yet opens fine with it requested (it simply cannot carry parity).
@@ -79,12 +81,16 @@ void SerialLine::open(const QString& com_name, const QString& device, qint32 bau
     // another program fails here as well. The driver has no queue sizes or time-outs
     // to set: the queue is the read buffer above, the time-outs live in read_bytes().
     if (!port_.open(QIODevice::ReadWrite)) {
+        open_error_ = port_.error();
+        open_error_reason_ = port_.errorString();
         port_.clearError();
         throw fail_open(true);
     }
 #ifdef Q_OS_UNIX
     termios tio{};
     if (::tcgetattr(static_cast<int>(port_.handle()), &tio) != 0) {
+        open_error_ = QSerialPort::UnsupportedOperationError;
+        open_error_reason_ = qt_error_string(errno);
         close();
         throw make_port_error(PortError::Kind::ReadSettings, com_name);
     }

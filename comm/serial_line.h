@@ -32,6 +32,10 @@ class SerialLine : public PortLine {
     // 0 restores the bus time-out.
     void set_total_timeout_ms(int ms) { total_timeout_ms_ = ms; }
 
+    // Why the last open() failed, in the system's words (empty after a success).
+    QSerialPort::SerialPortError open_error() const { return open_error_; }
+    const QString& open_error_reason() const { return open_error_reason_; }
+
     static constexpr int kIntervalTimeoutMs = 100;
     static constexpr int kTotalTimeoutBaseMs = 500;
     static constexpr int kTotalTimeoutPerByteMs = 2;
@@ -59,4 +63,6 @@ class SerialLine : public PortLine {
     int last_request_ = 0;  // bytes of the write the next read answers
     bool drained_ = false;  // every byte written so far has left
     int total_timeout_ms_ = 0;
+    QSerialPort::SerialPortError open_error_ = QSerialPort::NoError;
+    QString open_error_reason_;
 };

@@ -14,6 +14,8 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     if (framework_texts_.load(QStringLiteral("qtbase_cs"),
                               QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         installTranslator(&framework_texts_);
+    // Lets the desktop match the windows to the installed entry and its icon.
+    setDesktopFileName(QStringLiteral("tx20"));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

@@ -1,8 +1,14 @@
 #include "platform/settings_store.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <vector>
 
 namespace {
 
@@ -20,6 +26,89 @@ QString key(const QString& section, const QString& name) {
 // Every value of the store is a text. Anything else (a typed value, a list that an
 // unquoted comma makes of a hand-edited line, a registry number) is treated as missing.
 bool is_text(const QVariant& v) { return v.typeId() == QMetaType::QString; }
+
+#ifndef Q_OS_WIN
+// The line the store itself writes for name=value in a section, so that an entry put
+// in by hand-editing reads back exactly as written.
+bool settings_line(const QString& name, const QString& value, QByteArray* line) {
+    QTemporaryDir dir;
+    if (!dir.isValid()) return false;
+    const QString path = dir.filePath(QStringLiteral("entry.ini"));
+    {
+        QSettings s(path, QSettings::IniFormat);
+        s.setValue(key(QStringLiteral("S"), name), value);
+        s.sync();
+        if (s.status() != QSettings::NoError) return false;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray prefix = name.toUtf8() + '=';
+    for (const QByteArray& l : f.readAll().split('\n')) {
+        if (l.startsWith(prefix)) {
+            *line = l;
+            return true;
+        }
+    }
+    return false;
+}
+
+QByteArray line_end(const QByteArray& l) {
+    if (l.endsWith("\r\n")) return QByteArrayLiteral("\r\n");
+    return l.endsWith('\n') ? QByteArrayLiteral("\n") : QByteArray();
+}
+
+// Sets (line given) or removes (line null) the entry name of section in INI text,
+// leaving every other byte alone. Later duplicates of the entry are dropped, since
+// they would hide the new value.
+QByteArray edit_ini_entry(const QByteArray& text, const QByteArray& section, const QByteArray& name,
+                          const QByteArray* line) {
+    const QByteArray eol =
+        text.contains("\r\n") ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+    const QByteArray header = '[' + section + ']';
+    std::vector<QByteArray> out;
+    qsizetype anchor = -1;  // a new entry goes after this line of the first such section
+    bool seen = false;
+    bool in_section = false;
+    bool in_first = false;
+    bool done = false;
+    for (qsizetype from = 0; from < text.size();) {
+        qsizetype next = text.indexOf('\n', from);
+        next = next < 0 ? text.size() : next + 1;
+        const QByteArray l = text.mid(from, next - from);
+        from = next;
+        const QByteArray t = l.trimmed();
+        if (t.startsWith('[')) {
+            in_section = t == header;
+            in_first = in_section && !seen;
+            seen = seen || in_section;
+            out.push_back(l);
+            if (in_first) anchor = static_cast<qsizetype>(out.size()) - 1;
+            continue;
+        }
+        const qsizetype eq = t.indexOf('=');
+        if (in_section && eq > 0 && t.left(eq).trimmed() == name) {
+            if (line && !done) out.push_back(*line + line_end(l));
+            done = true;
+            continue;
+        }
+        out.push_back(l);
+        if (in_first && !t.isEmpty()) anchor = static_cast<qsizetype>(out.size()) - 1;
+    }
+    if (line && !done && anchor >= 0) {
+        if (line_end(out[static_cast<size_t>(anchor)]).isEmpty())
+            out[static_cast<size_t>(anchor)] += eol;
+        out.insert(out.begin() + anchor + 1, *line + eol);
+    }
+    QByteArray result;
+    for (const QByteArray& l : out) result += l;
+    if (line && !done && anchor < 0) {
+        if (!result.isEmpty() && !result.endsWith('\n')) result += eol;
+        if (!result.isEmpty()) result += eol;
+        result += header + eol + *line + eol;
+    }
+    return result;
+}
+#endif
 
 }  // namespace
 
@@ -75,5 +164,58 @@ QString SettingsStore::port_device(const QString& com_name) const {
     const int n = com_name.mid(3).toInt(&ok);
     const QString def = ok && n >= 1 ? QStringLiteral("/dev/ttyS%1").arg(n - 1) : com_name;
     return read_string(QStringLiteral("PORTMAP"), com_name, def);
+#endif
+}
+
+QString SettingsStore::location() const { return settings_->fileName(); }
+
+bool SettingsStore::set_port_device(const QString& com_name, const QString& device,
+                                    QString* error) {
+    const QString entry = key(QStringLiteral("PORTMAP"), com_name);
+#ifdef Q_OS_WIN
+    if (device.isEmpty())
+        settings_->remove(entry);
+    else
+        settings_->setValue(entry, device);
+    if (sync()) return true;
+    *error = QStringLiteral("cannot write the settings");
+    return false;
+#else
+    // QSettings would rewrite the whole file in its own order and drop comments and
+    // lines it does not understand, so the one entry is edited in the text instead.
+    if (!sync()) {
+        *error = QStringLiteral("cannot write %1").arg(location());
+        return false;
+    }
+    const QString path = location();
+    const auto fail = [&](const QString& why) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, why);
+        return false;
+    };
+    QByteArray line;
+    if (!device.isEmpty() && !settings_line(com_name, device, &line))
+        return fail(QStringLiteral("no temporary folder"));
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return fail(QStringLiteral("cannot create its folder"));
+    // The same lock QSettings takes, so a running program's save does not interleave.
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (!lock.tryLock(5000)) return fail(QStringLiteral("the file is locked"));
+    QByteArray text;
+    QFile in(path);
+    if (in.exists()) {
+        if (!in.open(QIODevice::ReadOnly)) return fail(in.errorString());
+        text = in.readAll();
+        in.close();
+    }
+    const QByteArray edited = edit_ini_entry(text, QByteArrayLiteral("PORTMAP"), com_name.toUtf8(),
+                                             device.isEmpty() ? nullptr : &line);
+    if (edited != text) {
+        QSaveFile out(path);
+        if (!out.open(QIODevice::WriteOnly)) return fail(out.errorString());
+        if (out.write(edited) != edited.size() || !out.commit()) return fail(out.errorString());
+    }
+    lock.unlock();
+    settings_->sync();  // picks up the new file
+    return true;
 #endif
 }

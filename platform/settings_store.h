@@ -34,6 +34,15 @@ public:
     // name itself.
     QString port_device(const QString& com_name) const;
 
+    // Maps com_name to device in PORTMAP, or removes its mapping when device is empty.
+    // Only that entry changes: every other line of the file stays as it was, and the
+    // file is replaced atomically. False with a reason in *error when it cannot be
+    // written.
+    bool set_port_device(const QString& com_name, const QString& device, QString* error);
+
+    // The backing file (or registry path).
+    QString location() const;
+
 private:
     std::unique_ptr<QSettings> settings_;
 };

@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev
-          xvfb xauth fonts-dejavu-core qt6-translations-l10n)
+          xvfb xauth fonts-dejavu-core qt6-translations-l10n
+          desktop-file-utils appstream dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,5 +1,4 @@
 #include "ident/about_box.h"
-#include "support/render.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +7,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QXmlStreamReader>
 #include <algorithm>
+
+#include "ident/program_picture.h"
+#include "support/render.h"
 
 namespace {
 
@@ -77,6 +80,29 @@ TEST(AboutBox, OkAndEnterCloseWithTheOkResult) {
     QTimer::singleShot(0, &box, [&] { QTest::keyClick(&box, Qt::Key_Return); });
     EXPECT_EQ(box.exec(), QDialog::Accepted);
     EXPECT_EQ(box.Label5->text(), QStringLiteral("Verze 1.0.0.0"));  // same on every showing
+}
+
+// The desktop icons are painted from the same shapes as the About box's picture.
+TEST(AboutBox, DesktopIconsAgreeWithThePicture) {
+    auto* box = new TAboutBox;
+    const QImage shown = box->findChild<QLabel*>(QStringLiteral("ProgramIcon"))
+                             ->pixmap()
+                             .toImage()
+                             .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    delete box;
+    EXPECT_EQ(program_picture_image(64), shown);
+    EXPECT_EQ(program_picture_image(256).size(), QSize(256, 256));
+
+    QXmlStreamReader svg(program_picture_svg());
+    int shapes = 0;
+    while (!svg.atEnd()) {
+        if (svg.readNext() == QXmlStreamReader::StartElement &&
+            (svg.name() == QLatin1String("rect") || svg.name() == QLatin1String("line") ||
+             svg.name() == QLatin1String("path")))
+            ++shapes;
+    }
+    EXPECT_FALSE(svg.hasError()) << svg.errorString().toStdString();
+    EXPECT_EQ(shapes, 1 + 8 + 1 + 1);  // plate, grid, set point, trend
 }
 
 }  // namespace

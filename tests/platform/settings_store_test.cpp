@@ -207,4 +207,75 @@ TEST_F(SettingsStoreTest, UserStoreIsTavTx20IniInTheConfigFolder) {
 }
 #endif
 
+#ifndef Q_OS_WIN
+// Mapping a port edits only its own entry: comments, foreign lines, other sections,
+// their order and line ends stay byte for byte.
+TEST_F(SettingsStoreTest, PortMapEditsKeepEveryOtherByte) {
+    struct Case {
+        const char* what;
+        QByteArray before;
+        const char* com;
+        const char* device;  // empty unmaps
+        QByteArray after;
+    };
+    const QByteArray foreign =
+        "; kept by hand\n[PORT]\nCOM=3\n\n[PORTMAP]\nCOM1=/dev/ttyS0\n# note\nCOM2 = /dev/old\n"
+        "\n[zzz]\nb=2\na=1\n";
+    const Case cases[] = {
+        {"replaces the entry in place", foreign, "COM2", "/dev/ttyUSB0",
+         "; kept by hand\n[PORT]\nCOM=3\n\n[PORTMAP]\nCOM1=/dev/ttyS0\n# note\nCOM2=/dev/ttyUSB0\n"
+         "\n[zzz]\nb=2\na=1\n"},
+        {"adds after the section's last line", foreign, "COM5", "/dev/ttyACM0",
+         "; kept by hand\n[PORT]\nCOM=3\n\n[PORTMAP]\nCOM1=/dev/ttyS0\n# note\nCOM2 = /dev/old\n"
+         "COM5=/dev/ttyACM0\n\n[zzz]\nb=2\na=1\n"},
+        {"unmaps", foreign, "COM1", "",
+         "; kept by hand\n[PORT]\nCOM=3\n\n[PORTMAP]\n# note\nCOM2 = "
+         "/dev/old\n\n[zzz]\nb=2\na=1\n"},
+        {"unmapping what is not mapped changes nothing", foreign, "COM7", "", foreign},
+        {"keeps CR LF and drops a later duplicate",
+         "[PORTMAP]\r\nCOM3=/a\r\n[X]\r\nk=v\r\n[PORTMAP]\r\nCOM3=/b\r\n", "COM3", "/dev/c",
+         "[PORTMAP]\r\nCOM3=/dev/c\r\n[X]\r\nk=v\r\n[PORTMAP]\r\n"},
+        {"adds the section to a file without a final line end", "[GRAF]\nPERO=255", "COM1",
+         "/dev/ttyUSB1", "[GRAF]\nPERO=255\n\n[PORTMAP]\nCOM1=/dev/ttyUSB1\n"},
+        {"creates the file", "", "COM8", "/dev/ttyUSB2", "[PORTMAP]\nCOM8=/dev/ttyUSB2\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(path());
+        if (!c.before.isEmpty()) write_file(c.before);
+        QString error;
+        {
+            SettingsStore s(path());
+            ASSERT_TRUE(s.set_port_device(QLatin1String(c.com), QLatin1String(c.device), &error))
+                << error.toStdString();
+            const QString expected = *c.device ? QLatin1String(c.device) : QString();
+            if (!expected.isEmpty()) {
+                EXPECT_EQ(s.port_device(QLatin1String(c.com)), expected);
+            }
+        }
+        EXPECT_EQ(file_text().toUtf8(), c.after);
+        EXPECT_FALSE(QFile::exists(path() + QStringLiteral(".lock")));
+    }
+}
+
+TEST_F(SettingsStoreTest, MappedPathsWithAwkwardCharactersReadBackAsGiven) {
+    const QString awkward[] = {QStringLiteral("/dev/serial/by-id/usb-A,B;C=D-if00"),
+                               QStringLiteral("/tmp/with space/ttyš"),
+                               QStringLiteral("@/dev/x\"y\"")};
+    for (const QString& device : awkward) {
+        QString error;
+        ASSERT_TRUE(SettingsStore(path()).set_port_device(QStringLiteral("COM4"), device, &error));
+        EXPECT_EQ(SettingsStore(path()).port_device(QStringLiteral("COM4")), device);
+    }
+}
+
+TEST_F(SettingsStoreTest, PortMapIntoAFolderFailsWithAReason) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("TavTx20.ini")));
+    SettingsStore s(path());
+    QString error;
+    EXPECT_FALSE(s.set_port_device(QStringLiteral("COM1"), QStringLiteral("/dev/x"), &error));
+    EXPECT_TRUE(error.contains(path())) << error.toStdString();
+}
+#endif
+
 }  // namespace

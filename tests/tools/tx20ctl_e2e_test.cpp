@@ -213,11 +213,4 @@ TEST_F(Tx20ctlE2E, BadUsageExitsTwoBeforeTouchingTheLine) {
     EXPECT_EQ(server->requests(), 0);
 }
 
-TEST(Tx20ctlPort, MissingPortExitsOneWithTheOpenMessage) {
-    const CtlRun r = tx20ctl(
-        {QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyS9"), QStringLiteral("live")});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, QStringLiteral("tx20ctl: Sériový port /nonexistent/ttyS9 nelze otevřít.\n"));
-}
-
 }  // namespace

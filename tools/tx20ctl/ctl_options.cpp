@@ -26,6 +26,7 @@ QString ctl_usage() {
     return QStringLiteral(
         "Usage: tx20ctl --port PATH|COMn [--rate B] [--da N] [--sa N] [--trace] [--stats]\n"
         "               COMMAND\n"
+        "       tx20ctl ports [--map COMn=PATH]... [--unmap COMn]...\n"
         "\n"
         "Options:\n"
         "  --port PATH|COMn  serial device, or a port name mapped through the settings\n"
@@ -44,6 +45,9 @@ QString ctl_usage() {
         "                           MS bounds each probe's wait for a reply (default 512)\n"
         "  listen                   send nothing, print every frame seen on the bus\n"
         "  ident                    read the device type and version texts\n"
+        "  ports                    list the serial devices and the COM1..COM8 map\n"
+        "    --map COMn=PATH        point COMn at a device in the user's settings\n"
+        "    --unmap COMn           give COMn its default device again\n"
         "\n"
         "Exit status: 0 success, 1 failed request, 2 bad usage.\n");
 }

@@ -10,11 +10,13 @@
 #include "comm/Unit_hl.h"
 #include "comm/recording_line.h"
 #include "comm/serial_line.h"
+#include "comm/serial_ports.h"
 #include "platform/settings_store.h"
 #include "tools/tx20ctl/console_prompts.h"
 #include "tools/tx20ctl/ctl_commands.h"
 #include "tools/tx20ctl/ctl_diag.h"
 #include "tools/tx20ctl/ctl_options.h"
+#include "tools/tx20ctl/ports_command.h"
 #include "tools/tx20ctl/trace_line.h"
 
 namespace {
@@ -34,6 +36,10 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
         serial.open(o.port, device, o.rate);
     } catch (const PortError& e) {
         err << "tx20ctl: " << e.message() << '.' << Qt::endl;
+        for (const QString& l :
+             explain_open_failure(device, serial.open_error(), serial.open_error_reason(),
+                                  serial_access_denied(device)))
+            err << "tx20ctl: " << l << Qt::endl;
         return kExitFailed;
     }
     if (o.command == CtlOptions::Command::Listen) return listen_bus(serial, out, err, g_interrupted);
@@ -64,6 +70,10 @@ int main(int argc, char** argv) {
 
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
+    if (!args.isEmpty() && args.first() == QLatin1String("ports")) {
+        SettingsStore store;
+        return run_ports_command(args.mid(1), store, out, err);
+    }
     const CtlParse parsed = parse_ctl_args(args);
     if (parsed.options.help) {
         out << ctl_usage();
