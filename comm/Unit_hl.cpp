@@ -39,7 +39,7 @@ void RequestLayer::settle() {
     std::array<std::uint8_t, kQuietReadLen> scratch{};
     for (int i = 0; i < kMaxSettleReads; ++i) {
         int got = 0;
-        if (!line_->read_bytes(scratch.data(), kQuietReadLen, &got) || got == 0) return;
+        if (!line_->discard_late(scratch.data(), kQuietReadLen, &got) || got == 0) return;
     }
 }
 

@@ -15,6 +15,11 @@ public:
     virtual bool write_bytes(const std::uint8_t* buf, int n, int* written) = 0;
     // Reads up to n bytes; true when the read call worked, even if it timed out early.
     virtual bool read_bytes(std::uint8_t* buf, int n, int* received) = 0;
+    // Reads bytes that answer nothing the caller will use (a late reply after a failed
+    // exchange); decorators that interpret the traffic tell them apart.
+    virtual bool discard_late(std::uint8_t* buf, int n, int* received) {
+        return read_bytes(buf, n, received);
+    }
     virtual void purge_rx() = 0;
     virtual void purge_tx() = 0;
     // A pause between exchanges (real time on a real line, virtual time on a fake one).

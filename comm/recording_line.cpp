@@ -172,6 +172,24 @@ bool RecordingLine::read_bytes(std::uint8_t* buf, int n, int* received) {
     return ok;
 }
 
+// Late bytes cleared away after a failed exchange: listed, but neither counted nor
+// taken as a sign of the link, since the exchange they belong to is already judged.
+bool RecordingLine::discard_late(std::uint8_t* buf, int n, int* received) {
+    const bool ok = inner_.discard_late(buf, n, received);
+    const int got = ok ? std::clamp(*received, 0, std::max(n, 0)) : 0;
+    if (got > 0) {
+        TelegramRecord& r = push(TelegramDir::Received, buf, got);
+        const ReplyJudgement j = judge_reply(request_.data(), request_len_, buf, got);
+        r.verdict = Verdict::Discarded;
+        r.received = got;
+        r.dest = j.dest;
+        r.src = j.src;
+        r.answers = request_seq_;
+        if (observer_) observer_();
+    }
+    return ok;
+}
+
 std::vector<TelegramRecord> RecordingLine::records_since(std::uint64_t after_seq) const {
     std::vector<TelegramRecord> out;
     const std::uint64_t from = std::max(after_seq + 1, first_kept_);

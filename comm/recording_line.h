@@ -24,6 +24,7 @@ class RecordingLine : public PortLine {
     bool is_open() const override;
     bool write_bytes(const std::uint8_t* buf, int n, int* written) override;
     bool read_bytes(std::uint8_t* buf, int n, int* received) override;
+    bool discard_late(std::uint8_t* buf, int n, int* received) override;
     void purge_rx() override;
     void purge_tx() override;
     void pause_ms(int ms) override;

@@ -43,6 +43,8 @@ QString verdict_text(const TelegramRecord& r) {
             return QStringLiteral("opakováno");
         case Verdict::BadFrame:
             return QStringLiteral("chybný rámec");
+        case Verdict::Discarded:
+            return QStringLiteral("pozdní, zahozeno");
         case Verdict::Pending:
             break;
     }

@@ -17,7 +17,8 @@ enum class Verdict : std::uint8_t {
     Refused,       // "odmítnuto"
     Resent,        // "opakováno"
     BadFrame,      // "chybný rámec" (listener: frame not well formed)
-    Pending        // request sent, no verdict yet
+    Pending,       // request sent, no verdict yet
+    Discarded      // "pozdní, zahozeno": bytes read off the line after a failed exchange
 };
 
 struct TelegramRecord {

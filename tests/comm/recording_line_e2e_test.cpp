@@ -86,6 +86,12 @@ TEST_F(RecordingE2E, EachSimulatedFaultGetsItsVerdict) {
             return r.verdict == Verdict::Resent;
         });
         EXPECT_EQ(resent, c.resent);
+        // The answer to the re-send comes after the exchange: listed as cleared away.
+        if (c.succeeds) {
+            EXPECT_TRUE(std::any_of(all.begin(), all.end(), [](const TelegramRecord& r) {
+                return r.verdict == Verdict::Discarded;
+            }));
+        }
 
         const LinkState link = recorder.link_state();
         EXPECT_TRUE(link.any_exchange);

@@ -24,6 +24,12 @@ bool TraceLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
     return ok;
 }
 
+bool TraceLine::discard_late(std::uint8_t* buf, int n, int* received) {
+    const bool ok = inner_.discard_late(buf, n, received);
+    if (ok && *received > 0) line(QStringLiteral("<- ") + hex(buf, *received) + QStringLiteral("  (late, discarded)"));
+    return ok;
+}
+
 bool TraceLine::read_bytes(std::uint8_t* buf, int n, int* received) {
     const bool ok = inner_.read_bytes(buf, n, received);
     const int got = *received;

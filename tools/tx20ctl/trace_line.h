@@ -12,6 +12,7 @@ class TraceLine : public Line {
 
     bool write_bytes(const std::uint8_t* buf, int n, int* written) override;
     bool read_bytes(std::uint8_t* buf, int n, int* received) override;
+    bool discard_late(std::uint8_t* buf, int n, int* received) override;
     void purge_rx() override { inner_.purge_rx(); }
     void purge_tx() override { inner_.purge_tx(); }
     void pause_ms(int ms) override { inner_.pause_ms(ms); }
