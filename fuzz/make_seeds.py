@@ -80,7 +80,6 @@ def private_profile_seeds():
                       "[Comp]\n  sp = \"  25,00 \" \nSP_H='x'\n\n[pid]\nTUNE=0x1\nPB=\"\n"
                       "[JINÉ]\nklíč=hodnota\r\n[COMP]\nSP_L=pozdě").encode("cp1250")
     yield "wrong_signature", b"[IDENT]\r\nVERSION=KELVRA20 [V.2.0]\r\n[COMP]\r\nSP=1\r\n"
-    yield "empty", b""
 
 
 def cp1250_seeds():
