@@ -10,7 +10,7 @@
 
 namespace {
 
-// Views into the line: lookups run over every line and must not copy them.
+// Views into the line: every lookup runs over all the lines.
 bool section_name(QStringView line, QStringView* name) {
     const QStringView t = line.trimmed();
     if (!t.startsWith(u'[')) return false;
