@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the seed inputs of fuzz_replies into seeds/ and of fuzz_bus into seeds_bus/ (see
-the layouts in the targets)."""
+"""Writes the seed inputs of the fuzz targets: fuzz_replies into seeds/ (see the layout in
+fuzz_replies.cpp), the others into seeds_<name>/."""
 import os
 import struct
 
@@ -73,6 +73,50 @@ def bus_seeds():
     yield "length_255", bytes([7, 4]) + bytes([0x68, 0xFF, 0xFF, 0x68]) + bytes(300)
 
 
+PARAMETER_FILE = (
+    "[IDENT]\r\nVERSION=KELVRA20 [V.1.0]\r\n"
+    "[COMP]\r\nSP=1,5\r\nSP_L=2,5\r\nSP_H=3,5\r\n"
+    "[ALARM1]\r\nRALA=3\r\nRELE=1\r\nSPLO=4,5\r\nSPHI=5,5\r\nHYST=6,5\r\n"
+    "[PID]\r\nPB=7,5\r\nTI=8,5\r\nTD=9,5\r\nTUNE=1\r\n"
+    "[REGO]\r\nFEED=3\r\nF2=16\r\nDSER=10,5\r\nDEAD=11,5\r\nTPID=9\r\n"
+    "[SENS]\r\nSTRS=12,5\r\nENDS=13,5\r\nOFFS=14,5\r\nTYPE=14\r\nDP=2\r\nKOMP=4\r\n"
+    "[DACO]\r\nAIN=1\r\nAOUT=3\r\nASTR=15,5\r\nAEND=16,5\r\n"
+    "[ERRO]\r\nRE12=4\r\nRE-3=2\r\nYOUT=2\r\n"
+    "[OSTAT]\r\nPASS=17,5\r\nFILT=8\r\nLOCK=1\r\nLEVEL=1\r\n"
+    "[ADD]\r\nADRESA=18,5\r\n").encode("ascii")
+
+
+def private_profile_seeds():
+    yield "saved", PARAMETER_FILE
+    yield "by_hand", ("; ruční úprava\n[ident]\nversion = KELVRA20 [V.1.0] kopie\n"
+                      "[Comp]\n  sp = \"  25,00 \" \nSP_H='x'\n\n[pid]\nTUNE=0x1\nPB=\"\n"
+                      "[JINÉ]\nklíč=hodnota\r\n[COMP]\nSP_L=pozdě").encode("cp1250")
+    yield "wrong_signature", b"[IDENT]\r\nVERSION=KELVRA20 [V.2.0]\r\n[COMP]\r\nSP=1\r\n"
+
+
+def cp1250_seeds():
+    yield "czech", "Žluťoučký kůň úpěl ďábelské ódy °C €".encode("cp1250")
+    yield "all_bytes", bytes(range(256))
+    yield "utf16", "Teplota 25,0 °C ř 😀".encode("utf-16-le") + b"\x00\xd8x\x00"
+
+
+def framer_seeds():
+    read0 = sd2(bytes([0x01, 0, 12]), da=1, sa=0, fc=0x6C)
+    status = bytes([0x10, 0x01, 0x00, 0x49, 0x4A, 0x16])
+
+    def chunks(stream, size, quiet=False):
+        out = bytearray()
+        for i in range(0, len(stream), size):
+            part = stream[i:i + size]
+            out += bytes([len(part) | (0x80 if quiet and i else 0)]) + part
+        return bytes(out)
+
+    yield "whole", chunks(read0 + status, 63)
+    yield "byte_by_byte", chunks(read0 + status, 1)
+    yield "noise_first", chunks(bytes([0x00, 0x68, 0xFF, 0x10, 0x16]) + read0[:11] + read0, 7)
+    yield "cut_short", chunks(read0[:6], 6) + bytes([0x80 | len(status)]) + status
+
+
 def write_all(folder, items):
     here = os.path.join(os.path.dirname(os.path.abspath(__file__)), folder)
     os.makedirs(here, exist_ok=True)
@@ -84,3 +128,6 @@ def write_all(folder, items):
 if __name__ == "__main__":
     write_all("seeds", seeds())
     write_all("seeds_bus", bus_seeds())
+    write_all("seeds_private_profile", private_profile_seeds())
+    write_all("seeds_cp1250", cp1250_seeds())
+    write_all("seeds_request_framer", framer_seeds())

@@ -42,6 +42,13 @@ bool signature_matches(const QString& version) {
 
 void save(const QString& file, const Contents& contents) {
     PrivateProfile ini(file);
+    write(ini, contents);
+    ini.commit();
+}
+
+std::optional<Contents> load(const QString& file) { return read(PrivateProfile(file)); }
+
+void write(PrivateProfile& ini, const Contents& contents) {
     ini.set_string(kIdentSection, kVersionKey, QString::fromLatin1(kSignature));
     for (const params::ParamDef* p : params::file_entries()) {
         const ControlContent c = contents.value(QLatin1String(p->control));
@@ -51,11 +58,9 @@ void save(const QString& file, const Contents& contents) {
         else
             ini.set_string(section_of(*p), key, c.text);
     }
-    ini.commit();
 }
 
-std::optional<Contents> load(const QString& file) {
-    const PrivateProfile ini(file);
+std::optional<Contents> read(const PrivateProfile& ini) {
     const QString signature = QString::fromLatin1(kSignature);
     if (!signature_matches(ini.string(kIdentSection, kVersionKey, signature))) return std::nullopt;
     Contents out;

@@ -6,6 +6,8 @@
 
 #include "platform/prompts.h"
 
+class PrivateProfile;
+
 // The parameter file: what the editor's controls show, saved as a private-profile INI
 // file and loaded back. It records edit texts unchanged and list positions (-1 for no
 // selection), never DeviceData, and nothing of it goes to the controller.
@@ -36,5 +38,9 @@ void save(const QString& file, const Contents& contents);
 // Every entry of the file, its default where the file (or the whole file) lacks it;
 // nothing when the signature is wrong.
 std::optional<Contents> load(const QString& file);
+
+// The same on a profile in memory; write() leaves the commit to the caller.
+void write(PrivateProfile& ini, const Contents& contents);
+std::optional<Contents> read(const PrivateProfile& ini);
 
 }  // namespace parameter_file

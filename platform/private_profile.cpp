@@ -10,19 +10,20 @@
 
 namespace {
 
-bool section_name(const QString& line, QString* name) {
-    const QString t = line.trimmed();
-    if (!t.startsWith(QLatin1Char('['))) return false;
-    const int close = t.indexOf(QLatin1Char(']'));
+// Views into the line: every lookup runs over all the lines.
+bool section_name(QStringView line, QStringView* name) {
+    const QStringView t = line.trimmed();
+    if (!t.startsWith(u'[')) return false;
+    const qsizetype close = t.indexOf(u']');
     *name = (close < 0 ? t.mid(1) : t.mid(1, close - 1)).trimmed();
     return true;
 }
 
-bool entry(const QString& line, QString* key, QString* value) {
-    const int eq = line.indexOf(QLatin1Char('='));
+bool entry(QStringView line, QStringView* key, QStringView* value) {
+    const qsizetype eq = line.indexOf(u'=');
     if (eq <= 0) return false;
     *key = line.left(eq).trimmed();
-    if (key->isEmpty() || key->startsWith(QLatin1Char('['))) return false;
+    if (key->isEmpty() || key->startsWith(u'[')) return false;
     if (value) *value = line.mid(eq + 1).trimmed();
     return true;
 }
@@ -34,7 +35,7 @@ bool hex_digit(QChar c) {
     return ascii_digit(c) || (l >= QLatin1Char('a') && l <= QLatin1Char('f'));
 }
 
-bool same_name(const QString& a, const QString& b) {
+bool same_name(QStringView a, QStringView b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
@@ -43,6 +44,17 @@ QString one_line(QString s) {
     s.replace(QLatin1Char('\r'), QLatin1Char(' '));
     s.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return s;
+}
+
+bool quoted(QStringView v) {
+    return v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front();
+}
+
+// Reading drops blanks round a value and a pair of quotes round it; a value that would
+// lose either goes into quotes of its own so it reads back as it was.
+QString as_written(const QString& v) {
+    if (quoted(v) || v.trimmed().size() != v.size()) return QLatin1Char('"') + v + QLatin1Char('"');
+    return v;
 }
 
 }  // namespace
@@ -54,9 +66,19 @@ PrivateProfile::PrivateProfile(const QString& file) : file_(file) {
         unreadable_ = true;
         return;
     }
+    parse(f.readAll());
+}
+
+PrivateProfile PrivateProfile::from_bytes(const QByteArray& bytes) {
+    PrivateProfile p;
+    p.parse(bytes);
+    return p;
+}
+
+void PrivateProfile::parse(const QByteArray& bytes) {
     // Lines keep their bytes until they are rewritten, so nothing of the rest of the
     // file is lost to the code page's gaps.
-    raw_ = f.readAll().split('\n');
+    raw_ = bytes.split('\n');
     if (!raw_.isEmpty() && raw_.constLast().isEmpty()) raw_.removeLast();
     for (QByteArray& l : raw_) {
         if (l.endsWith('\r')) l.chop(1);
@@ -75,14 +97,14 @@ void PrivateProfile::put_line(int index, const QString& line, bool insert) {
 }
 
 int PrivateProfile::find_section(const QString& section) const {
-    QString name;
+    QStringView name;
     for (int i = 0; i < lines_.size(); ++i)
         if (section_name(lines_.at(i), &name) && same_name(name, section)) return i;
     return -1;
 }
 
 int PrivateProfile::section_end(int header) const {
-    QString name;
+    QStringView name;
     int i = header + 1;
     while (i < lines_.size() && !section_name(lines_.at(i), &name)) ++i;
     return i;
@@ -90,7 +112,7 @@ int PrivateProfile::section_end(int header) const {
 
 int PrivateProfile::find_key(int header, const QString& key) const {
     const int end = section_end(header);
-    QString k;
+    QStringView k;
     for (int i = header + 1; i < end; ++i)
         if (entry(lines_.at(i), &k, nullptr) && same_name(k, key)) return i;
     return -1;
@@ -102,12 +124,10 @@ QString PrivateProfile::string(const QString& section, const QString& key,
     if (header < 0) return def;
     const int at = find_key(header, key);
     if (at < 0) return def;
-    QString k, v;
+    QStringView k, v;
     entry(lines_.at(at), &k, &v);
-    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) &&
-        v.back() == v.front())
-        v = v.mid(1, v.size() - 2);
-    return v.left(kMaxValueLength);
+    if (quoted(v)) v = v.mid(1, v.size() - 2);
+    return v.left(kMaxValueLength).toString();
 }
 
 bool PrivateProfile::parse_integer(const QString& text, qint32* out) {
@@ -140,7 +160,7 @@ qint32 PrivateProfile::integer(const QString& section, const QString& key, qint3
 }
 
 void PrivateProfile::set_string(const QString& section, const QString& key, const QString& value) {
-    const QString v = one_line(value);
+    const QString v = as_written(one_line(value));
     const int header = find_section(section);
     if (header < 0) {
         put_line(lines_.size(), QLatin1Char('[') + section + QLatin1Char(']'), true);
@@ -149,9 +169,9 @@ void PrivateProfile::set_string(const QString& section, const QString& key, cons
     }
     const int at = find_key(header, key);
     if (at >= 0) {
-        QString k;
+        QStringView k;
         entry(lines_.at(at), &k, nullptr);
-        put_line(at, k + QLatin1Char('=') + v, false);
+        put_line(at, k.toString() + QLatin1Char('=') + v, false);
         return;
     }
     // After the last line of the section that is not blank.
@@ -162,6 +182,15 @@ void PrivateProfile::set_string(const QString& section, const QString& key, cons
 
 void PrivateProfile::set_integer(const QString& section, const QString& key, qint32 value) {
     set_string(section, key, QString::number(value));
+}
+
+QByteArray PrivateProfile::bytes() const {
+    QByteArray out;
+    for (const QByteArray& l : raw_) {
+        out.append(l);
+        out.append("\r\n");
+    }
+    return out;
 }
 
 void PrivateProfile::commit() const {
@@ -176,12 +205,8 @@ void PrivateProfile::commit() const {
     if (unreadable_ || (info.exists() && (!info.isFile() || !info.isWritable() ||
                                           !(info.permissions() & write_bits))))
         fail();
-    QByteArray bytes;
-    for (const QByteArray& l : raw_) {
-        bytes.append(l);
-        bytes.append("\r\n");
-    }
-    if (!AtomicFile::write(file_, {QByteArrayView(bytes)}, nullptr)) fail();
+    const QByteArray text = bytes();
+    if (!AtomicFile::write(file_, {QByteArrayView(text)}, nullptr)) fail();
 }
 
 QString PrivateProfile::read_string(const QString& file, const QString& section, const QString& key,

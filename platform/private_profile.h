@@ -13,7 +13,9 @@
 // ignored; a value in a matching pair of quotes is read without them; a value is cut
 // to 2047 characters; a missing file, section or key gives the default.
 // Writing: a key's value is replaced where the key stands, a new key goes to the end
-// of its section, a new section to the end of the file; everything else is kept.
+// of its section, a new section to the end of the file; everything else is kept. A
+// value with blanks round it, or quotes round it, is written in quotes of its own so
+// it reads back as it was.
 // Files are Windows-1250 text with CR LF line ends and are replaced atomically, so a
 // failed write leaves the previous file as it was.
 //
@@ -25,6 +27,10 @@ class PrivateProfile {
 
     // Reads the file now; a missing or unreadable file reads as empty.
     explicit PrivateProfile(const QString& file);
+    // A profile held in memory, named by no file (commit() has nowhere to write).
+    static PrivateProfile from_bytes(const QByteArray& bytes);
+    // The text as commit() writes it.
+    QByteArray bytes() const;
 
     const QString& file() const { return file_; }
 
@@ -52,6 +58,8 @@ class PrivateProfile {
     static bool parse_integer(const QString& text, qint32* out);
 
   private:
+    PrivateProfile() = default;
+    void parse(const QByteArray& bytes);
     int find_section(const QString& section) const;  // header line index or -1
     int section_end(int header) const;               // first line after its body
     int find_key(int header, const QString& key) const;

@@ -122,6 +122,28 @@ TEST_F(PrivateProfileTest, ValuesStayOnTheirLine) {
     EXPECT_EQ(read("S", "k"), QStringLiteral("a  b"));
 }
 
+TEST_F(PrivateProfileTest, ValuesReadBackAsWritten) {
+    // Blanks round a value and a pair of quotes round it would be lost on reading.
+    struct Case {
+        const char* value;
+        const char* line;
+    } cases[] = {
+        {"25,00", "k=25,00"},          {"", "k="},
+        {"a b", "k=a b"},              {"\"x", "k=\"x"},
+        {"\"", "k=\""},                {"  25,00 ", "k=\"  25,00 \""},
+        {"\t1", "k=\"\t1\""},         {"\"x\"", "k=\"\"x\"\""},
+        {"'x'", "k=\"'x'\""},          {"\"\"", "k=\"\"\"\""},
+    };
+    for (const Case& c : cases) {
+        PrivateProfile p = PrivateProfile::from_bytes("[S]\r\n");
+        p.set_string("S", "k", QString::fromUtf8(c.value));
+        EXPECT_EQ(p.bytes(), QByteArray("[S]\r\n") + c.line + "\r\n") << c.value;
+        EXPECT_EQ(PrivateProfile::from_bytes(p.bytes()).string("S", "k", "def"),
+                  QString::fromUtf8(c.value))
+            << c.value;
+    }
+}
+
 TEST_F(PrivateProfileTest, TextIsWindows1250) {
     // "č" is 0xE8, "ř" 0xF8, "Š" 0x8A in the Czech code page.
     PrivateProfile::write_string(path(), "Sekce", "klíč", "řeč Šíp °");
