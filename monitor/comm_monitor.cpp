@@ -5,7 +5,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QSplitter>
@@ -13,11 +12,11 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cerrno>
 #include <iterator>
 
 #include "comm/recording_line.h"
 #include "monitor/telegram_model.h"
+#include "platform/atomic_file.h"
 #include "platform/cp1250.h"
 #include "platform/errors.h"
 #include "platform/formats.h"
@@ -235,20 +234,8 @@ QByteArray CommMonitor::list_file_bytes() const {
 
 void CommMonitor::write_list(const QString& path) const {
     const QByteArray bytes = list_file_bytes();
-    QSaveFile file(path);
-    // Short writes and a failed flush are checked by hand: commit() would put a
-    // truncated file in place of the previous one.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw_write_error(path, file.errorString());
-    const bool written = file.write(bytes) == bytes.size();
-    const int os_error = errno;
-    if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
-        const QString reason =
-            file.error() != QFileDevice::NoError ? file.errorString() : qt_error_string(os_error);
-        file.cancelWriting();
-        throw_write_error(path, reason);
-    }
-    if (!file.commit()) throw_write_error(path, file.errorString());
+    QString reason;
+    if (!AtomicFile::write(path, {QByteArrayView(bytes)}, &reason)) throw_write_error(path, reason);
 }
 
 void CommMonitor::tl_ulozitClick() {

@@ -1,10 +1,11 @@
 #include "platform/settings_store.h"
 
+#include "platform/atomic_file.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -210,9 +211,8 @@ bool SettingsStore::set_port_device(const QString& com_name, const QString& devi
     const QByteArray edited = edit_ini_entry(text, QByteArrayLiteral("PORTMAP"), com_name.toUtf8(),
                                              device.isEmpty() ? nullptr : &line);
     if (edited != text) {
-        QSaveFile out(path);
-        if (!out.open(QIODevice::WriteOnly)) return fail(out.errorString());
-        if (out.write(edited) != edited.size() || !out.commit()) return fail(out.errorString());
+        QString reason;
+        if (!AtomicFile::write(path, {QByteArrayView(edited)}, &reason)) return fail(reason);
     }
     lock.unlock();
     settings_->sync();  // picks up the new file
