@@ -52,6 +52,9 @@ public:
     bool read_version_text();
     bool read_foreign_ident();
 
+    // The size of each read that clears late bytes away (500 + 2 * 255 ms of silence).
+    static constexpr int kQuietReadLen = 255;
+
 private:
     bool send(int n);
     bool resend();
@@ -68,6 +71,5 @@ private:
     int tx_len_ = 0;
     bool unsettled_ = false;
 
-    static constexpr int kQuietReadLen = 255;  // 500 + 2 * 255 ms of silence
     static constexpr int kMaxSettleReads = 4;
 };

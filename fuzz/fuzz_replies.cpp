@@ -32,16 +32,13 @@ class FuzzLine : public Line {
     bool read_bytes(std::uint8_t* b, int n, int* received) override {
         if (b != buf_.rx.data() || n < 0 || n > static_cast<int>(buf_.rx.size()))
             violated("read outside the receive buffer");
-        *received = 0;
-        if (p_ == end_) return true;  // silence
-        const int count = *p_++;
-        if (count == 0xFF) return false;
-        int take = count < n ? count : n;
-        if (take > end_ - p_) take = static_cast<int>(end_ - p_);
-        std::memcpy(b, p_, static_cast<std::size_t>(take));
-        p_ += take;
-        *received = take;
-        return true;
+        return take(b, n, received);
+    }
+    // Late bytes after a failed exchange go to the layer's own scratch space.
+    bool discard_late(std::uint8_t* b, int n, int* received) override {
+        if (b == nullptr || n < 0 || n > RequestLayer::kQuietReadLen)
+            violated("discarding read of a bad size");
+        return take(b, n, received);
     }
     void purge_rx() override {}
     void purge_tx() override {}
@@ -50,6 +47,19 @@ class FuzzLine : public Line {
     bool fail_writes = false;
 
   private:
+    bool take(std::uint8_t* b, int n, int* received) {
+        *received = 0;
+        if (p_ == end_) return true;  // silence
+        const int count = *p_++;
+        if (count == 0xFF) return false;
+        int got = count < n ? count : n;
+        if (got > end_ - p_) got = static_cast<int>(end_ - p_);
+        std::memcpy(b, p_, static_cast<std::size_t>(got));
+        p_ += got;
+        *received = got;
+        return true;
+    }
+
     const std::uint8_t* p_;
     const std::uint8_t* end_;
     const CommBuffer& buf_;

@@ -2,13 +2,16 @@
 
 #include "platform/atomic_file.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QMutex>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <map>
 #include <vector>
 
 namespace {
@@ -113,20 +116,106 @@ QByteArray edit_ini_entry(const QByteArray& text, const QByteArray& section, con
 
 }  // namespace
 
-SettingsStore::SettingsStore()
+SettingsStore::SettingsStore() {
 #ifdef Q_OS_WIN
-    : settings_(std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\TavTx20"),
-                                            QSettings::NativeFormat))
+    settings_ = std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\TavTx20"),
+                                            QSettings::NativeFormat);
 #else
-    : settings_(std::make_unique<QSettings>(user_store_path(), QSettings::IniFormat))
+    open_ini(user_store_path());
 #endif
-{
 }
 
-SettingsStore::SettingsStore(const QString& ini_path)
-    : settings_(std::make_unique<QSettings>(ini_path, QSettings::IniFormat)) {}
+SettingsStore::SettingsStore(const QString& ini_path) { open_ini(ini_path); }
 
-SettingsStore::~SettingsStore() { settings_->sync(); }
+SettingsStore::~SettingsStore() { sync(); }
+
+namespace {
+
+bool read_all(const QString& path, QByteArray* bytes) {
+    QFile f(path);
+    if (!f.exists()) {
+        bytes->clear();
+        return true;
+    }
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    *bytes = f.readAll();
+    return true;
+}
+
+// Puts bytes into the private copy so that QSettings takes them as a change on disk
+// (it compares size and time stamp) and merges its pending values on top.
+bool put_shadow(const QString& shadow, const QByteArray& bytes) {
+    const QDateTime before = QFileInfo(shadow).lastModified();
+    QFile f(shadow);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        return false;
+    f.close();
+    if (before.isValid() && QFileInfo(shadow).lastModified() == before) {
+        QFile t(shadow);
+        if (t.open(QIODevice::ReadWrite))
+            t.setFileTime(before.addSecs(1), QFileDevice::FileModificationTime);
+    }
+    return true;
+}
+
+}  // namespace
+
+struct SettingsShadow {
+    QString file;
+    QByteArray on_disk;  // the user's file as last read or written
+};
+
+namespace {
+
+// Takes in what another program (or a store on the file itself) wrote since.
+bool refresh(SettingsShadow& shadow, const QString& path) {
+    QByteArray now;
+    if (!read_all(path, &now)) return false;
+    if (now == shadow.on_disk) return true;
+    if (!put_shadow(shadow.file, now)) return false;
+    shadow.on_disk = now;
+    return true;
+}
+
+// Null when no private copy can be made; the store then works on the file itself.
+SettingsShadow* shadow_of(const QString& path) {
+    static QMutex mutex;
+    static QTemporaryDir dir;
+    static std::map<QString, SettingsShadow> shadows;
+    const QMutexLocker locker(&mutex);
+    const QString key = QFileInfo(path).absoluteFilePath();
+    const auto found = shadows.find(key);
+    if (found != shadows.end()) return refresh(found->second, path) ? &found->second : nullptr;
+    if (!dir.isValid()) return nullptr;
+    SettingsShadow s;
+    s.file = dir.filePath(QStringLiteral("%1.ini").arg(shadows.size()));
+    if (!read_all(path, &s.on_disk) || !put_shadow(s.file, s.on_disk)) return nullptr;
+    return &shadows.emplace(key, std::move(s)).first->second;
+}
+
+}  // namespace
+
+void SettingsStore::open_ini(const QString& path) {
+    path_ = path;
+    shadow_ = shadow_of(path);
+    settings_ = std::make_unique<QSettings>(shadow_ ? shadow_->file : path, QSettings::IniFormat);
+}
+
+// Lets QSettings merge the pending values into the file as it is on disk now, and
+// replaces the user's file only when its text changed.
+bool SettingsStore::sync_ini() {
+    QLockFile lock(path_ + QStringLiteral(".lock"));  // the lock QSettings takes
+    if (!QDir().mkpath(QFileInfo(path_).absolutePath()) || !lock.tryLock(5000)) return false;
+    if (!refresh(*shadow_, path_)) return false;
+    settings_->sync();
+    if (settings_->status() == QSettings::AccessError) return false;
+    QByteArray merged;
+    if (!read_all(shadow_->file, &merged)) return false;
+    if (merged == shadow_->on_disk) return true;
+    if (!AtomicFile::write(path_, {QByteArrayView(merged)}, nullptr)) return false;
+    shadow_->on_disk = merged;
+    return true;
+}
 
 qint32 SettingsStore::read_int(const QString& section, const QString& name, qint32 def) const {
     const QVariant v = settings_->value(key(section, name));
@@ -152,6 +241,7 @@ void SettingsStore::write_string(const QString& section, const QString& name,
 }
 
 bool SettingsStore::sync() {
+    if (shadow_) return sync_ini();
     settings_->sync();
     // A malformed file still reads and is rewritten whole; only a failed write counts.
     return settings_->status() != QSettings::AccessError;
@@ -168,7 +258,9 @@ QString SettingsStore::port_device(const QString& com_name) const {
 #endif
 }
 
-QString SettingsStore::location() const { return settings_->fileName(); }
+QString SettingsStore::location() const {
+    return shadow_ ? path_ : settings_->fileName();
+}
 
 bool SettingsStore::set_port_device(const QString& com_name, const QString& device,
                                     QString* error) {
@@ -215,7 +307,7 @@ bool SettingsStore::set_port_device(const QString& com_name, const QString& devi
         if (!AtomicFile::write(path, {QByteArrayView(edited)}, &reason)) return fail(reason);
     }
     lock.unlock();
-    settings_->sync();  // picks up the new file
+    sync();  // picks up the new file
     return true;
 #endif
 }

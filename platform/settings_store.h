@@ -5,6 +5,7 @@
 #include <memory>
 
 class QSettings;
+struct SettingsShadow;
 
 // The per-user settings store "TavTx20": sections of named values holding signed
 // decimal texts. On Windows the registry key HKEY_CURRENT_USER\TavTx20, elsewhere
@@ -44,5 +45,13 @@ public:
     QString location() const;
 
 private:
+    void open_ini(const QString& path);
+    bool sync_ini();
+
+    // An INI store works on a private copy (one per file, shared by the stores of the
+    // process), so that the user's file is only ever replaced whole by the program's
+    // one atomic writer.
+    QString path_;
+    SettingsShadow* shadow_ = nullptr;
     std::unique_ptr<QSettings> settings_;
 };

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <functional>
 
@@ -14,6 +15,7 @@
 #include "params/parameter_file.h"
 #include "platform/errors.h"
 #include "platform/private_profile.h"
+#include "platform/settings_store.h"
 #include "support/fake_line.h"
 #include "support/scripted_prompts.h"
 
@@ -115,3 +117,26 @@ TEST(AtomicFileTest, WritesThePiecesInOrderOverTheOldFile) {
 }
 
 }  // namespace
+
+// The settings file as well: a save that fails says so and leaves the file as it was,
+// and the next save, with room again, stores what is pending.
+TEST(AtomicFileTest, AFailedSettingsSaveLeavesTheFileForTheNextSave) {
+    for (AtomicFile::Fault fault : kFaults) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("TavTx20.ini"));
+        SettingsStore store(path);
+        store.write_int(QStringLiteral("ADRESA"), QStringLiteral("DA"), 5);
+        ASSERT_TRUE(store.sync());
+        const QByteArray before = contents(path);
+        store.write_int(QStringLiteral("ADRESA"), QStringLiteral("DA"), 6);
+        {
+            AtomicFile::InjectedFault injected(fault);
+            EXPECT_FALSE(store.sync());
+        }
+        EXPECT_EQ(contents(path), before);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        EXPECT_TRUE(store.sync());
+        EXPECT_EQ(QSettings(path, QSettings::IniFormat).value(QStringLiteral("ADRESA/DA")),
+                  QStringLiteral("6"));
+    }
+}
