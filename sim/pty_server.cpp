@@ -71,6 +71,7 @@ bool PtyServer::start(const QString& link_path) {
     if (::tcgetattr(slave_, &tio) != 0) return fail(QStringLiteral("tcgetattr"));
     ::cfmakeraw(&tio);
     if (::tcsetattr(slave_, TCSANOW, &tio) != 0) return fail(QStringLiteral("tcsetattr"));
+    raw_ = tio;
     const int flags = ::fcntl(master_, F_GETFL);
     if (flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0)
         return fail(QStringLiteral("fcntl"));
@@ -130,7 +131,12 @@ void PtyServer::release_exclusive() {
     alignas(inotify_event) char events[1024];
     bool closed = false;
     while (::read(closes_, events, sizeof events) > 0) closed = true;
-    if (closed) ::ioctl(slave_, TIOCNXCL);
+    // A client that was killed neither left exclusive mode nor put its settings back,
+    // and the next client's serial library may refuse the settings it finds.
+    if (closed) {
+        ::ioctl(slave_, TIOCNXCL);
+        ::tcsetattr(slave_, TCSANOW, &raw_);
+    }
 }
 
 void PtyServer::advance_to_now() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <termios.h>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -60,6 +61,7 @@ class PtyServer {
     bool verbose_;
     int master_ = -1;
     int slave_ = -1;  // kept open so the master never sees a hang-up between clients
+    termios raw_{};   // the terminal's settings before any client
     int wake_[2] = {-1, -1};
     int closes_ = -1;  // inotify: a client closed the slave
     QString path_;

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <chrono>
 
+#include "comm/serial_line.h"
 #include "sim/sim_test_util.h"
 
 using namespace simtest;
@@ -107,6 +108,13 @@ TEST(PtyServer, AcceptsANewClientAfterOneLeftItExclusive) {
     int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::ioctl(fd, TIOCEXCL), 0);
+    // ... and leaves its settings behind too, which the serial library then refuses.
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+    tio.c_iflag = IGNPAR;
+    tio.c_cflag |= PARENB | CLOCAL;
+    ::cfsetspeed(&tio, B9600);
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &tio), 0);
     ::close(fd);
     // Without privileges the open fails while the mode is on; with them it succeeds,
     // so ask the terminal itself.
@@ -121,8 +129,12 @@ TEST(PtyServer, AcceptsANewClientAfterOneLeftItExclusive) {
     }
     ASSERT_EQ(exclusive, 0);
     ::close(fd);
-    Client c(server.path());
-    EXPECT_TRUE(valid_data(c.exchange(read_request(0), 21)));
+    {
+        Client c(server.path());
+        EXPECT_TRUE(valid_data(c.exchange(read_request(0), 21)));
+    }
+    SerialLine line;
+    EXPECT_NO_THROW(line.open(QStringLiteral("COM1"), server.path(), 9600));
 }
 
 TEST(PtyServer, ChangesMadeUnderTheLockAreServed) {
