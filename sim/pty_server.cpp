@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <dirent.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -127,13 +128,51 @@ void PtyServer::stop() {
     close_fd(closes_);
 }
 
+namespace {
+
+// Whether anyone but the simulator's own descriptor own_fd has the terminal open
+// (among the processes this user may look at; a client is one of them).
+bool held_by_a_client(const QString& path, int own_fd) {
+    const QByteArray own = QByteArray::number(static_cast<qlonglong>(::getpid()));
+    const QByteArray own_entry = QByteArray::number(own_fd);
+    const QByteArray target = QFile::encodeName(path);
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr) return false;
+    bool held = false;
+    while (!held) {
+        const dirent* e = ::readdir(proc);
+        if (e == nullptr) break;
+        if (e->d_name[0] < '1' || e->d_name[0] > '9') continue;
+        const bool self = own == e->d_name;
+        const QByteArray fd_dir = QByteArray("/proc/") + e->d_name + "/fd";
+        DIR* fds = ::opendir(fd_dir.constData());
+        if (fds == nullptr) continue;
+        while (const dirent* f = ::readdir(fds)) {
+            if (self && own_entry == f->d_name) continue;
+            char link[256] = {};
+            const QByteArray fd_path = fd_dir + '/' + f->d_name;
+            const auto n = ::readlink(fd_path.constData(), link, sizeof link - 1);
+            if (n > 0 && target == QByteArray(link, static_cast<int>(n))) {
+                held = true;
+                break;
+            }
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+    return held;
+}
+
+}  // namespace
+
 void PtyServer::release_exclusive() {
     alignas(inotify_event) char events[1024];
     bool closed = false;
     while (::read(closes_, events, sizeof events) > 0) closed = true;
     // A client that was killed neither left exclusive mode nor put its settings back,
-    // and the next client's serial library may refuse the settings it finds.
-    if (closed) {
+    // and the next client's serial library may refuse the settings it finds. Only a
+    // terminal nobody else holds is reset, so a client opening just now is left alone.
+    if (closed && !held_by_a_client(path_, slave_)) {
         ::ioctl(slave_, TIOCNXCL);
         ::tcsetattr(slave_, TCSANOW, &raw_);
     }
