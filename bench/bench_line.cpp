@@ -10,23 +10,13 @@
 #include <utility>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "comm/Unit_hl.h"
 #include "comm/serial_line.h"
 #include "platform/prompts.h"
 #include "sim/pty_server.h"
 
 namespace {
-
-class SilentPrompts : public Prompts {
-  public:
-    PromptAnswer message(const QString&, const QString&, PromptIcon, PromptButtons,
-                         PromptOwner) override {
-        return PromptAnswer::Ok;
-    }
-    std::optional<QString> save_file(const FileDialogRequest&) override { return {}; }
-    std::optional<QString> open_file(const FileDialogRequest&) override { return {}; }
-    std::optional<std::uint32_t> choose_color(std::uint32_t) override { return {}; }
-};
 
 struct LineRig {
     LineRig(int rate, bool pace, sim::Options options = {})
@@ -199,11 +189,4 @@ BENCHMARK_CAPTURE(BM_FaultRecovery, silent, sim::Fault::Silence)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return run_benchmarks_with_core_app(argc, argv); }

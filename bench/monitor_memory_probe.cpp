@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "bench/silent_prompts.h"
 #include "comm/Unit_hl.h"
 #include "comm/recording_line.h"
 #include "comm/serial_line.h"
@@ -17,17 +18,6 @@
 #include "sim/pty_server.h"
 
 namespace {
-
-class SilentPrompts : public Prompts {
-  public:
-    PromptAnswer message(const QString&, const QString&, PromptIcon, PromptButtons,
-                         PromptOwner) override {
-        return PromptAnswer::Ok;
-    }
-    std::optional<QString> save_file(const FileDialogRequest&) override { return {}; }
-    std::optional<QString> open_file(const FileDialogRequest&) override { return {}; }
-    std::optional<std::uint32_t> choose_color(std::uint32_t) override { return {}; }
-};
 
 double rss_mib() {
     std::ifstream statm("/proc/self/statm");

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "comm/Unit_hl.h"
 #include "comm/recording_line.h"
 #include "comm/serial_line.h"
@@ -14,17 +15,6 @@
 #include "sim/pty_server.h"
 
 namespace {
-
-class SilentPrompts : public Prompts {
-  public:
-    PromptAnswer message(const QString&, const QString&, PromptIcon, PromptButtons,
-                         PromptOwner) override {
-        return PromptAnswer::Ok;
-    }
-    std::optional<QString> save_file(const FileDialogRequest&) override { return {}; }
-    std::optional<QString> open_file(const FileDialogRequest&) override { return {}; }
-    std::optional<std::uint32_t> choose_color(std::uint32_t) override { return {}; }
-};
 
 // Blocks alternate between the two lines so that changes in the machine's load fall on
 // both alike.
@@ -164,11 +154,4 @@ BENCHMARK(BM_ScanPaced9600)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return run_benchmarks_with_core_app(argc, argv); }

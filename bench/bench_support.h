@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+
+#include "bench/silent_prompts.h"
+
+// The serial port needs an application object for its event machinery.
+inline int run_benchmarks_with_core_app(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
