@@ -7,32 +7,9 @@
 #include <memory>
 
 #include "sim/pty_server.h"
+#include "tools/ctl_run.h"
 
 namespace {
-
-struct CtlRun {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-CtlRun tx20ctl(const QStringList& args,
-               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(TX20CTL_PATH), args);
-    CtlRun r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = QStringLiteral("did not finish");
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 class Tx20ctlE2E : public ::testing::Test {
   protected:

@@ -7,17 +7,13 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "tools/ctl_run.h"
+
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
 
 namespace {
-
-struct CtlRun {
-    int code = -1;
-    QString out;
-    QString err;
-};
 
 class Tx20ctlPorts : public ::testing::Test {
   protected:
@@ -37,19 +33,7 @@ class Tx20ctlPorts : public ::testing::Test {
     CtlRun tx20ctl(const QStringList& args) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TX20CTL_PATH), args);
-        CtlRun r;
-        if (!p.waitForFinished(30000)) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return ::tx20ctl(args, env);
     }
 
     QTemporaryDir config;
