@@ -1,8 +1,9 @@
 #include "sim/eeprom_file.h"
 
+#include "platform/atomic_file.h"
+
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
 #include <QTextStream>
 
 namespace sim {
@@ -59,14 +60,8 @@ bool save_eeprom_file(const QString& path, const std::vector<DeviceData>& statio
             with_group(d, t, [&](auto& g) { for_each_field(g, w); });
         text += QLatin1Char('\n');
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
     const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return AtomicFile::write(path, {QByteArrayView(bytes)}, nullptr);
 }
 
 bool load_eeprom_file(const QString& path, std::vector<DeviceData>& stations) {
