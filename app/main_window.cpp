@@ -324,8 +324,11 @@ void Tkrt01::build_menu() {
              &Tkrt01::mn_rychlost_zaznamuClick);
     mn_vyr_para = item(nastaveni, "mn_vyr_para", QStringLiteral("Parametry z &výroby"),
                        &Tkrt01::mn_vyr_paraClick);
-    nastaveni->addSeparator();
-    mn_monitor = item(nastaveni, "mn_monitor", QStringLiteral("&Monitor komunikace"),
+
+    // Windows beyond the specified program; "S" is taken by "Soubor".
+    mn_servis = menuBar()->addMenu(QStringLiteral("Se&rvis"));
+    mn_servis->setObjectName(QStringLiteral("mn_servis"));
+    mn_monitor = item(mn_servis, "mn_monitor", QStringLiteral("&Monitor komunikace"),
                       &Tkrt01::mn_monitorClick);
 
     QMenu* napoveda = menuBar()->addMenu(QStringLiteral("Nápo&věda"));

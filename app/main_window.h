@@ -14,6 +14,7 @@ class QAction;
 class QCheckBox;
 class QDialog;
 class QLabel;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -132,6 +133,8 @@ class Tkrt01 : public QMainWindow {
     void mn_aboutClick();
     void mn_identClick();
     void mn_monitorClick();
+    // The "Servis" menu, where windows beyond the specified program add their items.
+    QMenu* servis_menu() const { return mn_servis; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -207,4 +210,5 @@ class Tkrt01 : public QMainWindow {
     QAction* mn_about;
     QAction* mn_ident;
     QAction* mn_monitor;
+    QMenu* mn_servis;
 };

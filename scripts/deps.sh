@@ -3,7 +3,9 @@
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev
           xvfb xauth fonts-dejavu-core qt6-translations-l10n
-          desktop-file-utils appstream dpkg-dev)
+          desktop-file-utils appstream dpkg-dev
+          qt6-svg-dev openbox lintian poppler-utils
+          libmodbus-dev libmosquitto-dev mosquitto mosquitto-clients mbpoll)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,3 +1,4 @@
+#include <QSet>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
@@ -254,9 +255,21 @@ TEST_F(SettingsTest, MenuHasTheCaptionsInOrder) {
                              "mn_ulozitjako=Uložit j&ako...|-|mn_exit=&Konec|&Nastavení|"
                              "mn_port=&Komunikační port|mn_parametry=&Parametry regulátoru|"
                              "mn_barva=Nastavení &grafu|mn_rychlost_zaznamu=&Rychlost záznamu|"
-                             "mn_vyr_para=Parametry z &výroby|-|"
+                             "mn_vyr_para=Parametry z &výroby|Se&rvis|"
                              "mn_monitor=&Monitor komunikace|Nápo&věda|mn_about=&O aplikaci|"
                              "mn_ident=&Identifikace"));
+}
+
+TEST_F(SettingsTest, TopLevelMenusHaveDistinctAccessKeys) {
+    Tkrt01& w = create();
+    QSet<QChar> keys;
+    for (QAction* top : w.menuBar()->actions()) {
+        const QString text = top->text();
+        const int amp = text.indexOf(QLatin1Char('&'));
+        ASSERT_GE(amp, 0) << text.toStdString();
+        EXPECT_FALSE(keys.contains(text.at(amp + 1).toLower())) << text.toStdString();
+        keys.insert(text.at(amp + 1).toLower());
+    }
 }
 
 TEST_F(SettingsTest, MenuItemsWithoutTheirDialogOpenNothing) {
