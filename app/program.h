@@ -2,7 +2,9 @@
 
 #include <memory>
 
+class BusWorker;
 class Prompts;
+class SettingsStore;
 class RecordingLine;
 class Tkrt01;
 
@@ -20,6 +22,9 @@ class Program {
     Prompts& prompts();
     // The recording line every request goes through, for the traffic monitor.
     RecordingLine& recorder();
+    // The bus worker every exchange of the windows goes through.
+    BusWorker& bus();
+    SettingsStore& store();
 
   private:
     struct Parts;

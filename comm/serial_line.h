@@ -2,6 +2,7 @@
 
 #include <QSerialPort>
 #include <QString>
+#include <QThread>
 
 #include "comm/line.h"
 
@@ -28,6 +29,8 @@ class SerialLine : public PortLine {
     void pause_ms(int ms) override;
 
     qint32 baud() const { return baud_; }
+    // The port object must live on the thread that does the exchanges.
+    void move_to_thread(QThread* thread) { port_.moveToThread(thread); }
     // Bounds every read to ms in total instead of the bus time-out (a fast search);
     // 0 restores the bus time-out.
     void set_total_timeout_ms(int ms) { total_timeout_ms_ = ms; }

@@ -1,3 +1,4 @@
+#include "comm/bus_worker.h"
 #include "comm/Unitport.h"
 
 #include <fcntl.h>
@@ -60,7 +61,7 @@ class PortDialogTest : public ::testing::Test {
     }
 
     Tport& create() {
-        dlg = std::make_unique<Tport>(*store, line, req, prompts);
+        dlg = std::make_unique<Tport>(*store, line, bus, prompts);
         return *dlg;
     }
     Tport& create_shown() {
@@ -93,7 +94,10 @@ class PortDialogTest : public ::testing::Test {
     }
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
     void tick(int n) {
-        for (int i = 0; i < n; ++i) dlg->Timer1Timer();
+        for (int i = 0; i < n; ++i) {
+            dlg->Timer1Timer();
+            bus.wait_idle();
+        }
     }
     void expect_port_error(const QString& text) {
         ASSERT_FALSE(prompts.messages().empty());
@@ -119,6 +123,7 @@ class PortDialogTest : public ::testing::Test {
     DeviceData data;
     CommBuffer buffer;
     RequestLayer req{line, prompts, data, buffer};
+    BusWorker bus{req, prompts};
     std::unique_ptr<Tport> dlg;
 };
 
@@ -313,8 +318,9 @@ TEST_F(PortDialogTest, UnusableStoredRateOnAnExistingPortReportsTheReinitialisat
     put("PORT", "BAUDRATE", QStringLiteral("-9600"));
     SerialLine serial;
     RequestLayer on_serial{serial, prompts, data, buffer};
+    BusWorker serial_bus{on_serial, prompts};
     prompts.allow_ok_messages();
-    dlg = std::make_unique<Tport>(*store, serial, on_serial, prompts);
+    dlg = std::make_unique<Tport>(*store, serial, serial_bus, prompts);
     expect_port_error(QStringLiteral("Nepodařila se reinicializace portu COM1."));
     EXPECT_EQ(list("cb_com")->currentIndex(), 0);
     EXPECT_FALSE(serial.is_open());
@@ -466,7 +472,7 @@ TEST_F(PortSearchTest, FindsControllersAt1And17AndKeepsTheUserAddress) {
     click("tl_najit");
     expect_searching_controls();
     for (int a = 0; a < 127; ++a) {
-        dlg->Timer1Timer();
+        tick(1);
         ASSERT_EQ(req.device_address(), 5) << "between ticks, after " << a;
     }
     expect_idle_controls();

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <memory>
 
+#include "comm/bus_worker.h"
 #include "comm/Unit_hl.h"
 #include "params/Unitmenumod.h"
 #include "params/catalogue.h"
@@ -37,7 +38,7 @@ class MenuModTest : public ::testing::Test {
         req.set_device_address(1);
         req.set_computer_address(0);
         line.set_responder([this](const Bytes& b) { return controller.respond(b); });
-        dlg = std::make_unique<Tmenu_mod>(req, prompts);
+        dlg = std::make_unique<Tmenu_mod>(bus, prompts);
         // As before every showing: the progress dialog presets the controls.
         dlg->apply_presets();
         dlg->show();
@@ -74,6 +75,7 @@ class MenuModTest : public ::testing::Test {
     DeviceData data;
     CommBuffer buffer;
     RequestLayer req{line, prompts, data, buffer};
+    BusWorker bus{req, prompts};
     FakeController controller;
     std::unique_ptr<Tmenu_mod> dlg;
 };

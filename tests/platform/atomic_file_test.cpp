@@ -1,3 +1,4 @@
+#include "comm/bus_worker.h"
 #include "platform/atomic_file.h"
 
 #include <gtest/gtest.h>
@@ -60,7 +61,8 @@ void write_input_table(const QString& path) {
     DeviceData data;
     CommBuffer buffer;
     RequestLayer req(line, prompts, data, buffer);
-    Ttab_vstupu dialog(req, prompts);
+    BusWorker bus(req, prompts);
+    Ttab_vstupu dialog(bus, prompts);
     dialog.save_to(path);
 }
 
