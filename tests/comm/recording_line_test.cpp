@@ -135,9 +135,10 @@ TEST(RecordingLine, ExchangesCountOncePerRequestAndKnowTheirResends) {
         EXPECT_EQ(s.good, c.succeeds && c.address != 127 ? 1 : 0);
         EXPECT_EQ(rec.link_state().failures_in_row, c.failures_in_row);
         const std::vector<TelegramRecord> all = rec.records_since(0);
-        EXPECT_EQ(std::count_if(all.begin(), all.end(),
-                                [](const TelegramRecord& r) { return r.verdict == Verdict::Resent; }),
-                  c.resends);
+        EXPECT_EQ(
+            std::count_if(all.begin(), all.end(),
+                          [](const TelegramRecord& r) { return r.verdict == Verdict::Resent; }),
+            c.resends);
     }
 }
 

@@ -1,7 +1,7 @@
 // The line's time-outs at each rate, without a port.
-#include <gtest/gtest.h>
-
 #include "comm/serial_line.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
