@@ -303,22 +303,6 @@ TEST_F(MenuModTest, EveryFieldOfATabIsTriedAndEachFailureReported) {
     EXPECT_EQ(data.sens.ENDS, 7.0f);
 }
 
-TEST_F(MenuModTest, RealsFollowTheLocalesSeparator) {
-    go_to(2);
-    ed("ed_pb")->setText(QStringLiteral("12,5"));
-    prompts.allow_ok_messages();
-    EXPECT_NE(dlg->CollectTab(2), 0);
-    EXPECT_EQ(data.pid.PB, 0.0f);
-    QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
-    dlg->FillTab(2);
-    EXPECT_EQ(ed("ed_ti")->text(), QStringLiteral("0,00"));
-    ed("ed_pb")->setText(QStringLiteral("12,5"));
-    EXPECT_EQ(dlg->CollectTab(2), 0);
-    EXPECT_EQ(data.pid.PB, 12.5f);
-    dlg->FillTab(2);
-    EXPECT_EQ(ed("ed_pb")->text(), QStringLiteral("12,50"));
-}
-
 TEST_F(MenuModTest, SetPointRuleAllowsEqualityAndRefusesAHundredthBelow) {
     struct Case {
         const char *sp, *lo, *hi;
