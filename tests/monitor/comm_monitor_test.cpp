@@ -292,9 +292,7 @@ TEST_F(LinkIndicatorTest, GoodThenFailedThenGood) {
 
 TEST_F(LinkIndicatorTest, MenuOpensTheMonitorWithoutStoppingTheCycle) {
     Tkrt01& w = create_recorded();
-    QMenu* menu = nullptr;
-    for (QAction* a : w.menuBar()->actions())
-        if (a->text() == QStringLiteral("Se&rvis")) menu = a->menu();
+    QMenu* menu = w.servis_menu();
     ASSERT_NE(menu, nullptr);
     const QList<QAction*> items = menu->actions();
     ASSERT_FALSE(items.isEmpty());
@@ -309,7 +307,7 @@ TEST_F(LinkIndicatorTest, MenuOpensTheMonitorWithoutStoppingTheCycle) {
 
     w.show();
     check("check_auto")->setChecked(true);
-    items.last()->trigger();
+    menu->findChild<QAction*>(QStringLiteral("mn_monitor"))->trigger();
     ASSERT_NE(w.monitor(), nullptr);
     EXPECT_TRUE(w.monitor()->isVisible());
     EXPECT_FALSE(w.monitor()->isModal());
