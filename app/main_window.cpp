@@ -199,7 +199,7 @@ void Tkrt01::mn_exitClick() {
 
 void Tkrt01::tl_precistClick() {
     // A click while a reading is on the line is ignored, as the blocked window ignored it.
-    if (requests_.busy()) return;
+    if (live_pending_) return;
     read_live({}, Wait::No);
 }
 
@@ -212,8 +212,10 @@ void Tkrt01::read_live(std::function<void()> then, Wait wait) {
         if (then) then();
         return;
     }
+    live_pending_ = true;
     requests_.post([](RequestLayer& r) { return r.read_table(TableId::TAB_LIVE); },
                    [this, then = std::move(then)](bool) {
+                       live_pending_ = false;
                        show_live();
                        if (then) then();
                    });
@@ -245,8 +247,9 @@ void Tkrt01::show_live() {
 
 void Tkrt01::Timer1Timer() {
     // The reading before is still on the line: this tick is missed, as a blocked timer
-    // missed it, and the next one finds the new second.
-    if (requests_.busy()) return;
+    // missed it, and the next one finds the new second. Other windows' exchanges only
+    // delay the reading, which queues behind them.
+    if (live_pending_) return;
     const auto second = static_cast<std::int16_t>(clock_.now().time().second());
     if (second == LastSecond) return;
     LastSecond = second;

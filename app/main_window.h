@@ -166,6 +166,7 @@ class Tkrt01 : public QMainWindow {
     CommMonitor* monitor_ = nullptr;
     QTimer* link_timer_ = nullptr;
     std::atomic<bool> traffic_waiting_{false};
+    bool live_pending_ = false;  // a reading of this window is on the line
 
     ChartSettings graf_;
     std::int32_t LIST = 1;

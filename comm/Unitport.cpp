@@ -404,22 +404,25 @@ void Tport::Timer1Timer() {
         tl_prerusitClick();
         return;
     }
-    // A probe still on the line (or another window's exchange) lets this tick pass.
-    if (requests_.busy()) return;
+    // A probe still on the line lets this tick pass.
+    if (probe_pending_) return;
     // Each probe is complete in itself: the request layer keeps the user's address for
     // other windows' requests.
     const int a = search_next_;
     str_tab->setCurrentCell(a / kGridColumns, a % kGridColumns);
     QElapsedTimer started;
     started.start();
+    probe_pending_ = true;
     requests_.post(
         [a](RequestLayer& r) {
             r.set_device_address(static_cast<std::uint8_t>(a));
             return r.probe_station();
         },
         [self = QPointer<Tport>(this), a, started, round = search_round_](bool answered) {
+            if (!self) return;
+            self->probe_pending_ = false;
             // A search started again meanwhile has no use for this answer.
-            if (self && self->search_round_ == round) self->probed(a, answered, started.elapsed());
+            if (self->search_round_ == round) self->probed(a, answered, started.elapsed());
         });
 }
 

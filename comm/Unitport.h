@@ -84,6 +84,7 @@ private:
     qint32 saved_da_ = 0;
     qint32 saved_sa_ = 0;
     int search_next_ = 0;
+    bool probe_pending_ = false;
     unsigned search_round_ = 0;  // a probe answers the round that sent it
 
     QComboBox* cb_com = nullptr;
