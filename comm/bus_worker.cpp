@@ -98,6 +98,9 @@ BusWorker::~BusWorker() {
     }
     wake_.notify_all();
     thread_->wait();
+    // The worker's last step was under the lock: taking it once more orders its end
+    // before what follows, also for checkers that cannot see into the thread's join.
+    std::lock_guard<std::mutex> lock(mutex_);
 }
 
 QThread* BusWorker::worker_thread() const { return thread_.get(); }

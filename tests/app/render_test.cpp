@@ -19,16 +19,17 @@ class RenderTest : public MainWindowTest {
     // Readings of the simulated controller at address 1, one per simulated second.
     void run_readings(int n) {
         line.set_responder([this](const Bytes& request) {
-            return sim::flatten(bus.handle(request.data(), static_cast<int>(request.size())));
+            return sim::flatten(controllers.handle(request.data(), static_cast<int>(request.size())));
         });
         requests.set_device_address(1);
         for (int i = 0; i < n; ++i) {
-            if (i == n / 2) bus.station(1).comp.SP += 20.0f;  // a set-point step to follow
-            bus.advance(1.0);
+            if (i == n / 2) controllers.station(1).comp.SP += 20.0f;  // a set-point step to follow
+            controllers.advance(1.0);
             window->tl_precistClick();
+            bus.wait_idle();
         }
     }
-    sim::Bus bus{sim::Options{}};
+    sim::Bus controllers{sim::Options{}};
 };
 
 TEST_F(RenderTest, MainWindowIn2DAnd3D) {
@@ -38,8 +39,9 @@ TEST_F(RenderTest, MainWindowIn2DAnd3D) {
     save(&w, "main_window_3d");
     w.chart().set_view_3d(false);
     save(&w, "main_window_2d");
-    bus.station(1).live.FAULT = 1;
+    controllers.station(1).live.FAULT = 1;
     w.tl_precistClick();
+    bus.wait_idle();
     w.resize(1000, 650);
     save(&w, "main_window_fault_wide");
 }
