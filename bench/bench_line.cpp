@@ -20,10 +20,11 @@
 namespace {
 
 struct LineRig {
-    LineRig(int rate, bool pace, sim::Options options = {})
+    // open_here: false leaves the line closed for the bus worker to open.
+    LineRig(int rate, bool pace, sim::Options options = {}, bool open_here = true)
         : server(std::move(options), rate, pace) {
         ok = server.start();
-        if (ok) line.open(QStringLiteral("COM1"), server.path(), rate);
+        if (ok && open_here) line.open(QStringLiteral("COM1"), server.path(), rate);
         req.set_device_address(1);
         req.set_computer_address(0);
     }
@@ -60,31 +61,25 @@ BENCHMARK(BM_ReadTable10Unpaced)
 // The same reading asked for by a window: through the bus worker, waited for as a modal
 // flow waits (the worker's thread hop, copies and the window thread's event loop).
 struct WorkerRig {
-    WorkerRig(int rate, bool pace) : server(sim::Options{}, rate, pace) {
-        ok = server.start();
-        line.move_to_thread(bus.worker_thread());
+    WorkerRig(int rate, bool pace) : rig(rate, pace, {}, false), ok(rig.ok) {
+        rig.line.move_to_thread(bus.worker_thread());
         if (ok)
             bus.run([&](RequestLayer&) {
-                line.open(QStringLiteral("COM1"), server.path(), rate);
+                rig.line.open(QStringLiteral("COM1"), rig.server.path(), rate);
                 return true;
             });
         bus.set_device_address(1);
     }
     ~WorkerRig() {
         bus.run([&](RequestLayer&) {
-            line.close();
-            line.move_to_thread(QCoreApplication::instance()->thread());
+            rig.line.close();
+            rig.line.move_to_thread(QCoreApplication::instance()->thread());
             return true;
         });
     }
-    sim::PtyServer server;
-    SerialLine line;
-    SilentPrompts prompts;
-    DeviceData data;
-    CommBuffer buffer;
-    RequestLayer req{line, prompts, data, buffer};
-    BusWorker bus{req, prompts};
-    bool ok = false;
+    LineRig rig;
+    BusWorker bus{rig.req, rig.prompts};
+    bool ok;
 };
 
 void BM_ReadTable10UnpacedOnTheWorker(benchmark::State& state) {
