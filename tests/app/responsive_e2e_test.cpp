@@ -20,6 +20,7 @@
 #include "platform/settings_store.h"
 #include "sim/pty_server.h"
 #include "support/fake_clock.h"
+#include "support/line_on_worker.h"
 #include "support/scripted_prompts.h"
 
 namespace {
@@ -35,20 +36,12 @@ class ResponsiveE2E : public ::testing::Test {
     void start(sim::Options options, int rate = 9600, bool pace = false) {
         server = std::make_unique<sim::PtyServer>(std::move(options), rate, pace);
         ASSERT_TRUE(server->start()) << server->error().toStdString();
-        serial.move_to_thread(bus.worker_thread());
-        bus.run([this, rate](RequestLayer&) {
-            serial.open(QStringLiteral("COM1"), server->path(), rate);
-            return true;
-        });
+        on_worker.open(server->path(), rate);
         bus.set_device_address(1);
     }
     void TearDown() override {
         window.reset();
-        bus.run([this](RequestLayer&) {
-            serial.close();
-            serial.move_to_thread(QCoreApplication::instance()->thread());
-            return true;
-        });
+        on_worker.close();
         if (server) server->stop();
     }
     Tkrt01& create_window() {
@@ -74,6 +67,7 @@ class ResponsiveE2E : public ::testing::Test {
     CommBuffer buffer;
     RequestLayer req{serial, prompts, data, buffer};
     BusWorker bus{req, prompts};
+    LineOnWorker on_worker{serial, bus};
     QTemporaryDir dir;
     std::unique_ptr<SettingsStore> store;
     FakeClock clock;

@@ -1,4 +1,3 @@
-#include "comm/bus_worker.h"
 #include "comm/Unitport.h"
 
 #include <fcntl.h>
@@ -17,9 +16,11 @@
 #include <memory>
 
 #include "comm/Unit_hl.h"
+#include "comm/bus_worker.h"
 #include "comm/serial_line.h"
 #include "platform/settings_store.h"
 #include "support/fake_line.h"
+#include "support/line_on_worker.h"
 #include "support/scripted_prompts.h"
 
 namespace {
@@ -318,6 +319,7 @@ TEST_F(PortDialogTest, UnusableStoredRateOnAnExistingPortReportsTheReinitialisat
     SerialLine serial;
     RequestLayer on_serial{serial, prompts, data, buffer};
     BusWorker serial_bus{on_serial, prompts};
+    LineOnWorker on_worker{serial, serial_bus};
     prompts.allow_ok_messages();
     dlg = std::make_unique<Tport>(*store, serial, serial_bus, prompts);
     expect_port_error(QStringLiteral("Nepodařila se reinicializace portu COM1."));

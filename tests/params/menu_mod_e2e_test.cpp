@@ -12,12 +12,13 @@
 #include <QTest>
 #include <memory>
 
-#include "comm/bus_worker.h"
 #include "comm/Unit_hl.h"
+#include "comm/bus_worker.h"
 #include "comm/serial_line.h"
 #include "params/Unitmenumod.h"
 #include "params/catalogue.h"
 #include "sim/pty_server.h"
+#include "support/line_on_worker.h"
 #include "support/scripted_prompts.h"
 #include "tests/params/print_qstring.h"
 
@@ -48,14 +49,14 @@ class MenuModE2E : public ::testing::Test {
   protected:
     void start() {
         if (server) {
-            line.close();
+            on_worker.close();
             server->stop();
         }
         sim::Options o;
         o.eeprom_file = dir.filePath(QStringLiteral("eeprom.ini"));
         server = std::make_unique<sim::PtyServer>(o);
         ASSERT_TRUE(server->start()) << server->error().toStdString();
-        line.open(QStringLiteral("COM1"), server->path(), 9600);
+        on_worker.open(server->path(), 9600);
     }
     template <class F>
     auto on_bus(F&& f) {
@@ -92,6 +93,7 @@ class MenuModE2E : public ::testing::Test {
     CommBuffer buffer;
     RequestLayer req{line, prompts, data, buffer};
     BusWorker bus{req, prompts};
+    LineOnWorker on_worker{line, bus};
     std::unique_ptr<Tmenu_mod> dlg;
 };
 
