@@ -290,7 +290,7 @@ TEST_F(LinkIndicatorTest, MenuOpensTheMonitorWithoutStoppingTheCycle) {
     Tkrt01& w = create_recorded();
     QMenu* menu = nullptr;
     for (QAction* a : w.menuBar()->actions())
-        if (a->text() == QStringLiteral("&Nastavení")) menu = a->menu();
+        if (a->text() == QStringLiteral("Se&rvis")) menu = a->menu();
     ASSERT_NE(menu, nullptr);
     const QList<QAction*> items = menu->actions();
     ASSERT_FALSE(items.isEmpty());
