@@ -91,6 +91,7 @@ Tkrt01::Tkrt01(SettingsStore& store, Prompts& prompts, Clock& clock, BusWorker& 
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 
     FormCreate();
+    placement::keep_window_placement(*this);
     Timer1->start();
 }
 

@@ -9,11 +9,11 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include "ident/program_picture.h"
 #include "platform/version_info.h"
+#include "platform/window_placement.h"
 
 namespace {
 
@@ -103,6 +103,8 @@ TAboutBox::TAboutBox(QWidget* parent)
     outer->addWidget(panel, 1);
     outer->addWidget(OKButton, 0, Qt::AlignHCenter);
     setFixedSize(324, 289);
+    // Centred on the screen, not over the owner.
+    placement::keep_dialog_placement(*this, true);
 
     FormCreate();
 }
@@ -112,11 +114,4 @@ void TAboutBox::FormCreate() {
     if (const auto v = version_info::program_value(QLatin1String(version_info::kStringTable),
                                                    QStringLiteral("FileVersion")))
         Label5->setText(QStringLiteral("Verze ") + *v);
-}
-
-void TAboutBox::showEvent(QShowEvent* event) {
-    // Centred on the screen, not over the owner.
-    if (const QScreen* s = screen())
-        move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
-    QDialog::showEvent(event);
 }

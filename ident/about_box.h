@@ -15,9 +15,6 @@ public:
     QLabel* Label5 = nullptr;  // "Verze " + FileVersion, empty without a version record
     QPushButton* OKButton = nullptr;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void FormCreate();
 };

@@ -21,6 +21,7 @@
 #include "platform/errors.h"
 #include "platform/formats.h"
 #include "platform/prompts.h"
+#include "platform/window_placement.h"
 
 namespace {
 
@@ -50,6 +51,7 @@ CommMonitor::CommMonitor(RecordingLine& recorder, Prompts& prompts, QWidget* par
     // The program ends when the main window closes, monitor open or not.
     setAttribute(Qt::WA_QuitOnClose, false);
     resize(1080, 600);
+    placement::keep_window_placement(*this);
 
     model_ = new TelegramModel(recorder.capacity(), this);
 

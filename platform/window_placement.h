@@ -7,7 +7,9 @@ class QDialog;
 class QScreen;
 class QWidget;
 
-// Where top-level windows go on the screens.
+// Where top-level windows go on the screens. Windows are placed by their frames: a
+// position is where the frame's top-left corner goes, and the whole frame is kept
+// inside the screen's free area.
 namespace placement {
 
 // Stored placement values are clamped to these before any geometry arithmetic, so
@@ -33,9 +35,16 @@ QRect frame_of(const QWidget& window);
 // its screen's available area. A window on no screen goes to the primary one.
 void keep_inside_screen(QWidget& window);
 
-// A dialog shown again appears where it was last shown; its first showing is centred
-// on the screen when asked, else where the framework puts it. Every showing is kept
-// inside the screen.
+// A dialog shown again appears where its frame was when it was last hidden; its first
+// showing is centred on the screen when asked, else where the framework puts it.
+// Every showing is kept inside the screen. The frame is estimated until the window
+// manager has framed the dialog, and the placement is made again with the frame it
+// reports.
 void keep_dialog_placement(QDialog& dialog, bool centre_on_screen);
+
+// The same for a top-level window that is not a dialog: each showing puts its frame
+// where the window's position says (or, for a window never moved, where the window
+// manager put it) and keeps it inside the screen, again once the real frame is known.
+void keep_window_placement(QWidget& window);
 
 }  // namespace placement

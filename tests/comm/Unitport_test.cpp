@@ -21,6 +21,7 @@
 #include "platform/settings_store.h"
 #include "support/fake_line.h"
 #include "support/line_on_worker.h"
+#include "support/render.h"
 #include "support/scripted_prompts.h"
 
 namespace {
@@ -484,6 +485,7 @@ TEST_F(PortSearchTest, FindsControllersAt1And17AndKeepsTheUserAddress) {
     const auto w = line.writes();
     ASSERT_EQ(w.size(), 127u);
     for (int a = 0; a < 127; ++a) EXPECT_EQ(w[a][1], a);
+    EXPECT_TRUE(render_window(dlg.get(), QStringLiteral("port_search")));
 }
 
 TEST_F(PortSearchTest, TickShowsTheProbedCell) {

@@ -1,20 +1,30 @@
 #!/usr/bin/env bash
-# Builds the Debian package, unpacks it into a temporary root and checks what an
-# installation holds. Usage: package_test.sh BUILD_DIR CPACK
+# Builds the Debian package, has lintian check it, unpacks it into a temporary root and
+# checks what an installation holds. Usage: package_test.sh BUILD_DIR CPACK
 set -euo pipefail
 build=$1
 cpack=$2
-for tool in dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli; do
+for tool in dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli lintian; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool missing (scripts/deps.sh installs it)"; exit 77; }
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+start=$SECONDS
 "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log"; fail "cpack"; }
 deb="$work/out/tx20_1.0.0.0_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || { ls "$work/out"; fail "no $deb"; }
+echo "package built in $((SECONDS - start)) s"
+
+# Debian's own checker finds neither errors nor warnings.
+start=$SECONDS
+root_option=()
+[ "$(id -u)" -eq 0 ] && root_option=(--allow-root)
+lintian_out=$(lintian "${root_option[@]}" "$deb") || { echo "$lintian_out"; fail "lintian"; }
+[ -z "$lintian_out" ] || { echo "$lintian_out"; fail "lintian reports the lines above"; }
+echo "lintian: no findings, in $((SECONDS - start)) s"
 
 # Control fields: computed dependencies, section, maintainer, description.
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -23,6 +33,7 @@ for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6; do
 done
 [ "$(dpkg-deb -f "$deb" Section)" = electronics ] || fail "Section"
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "Maintainer"
+[ "$(dpkg-deb -f "$deb" Recommends)" = qt6-translations-l10n ] || fail "Recommends"
 # (No "| grep -q" under pipefail: grep's early exit would fail the writer.)
 description=$(dpkg-deb -f "$deb" Description)
 grep -q KELVRA <<<"$description" || fail "Description"
@@ -34,7 +45,9 @@ for f in usr/bin/tx20 usr/bin/tx20ctl usr/bin/kelvra20-sim \
          usr/share/applications/tx20.desktop \
          usr/share/metainfo/local.tx20.tx20.metainfo.xml \
          usr/share/icons/hicolor/scalable/apps/tx20.svg \
-         usr/share/man/man1/tx20ctl.1.gz usr/share/man/man1/kelvra20-sim.1.gz; do
+         usr/share/man/man1/tx20.1.gz usr/share/man/man1/tx20ctl.1.gz \
+         usr/share/man/man1/kelvra20-sim.1.gz \
+         usr/share/doc/tx20/copyright usr/share/doc/tx20/changelog.gz; do
     [ -f "$root/$f" ] || fail "missing $f"
 done
 for size in 16 22 24 32 48 64 128 256; do
