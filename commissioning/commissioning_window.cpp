@@ -20,6 +20,7 @@
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 #include "comm/Unit_hl.h"
@@ -431,6 +432,10 @@ void CommissioningWindow::finish_clone() {
     }
     next_target_ = targets_.size();
     set_busy(false);
+    // A controller shown as B that was just written is shown as it now stands.
+    if (sets_[1] && !sets_[1]->source.is_file() &&
+        std::find(targets_.begin(), targets_.end(), sets_[1]->source.address) != targets_.end())
+        load(1);
 }
 
 void CommissioningWindow::stop_click() {
