@@ -27,15 +27,17 @@ QString ms(int v) { return v < 0 ? QStringLiteral("–") : QString::number(v); }
 QString html(const ReportInput& in) {
     QString h = QStringLiteral(
         "<html><head><style>"
-        "body { font-family: 'DejaVu Sans'; font-size: 9pt; }"
-        "h1 { font-size: 15pt; } h2 { font-size: 11pt; margin-top: 12px; }"
+        "body { font-family: 'DejaVu Sans'; font-size: 8pt; }"
+        "h1 { font-size: 13pt; } h2 { font-size: 10pt; margin-top: 10px; }"
         "th { background-color: #e0e0e0; text-align: left; }"
         "td.diff { background-color: #ffd8a8; font-weight: bold; }"
         "</style></head><body>");
-    h += QStringLiteral("<h1>Servisní protokol – regulátor KELVRA 20</h1>");
+    h += QStringLiteral(
+        "<p style='font-size: 14pt; font-weight: bold'>Servisní protokol – regulátor KELVRA 20</p>");
     h += QStringLiteral("<table cellspacing='0' cellpadding='3'>");
     const auto info = [&h](const QString& k, const QString& v) {
-        h += row({QStringLiteral("<b>%1</b>").arg(esc(k)), esc(v)});
+        h += row({QStringLiteral("<b>%1</b>").arg(esc(k)),
+                  esc(v).replace(QLatin1Char('\n'), QStringLiteral("<br>"))});
     };
     info(QStringLiteral("Datum a čas:"),
          in.when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
@@ -55,11 +57,16 @@ QString html(const ReportInput& in) {
     int count = 0;
     if (in.reference) count = static_cast<int>(differences(in.actual, *in.reference).size());
     if (in.reference) h += QStringLiteral("<p>Rozdílů proti referenci: %1</p>").arg(count);
-    h += QStringLiteral("<table border='1' cellspacing='0' cellpadding='2' width='100%'>");
+    h += QStringLiteral("<table border='1' cellspacing='0' cellpadding='1' width='100%'>");
     QStringList head{QStringLiteral("Parametr"), QStringLiteral("Význam"),
                      QStringLiteral("Hodnota")};
+    // The meaning column takes the room the values leave.
+    const QString meaning_width = in.reference ? QStringLiteral("42%") : QStringLiteral("55%");
     if (in.reference) head << QStringLiteral("Reference") << QStringLiteral("Rozdíl");
-    h += row(head, true);
+    QString header = row(head, true);
+    header.replace(QStringLiteral("<th>Význam"),
+                   QStringLiteral("<th width='%1'>Význam").arg(meaning_width));
+    h += header;
     for (const params::TabDef& t : params::tabs()) {
         h += QStringLiteral("<tr><td colspan='%1'><b>%2</b></td></tr>")
                  .arg(head.size())
@@ -88,7 +95,7 @@ QString html(const ReportInput& in) {
     if (in.stats.empty()) {
         h += QStringLiteral("<p>Žádná výměna.</p>");
     } else {
-        h += QStringLiteral("<table border='1' cellspacing='0' cellpadding='2'>");
+        h += QStringLiteral("<table border='1' cellspacing='0' cellpadding='2' width='100%'>");
         h += row({QStringLiteral("Adresa"), QStringLiteral("Požadavky"), QStringLiteral("Dobré"),
                   QStringLiteral("Bez odpovědi"), QStringLiteral("Krátké"),
                   QStringLiteral("Chybný součet"), QStringLiteral("Chybný formát"),
@@ -114,9 +121,10 @@ QString html(const ReportInput& in) {
     else
         h += QStringLiteral("<p><img src='tx20:trend' width='640'></p>");
 
-    h += QStringLiteral("<h2>Podpis</h2><table cellpadding='3'>");
+    h += QStringLiteral("<h2>Servisní zásah</h2><table cellpadding='3'>");
     info(QStringLiteral("Technik:"), in.technician);
     info(QStringLiteral("Poznámka:"), in.note);
+    info(QStringLiteral("Podpis:"), QString());
     h += QStringLiteral("</table></body></html>");
     return h;
 }
