@@ -324,8 +324,7 @@ std::unique_ptr<QCoreApplication> make_ctl_application(int& argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (qstrcmp(argv[i], "report") == 0) report = true;
     if (!report) return std::make_unique<QCoreApplication>(argc, argv);
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The tool shows no window: a display that is set but unreachable must not stop it.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     return std::make_unique<QGuiApplication>(argc, argv);
 }

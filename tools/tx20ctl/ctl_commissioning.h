@@ -26,5 +26,5 @@ int run_commissioning(const CtlOptions& o, RequestLayer* req, const RecordingLin
                       QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted);
 
 // A report paints with Qt's GUI classes: those need a QGuiApplication, on the offscreen
-// platform when there is no display.
+// platform unless QT_QPA_PLATFORM names another.
 std::unique_ptr<QCoreApplication> make_ctl_application(int& argc, char** argv);
