@@ -22,7 +22,7 @@ struct Args {
 };
 
 // "@N" is the controller at address N, anything else a parameter file.
-bool controller_spec(const QString& s, int* address) {
+bool controller_source(const QString& s, int* address) {
     if (!s.startsWith(QLatin1Char('@'))) return false;
     bool ok = false;
     const int a = s.mid(1).toInt(&ok);
@@ -62,8 +62,8 @@ QString parse(const CtlOptions& o, Args& a) {
         }
     }
     int address = 0;
-    const auto check_spec = [&address](const QString& s) {
-        if (controller_spec(s, &address) && (address < 0 || address > 126))
+    const auto check_source = [&address](const QString& s) {
+        if (controller_source(s, &address) && (address < 0 || address > 126))
             return QStringLiteral("%1 is not a controller address @0..@126").arg(s);
         return QString();
     };
@@ -75,14 +75,14 @@ QString parse(const CtlOptions& o, Args& a) {
             if (a.positional.isEmpty() || a.positional.size() > 2)
                 return QStringLiteral("diff needs A and optionally B");
             for (const QString& s : a.positional)
-                if (!check_spec(s).isEmpty()) return check_spec(s);
+                if (!check_source(s).isEmpty()) return check_source(s);
             break;
         case CtlOptions::Command::Clone: {
             if (!a.positional.isEmpty())
                 return QStringLiteral("unexpected argument %1").arg(a.positional.first());
             if (a.from.isEmpty()) return QStringLiteral("clone needs --from FILE|@N");
             if (a.to.isEmpty()) return QStringLiteral("clone needs --to LIST");
-            if (!check_spec(a.from).isEmpty()) return check_spec(a.from);
+            if (!check_source(a.from).isEmpty()) return check_source(a.from);
             QString why;
             const auto targets = parse_targets(a.to, &why);
             if (!targets) return QStringLiteral("--to %1: %2").arg(a.to, why);
@@ -93,7 +93,7 @@ QString parse(const CtlOptions& o, Args& a) {
             if (!a.positional.isEmpty())
                 return QStringLiteral("unexpected argument %1").arg(a.positional.first());
             if (a.out.isEmpty()) return QStringLiteral("report needs --out FILE.pdf");
-            if (!check_spec(a.reference).isEmpty()) return check_spec(a.reference);
+            if (!check_source(a.reference).isEmpty()) return check_source(a.reference);
             break;
         default:
             break;
@@ -105,8 +105,8 @@ bool needs_port(const CtlOptions& o, const Args& a) {
     int address = 0;
     switch (o.command) {
         case CtlOptions::Command::Diff:
-            return a.positional.size() < 2 || controller_spec(a.positional[0], &address) ||
-                   controller_spec(a.positional[1], &address);
+            return a.positional.size() < 2 || controller_source(a.positional[0], &address) ||
+                   controller_source(a.positional[1], &address);
         default:
             return true;
     }
@@ -138,16 +138,16 @@ class Runner {
     void say(const QString& text) { err_ << "tx20ctl: " << text << Qt::endl; }
 
     // A set from a file or a controller; nothing after the reasons were printed.
-    std::optional<ParameterSet> load(const QString& spec) {
+    std::optional<ParameterSet> load(const QString& source) {
         int address = 0;
-        if (controller_spec(spec, &address)) {
+        if (controller_source(source, &address)) {
             QString why;
             auto set = read_controller(*req_, address, &why);
-            if (!set) say(QStringLiteral("%1: %2").arg(spec, why));
+            if (!set) say(QStringLiteral("%1: %2").arg(source, why));
             return set;
         }
         QStringList why;
-        auto set = load_file(spec, &why);
+        auto set = load_file(source, &why);
         for (const QString& w : why) say(w);
         return set;
     }
