@@ -2,15 +2,19 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QPointer>
 
 #include "app/Rotace_3d.h"
 #include "app/Rychlostzaznamu.h"
 #include "app/main_window.h"
+#include "chart/trend_chart.h"
 #include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
 #include "comm/bus_worker.h"
 #include "comm/recording_line.h"
 #include "comm/serial_line.h"
+#include "commissioning/commissioning_window.h"
 #include "ident/Unittabvstupu.h"
 #include "ident/about_box.h"
 #include "ident/about_ident.h"
@@ -68,6 +72,24 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
     w->set_dialogs(d);
     // Last: the monitor window is not one of the dialogs created in start-up order.
     w->attach_recorder(p.line);
+    add_commissioning(*w, d.port);
+}
+
+void Program::add_commissioning(Tkrt01& w, Tport* port) {
+    Parts& p = *parts_;
+    CommissioningWindow::Context context{
+        [port] { return QStringLiteral("COM%1").arg(port->com()); },
+        [port] { return port->baud(); }, [&p] { return p.line.stats(); },
+        [&w] { return w.chart().grab().toImage(); }};
+    auto window = std::make_shared<QPointer<CommissioningWindow>>();
+    QAction* open = w.servis_menu()->addAction(QStringLiteral("&Porovnání a klonování parametrů"));
+    open->setObjectName(QStringLiteral("mn_commissioning"));
+    QObject::connect(open, &QAction::triggered, &w, [&w, &p, context, window] {
+        if (!*window) *window = new CommissioningWindow(p.bus, p.prompts, context, &w);
+        (*window)->show();
+        (*window)->raise();
+        (*window)->activateWindow();
+    });
 }
 
 Program::~Program() {

@@ -7,6 +7,7 @@ class Prompts;
 class SettingsStore;
 class RecordingLine;
 class Tkrt01;
+class Tport;
 
 // The whole program: the settings store, prompts, clock, serial line, request layer
 // and every window, created once in start-up order and kept until the end.
@@ -27,6 +28,9 @@ class Program {
     SettingsStore& store();
 
   private:
+    // "Servis" > comparison, clone and report of parameter sets.
+    void add_commissioning(Tkrt01& w, Tport* port);
+
     struct Parts;
     std::unique_ptr<Parts> parts_;
 };

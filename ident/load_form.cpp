@@ -14,20 +14,6 @@
 #include "platform/prompts.h"
 #include "platform/window_placement.h"
 
-IdentResult classify_version(const char* v) {
-    struct Prefix {
-        const char* text;
-        IdentResult result;
-    };
-    static constexpr Prefix kPrefixes[] = {{"FW-R-18-02", IdentResult::Supported},
-                                           {"FW-R-11-01", IdentResult::Krt01_1},
-                                           {"FW-R-11-02", IdentResult::Krt01_2},
-                                           {"FW-R-11-03", IdentResult::Krt01_3}};
-    for (const auto& p : kPrefixes)
-        if (std::strncmp(v, p.text, 10) == 0) return p.result;
-    return IdentResult::Unknown;
-}
-
 Tload_form::Tload_form(BusWorker& requests, Prompts& prompts, Editor editor, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint),
       requests_(requests),

@@ -216,13 +216,14 @@ std::vector<std::uint8_t> Bus::foreign_reply(int to, int from) const {
     return f;
 }
 
-std::vector<Fault> Bus::draw_faults(ReplyKind reply) {
+std::vector<Fault> Bus::draw_faults(ReplyKind reply, int da) {
     std::vector<Fault> hits;
     for (std::size_t i = 0; i < options_.faults.size(); ++i) {
         const FaultSpec& spec = options_.faults[i];
         if (spec.kind == Fault::None) continue;
         if (spec.kind == Fault::RefuseWrite && reply != ReplyKind::WriteAck) continue;
         if (spec.kind == Fault::LengthMismatch && reply != ReplyKind::Data) continue;
+        if (spec.address >= 0 && spec.address != da) continue;
         const int every = std::max(1, spec.every);
         if (++fault_counts_[i] % every == 0) hits.push_back(spec.kind);
     }
@@ -260,7 +261,7 @@ Reply Bus::answer(const std::uint8_t* req, int n) {
         sa = req[2];
         if (!stations_.count(da) || options_.model == Model::Foreign) return {};
         kind = ReplyKind::Ack;
-        const std::vector<Fault> hits = draw_faults(kind);
+        const std::vector<Fault> hits = draw_faults(kind, da);
         if (contains(hits, Fault::Silence)) return {};
         last_event_ = QStringLiteral("status");
         frame = ack(sa, da, FC_OK);
@@ -281,14 +282,14 @@ Reply Bus::answer(const std::uint8_t* req, int n) {
 
     if (options_.model == Model::Foreign) {
         if (fc != FC_SRD || cmd != CMD_TYPE || le != 4) return {};
-        const std::vector<Fault> hits = draw_faults(ReplyKind::Data);
+        const std::vector<Fault> hits = draw_faults(ReplyKind::Data, da);
         if (contains(hits, Fault::Silence)) return {};
         last_event_ = QStringLiteral("foreign identification");
         return shape(foreign_reply(sa, da), hits);
     }
 
     if (fc == FC_SRD && (cmd == CMD_TYPE || cmd == CMD_VERSION) && le == 4) {
-        const std::vector<Fault> hits = draw_faults(ReplyKind::Data);
+        const std::vector<Fault> hits = draw_faults(ReplyKind::Data, da);
         if (contains(hits, Fault::Silence)) return {};
         const QByteArray text = (cmd == CMD_TYPE ? type_text() : version_text()).toLatin1();
         last_event_ =
@@ -301,7 +302,7 @@ Reply Bus::answer(const std::uint8_t* req, int n) {
     if (fc == FC_SRD && cmd == CMD_READ && le == 7) {
         const int table = req[8];
         if (table >= kTableCount || req[9] != kTableLen[static_cast<std::size_t>(table)]) return {};
-        const std::vector<Fault> hits = draw_faults(ReplyKind::Data);
+        const std::vector<Fault> hits = draw_faults(ReplyKind::Data, da);
         if (contains(hits, Fault::Silence)) return {};
         std::uint8_t data[256];
         const int len = wire::encode(st->data, table, data);
@@ -315,7 +316,7 @@ Reply Bus::answer(const std::uint8_t* req, int n) {
         if (table >= kTableCount || req[9] != len ||
             len != kTableLen[static_cast<std::size_t>(table)])
             return {};
-        const std::vector<Fault> hits = draw_faults(ReplyKind::WriteAck);
+        const std::vector<Fault> hits = draw_faults(ReplyKind::WriteAck, da);
         if (contains(hits, Fault::Silence)) return {};
         std::uint8_t result = FC_OK;
         if (contains(hits, Fault::RefuseWrite) || table >= kParameterTableCount) {
@@ -346,7 +347,7 @@ Reply Bus::answer(const std::uint8_t* req, int n) {
     }
 
     if (fc == FC_SDA && cmd == CMD_EEPROM && le == 4) {
-        const std::vector<Fault> hits = draw_faults(ReplyKind::WriteAck);
+        const std::vector<Fault> hits = draw_faults(ReplyKind::WriteAck, da);
         if (contains(hits, Fault::Silence)) return {};
         std::uint8_t result = FC_OK;
         if (contains(hits, Fault::RefuseWrite)) {

@@ -29,6 +29,7 @@ enum class Fault {
 struct FaultSpec {
     Fault kind = Fault::None;
     int every = 1;  // every N-th reply the fault can affect
+    int address = -1;  // only the station at this address; -1 every station
 };
 
 struct Options {
@@ -83,7 +84,7 @@ class Bus {
     std::vector<std::uint8_t> data_reply(int to, int from, const std::uint8_t* data, int len) const;
     std::vector<std::uint8_t> ack(int to, int from, std::uint8_t fc) const;
     std::vector<std::uint8_t> foreign_reply(int to, int from) const;
-    std::vector<Fault> draw_faults(ReplyKind reply);
+    std::vector<Fault> draw_faults(ReplyKind reply, int da);
     Reply shape(std::vector<std::uint8_t> frame, const std::vector<Fault>& hits) const;
     bool commit(Station& st);
     void load_eeprom();

@@ -94,9 +94,19 @@ ArgsResult parse_sim_args(const QStringList& args, SimArgs& out, QString& error)
             }
         } else if (a == QLatin1String("--fault")) {
             if (!value(i, a, v)) return ArgsResult::Error;
+            FaultSpec spec;
+            // KIND[:every-N][@ADDRESS]: @ limits the fault to one station.
+            const int at = static_cast<int>(v.indexOf(QLatin1Char('@')));
+            if (at >= 0) {
+                if (!parse_int(v.mid(at + 1), 0, 126, spec.address)) {
+                    error = QStringLiteral("--fault: ") + v +
+                            QStringLiteral(": the address after @ must be 0..126");
+                    return ArgsResult::Error;
+                }
+                v = v.left(at);
+            }
             const int colon = static_cast<int>(v.indexOf(QLatin1Char(':')));
             const QString kind = colon < 0 ? v : v.left(colon);
-            FaultSpec spec;
             bool ok = false;
             spec.kind = fault_from_name(kind, &ok);
             if (!ok) {

@@ -15,7 +15,7 @@ TEST(SimArgs, FullCommandLine) {
     QString error;
     ASSERT_EQ(parse(QStringLiteral("--link /tmp/k20 --address 3 --address 9 --model krt01:3 "
                                    "--rate 19200 --pace --fault checksum --fault late:every-4 "
-                                   "--fault short:2 --eeprom e.ini --verbose"),
+                                   "--fault short:2@9 --eeprom e.ini --verbose"),
                     a, error),
               sim::ArgsResult::Ok)
         << error.toStdString();
@@ -31,6 +31,8 @@ TEST(SimArgs, FullCommandLine) {
     EXPECT_EQ(a.options.faults[1].kind, sim::Fault::LateBytes);
     EXPECT_EQ(a.options.faults[1].every, 4);
     EXPECT_EQ(a.options.faults[2].every, 2);
+    EXPECT_EQ(a.options.faults[2].address, 9);
+    EXPECT_EQ(a.options.faults[0].address, -1);
     EXPECT_EQ(a.options.eeprom_file, QStringLiteral("e.ini"));
     EXPECT_TRUE(a.options.verbose);
 }
@@ -54,6 +56,8 @@ TEST(SimArgs, BadUsageIsRefusedWithAReason) {
                          "--fault noise",
                          "--fault short:0",
                          "--fault short:every-",
+                         "--fault refuse@127",
+                         "--fault refuse@",
                          "--rate fast",
                          "--frobnicate",
                          "--link"};

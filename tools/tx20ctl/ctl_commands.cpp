@@ -116,6 +116,10 @@ int CtlCommands::run(const CtlOptions& o) {
         case CtlOptions::Command::Ident:
             return ident();
         case CtlOptions::Command::Listen:  // needs the bare line, not the request layer
+        case CtlOptions::Command::Backup:  // the commissioning commands run on their own
+        case CtlOptions::Command::Diff:
+        case CtlOptions::Command::Clone:
+        case CtlOptions::Command::Report:
         case CtlOptions::Command::None:
             break;
     }

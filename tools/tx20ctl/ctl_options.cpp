@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <cmath>
 
+#include "tools/tx20ctl/ctl_commissioning.h"
+
 namespace {
 
 // The C locale without group separators: "1,5" is no number.
@@ -45,11 +47,18 @@ QString ctl_usage() {
         "                           MS bounds each probe's wait for a reply (default 512)\n"
         "  listen                   send nothing, print every frame seen on the bus\n"
         "  ident                    read the device type and version texts\n"
+        "  backup FILE              save tables 0..8 of --da as a parameter file\n"
+        "  diff A [B]               compare parameter sets (FILE or @N; B defaults to @DA)\n"
+        "  clone --from FILE|@N --to LIST [--eeprom] [--with-password] [--dry-run]\n"
+        "                           write the differing tables onto each target, verify\n"
+        "  report --out FILE.pdf [--reference FILE] [--technician NAME] [--note TEXT]\n"
+        "                           write the service report of --da as a PDF\n"
         "  ports                    list the serial devices and the COM1..COM8 map\n"
         "    --map COMn=PATH        point COMn at a device in the user's settings\n"
         "    --unmap COMn           give COMn its default device again\n"
         "\n"
-        "Exit status: 0 success, 1 failed request, 2 bad usage.\n");
+        "Exit status: 0 success, 1 failed request, 2 bad usage.\n"
+        "diff: 0 equal, 1 different, 2 bad usage or a failed read.\n");
 }
 
 CtlParse parse_ctl_args(const QStringList& args) {
@@ -65,6 +74,13 @@ CtlParse parse_ctl_args(const QStringList& args) {
     for (int i = 0; i < args.size(); ++i) {
         QString arg = args[i];
         if (!arg.startsWith(QLatin1String("--"))) {
+            // The commissioning commands take the rest of the line as options of their own.
+            if (positional.isEmpty() && is_commissioning_command(arg, &o.command)) {
+                o.command_args = args.mid(i + 1);
+                if (watch_given || o.timeout_ms > 0)
+                    return fail(QStringLiteral("--watch and --timeout belong to live and scan"));
+                return r;
+            }
             positional << arg;
             continue;
         }

@@ -5,7 +5,7 @@
 
 // The command line of tx20ctl, checked but not yet acted on.
 struct CtlOptions {
-    enum class Command { None, Live, Read, Write, Eeprom, Scan, Ident, Listen };
+    enum class Command { None, Live, Read, Write, Eeprom, Scan, Ident, Listen, Backup, Diff, Clone, Report };
 
     QString port;  // a device path or "COMn"
     qint32 rate = 9600;
@@ -20,6 +20,7 @@ struct CtlOptions {
     int table = -1;           // read, write
     QStringList assignments;  // write: FIELD=VALUE
     int timeout_ms = 0;       // scan: probe read time-out; 0 keeps the line's own
+    QStringList command_args;  // backup, diff, clone, report: everything after the word
 };
 
 struct CtlParse {

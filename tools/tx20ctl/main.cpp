@@ -13,6 +13,7 @@
 #include "comm/serial_ports.h"
 #include "platform/settings_store.h"
 #include "tools/tx20ctl/console_prompts.h"
+#include "tools/tx20ctl/ctl_commissioning.h"
 #include "tools/tx20ctl/ctl_commands.h"
 #include "tools/tx20ctl/ctl_diag.h"
 #include "tools/tx20ctl/ctl_options.h"
@@ -26,6 +27,8 @@ std::atomic<bool> g_interrupted{false};
 extern "C" void on_signal(int) { g_interrupted = true; }
 
 int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
+    if (is_commissioning(o.command) && !commissioning_needs_port(o))
+        return run_commissioning(o, nullptr, nullptr, out, err, g_interrupted);
     // Port names like COM3 go through the user's port map, anything else is a path.
     static const QRegularExpression com_name(QStringLiteral("^COM[0-9]+$"));
     const bool is_com = com_name.match(o.port).hasMatch();
@@ -53,7 +56,9 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
     req.set_computer_address(static_cast<std::uint8_t>(o.sa));
     CtlCommands commands(req, out, err, g_interrupted);
     commands.keep_port_open(serial, o.port, device, o.rate);
-    const int status = commands.run(o);
+    const int status = is_commissioning(o.command)
+                           ? run_commissioning(o, &req, &recorded, out, err, g_interrupted)
+                           : commands.run(o);
     if (o.stats) {
         out.flush();
         print_stats(recorded.stats(), err);
@@ -64,7 +69,7 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    const auto app = make_ctl_application(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
 
@@ -82,6 +87,13 @@ int main(int argc, char** argv) {
     if (parsed.error.isEmpty() && parsed.options.command == CtlOptions::Command::Write) {
         const QString problem =
             CtlCommands::check_assignments(parsed.options.table, parsed.options.assignments);
+        if (!problem.isEmpty()) {
+            err << "tx20ctl: " << problem << Qt::endl;
+            return kExitUsage;
+        }
+    }
+    if (parsed.error.isEmpty() && is_commissioning(parsed.options.command)) {
+        const QString problem = check_commissioning(parsed.options);
         if (!problem.isEmpty()) {
             err << "tx20ctl: " << problem << Qt::endl;
             return kExitUsage;

@@ -1,0 +1,164 @@
+#include "commissioning/service_report.h"
+
+#include <QBuffer>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QTextDocument>
+#include <QUrl>
+
+#include "platform/atomic_file.h"
+
+namespace commissioning {
+
+namespace {
+
+QString esc(const QString& s) { return s.toHtmlEscaped(); }
+
+QString row(const QStringList& cells, bool header = false) {
+    const QString tag = header ? QStringLiteral("th") : QStringLiteral("td");
+    QString r = QStringLiteral("<tr>");
+    for (const QString& c : cells) r += QStringLiteral("<%1>%2</%1>").arg(tag, c);
+    return r + QStringLiteral("</tr>");
+}
+
+QString ms(int v) { return v < 0 ? QStringLiteral("–") : QString::number(v); }
+
+QString html(const ReportInput& in) {
+    QString h = QStringLiteral(
+        "<html><head><style>"
+        "body { font-family: 'DejaVu Sans'; font-size: 8pt; }"
+        "h1 { font-size: 13pt; } h2 { font-size: 10pt; margin-top: 10px; }"
+        "th { background-color: #e0e0e0; text-align: left; }"
+        "td.diff { background-color: #ffd8a8; font-weight: bold; }"
+        "</style></head><body>");
+    h += QStringLiteral(
+        "<p style='font-size: 14pt; font-weight: bold'>Servisní protokol – regulátor KELVRA 20</p>");
+    h += QStringLiteral("<table cellspacing='0' cellpadding='3'>");
+    const auto info = [&h](const QString& k, const QString& v) {
+        h += row({QStringLiteral("<b>%1</b>").arg(esc(k)),
+                  esc(v).replace(QLatin1Char('\n'), QStringLiteral("<br>"))});
+    };
+    info(QStringLiteral("Datum a čas:"),
+         in.when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
+    info(QStringLiteral("Port:"), in.port);
+    info(QStringLiteral("Přenosová rychlost:"), QStringLiteral("%1 Bd").arg(in.rate));
+    info(QStringLiteral("Adresa regulátoru:"), QString::number(in.address));
+    info(QStringLiteral("Typ zařízení:"), in.type_text);
+    info(QStringLiteral("Verze zařízení:"), in.version_text);
+    info(QStringLiteral("Výrobní číslo:"), in.serial_number ? QString::number(*in.serial_number)
+                                                             : QStringLiteral("nezjištěno"));
+    if (in.reference)
+        info(QStringLiteral("Reference:"), in.reference->source.text());
+    h += QStringLiteral("</table>");
+
+    // The 36 parameters, tab by tab.
+    h += QStringLiteral("<h2>Parametry regulátoru</h2>");
+    int count = 0;
+    if (in.reference) count = static_cast<int>(differences(in.actual, *in.reference).size());
+    if (in.reference) h += QStringLiteral("<p>Rozdílů proti referenci: %1</p>").arg(count);
+    h += QStringLiteral("<table border='1' cellspacing='0' cellpadding='1' width='100%'>");
+    QStringList head{QStringLiteral("Parametr"), QStringLiteral("Význam"),
+                     QStringLiteral("Hodnota")};
+    // The meaning column takes the room the values leave.
+    const QString meaning_width = in.reference ? QStringLiteral("42%") : QStringLiteral("55%");
+    if (in.reference) head << QStringLiteral("Reference") << QStringLiteral("Rozdíl");
+    QString header = row(head, true);
+    header.replace(QStringLiteral("<th>Význam"),
+                   QStringLiteral("<th width='%1'>Význam").arg(meaning_width));
+    h += header;
+    for (const params::TabDef& t : params::tabs()) {
+        h += QStringLiteral("<tr><td colspan='%1'><b>%2</b></td></tr>")
+                 .arg(head.size())
+                 .arg(esc(QString::fromLatin1(t.caption)));
+        for (const params::ParamDef* p : params::tab_params(t.position)) {
+            const int i = param_index(*p);
+            QString name = QString::fromLatin1(p->mnemonic);
+            if (name.isEmpty()) name = QStringLiteral("ADRESA");
+            QStringList cells{esc(name),
+                              esc(QString::fromUtf8(p->label).replace(QLatin1Char('\n'), ' ')),
+                              esc(in.actual.shown(i))};
+            const bool diff = in.reference && differs(in.actual, *in.reference, i);
+            if (in.reference) {
+                cells << esc(in.reference->has(i) ? in.reference->shown(i)
+                                                   : QStringLiteral("–"))
+                      << (diff ? QStringLiteral("≠") : QString());
+            }
+            QString r = row(cells);
+            if (diff) r.replace(QStringLiteral("<td>"), QStringLiteral("<td class='diff'>"));
+            h += r;
+        }
+    }
+    h += QStringLiteral("</table>");
+
+    h += QStringLiteral("<h2>Statistika spojení</h2>");
+    if (in.stats.empty()) {
+        h += QStringLiteral("<p>Žádná výměna.</p>");
+    } else {
+        h += QStringLiteral("<table border='1' cellspacing='0' cellpadding='2' width='100%'>");
+        h += row({QStringLiteral("Adresa"), QStringLiteral("Požadavky"), QStringLiteral("Dobré"),
+                  QStringLiteral("Bez odpovědi"), QStringLiteral("Krátké"),
+                  QStringLiteral("Chybný součet"), QStringLiteral("Chybný formát"),
+                  QStringLiteral("Odmítnuto"), QStringLiteral("Opakováno"),
+                  QStringLiteral("Odezva min/prům/max [ms]")},
+                 true);
+        for (const auto& [a, s] : in.stats)
+            h += row({QString::number(a), QString::number(s.requests), QString::number(s.good),
+                      QString::number(s.timeouts), QString::number(s.short_replies),
+                      QString::number(s.checksum_errors), QString::number(s.format_errors),
+                      QString::number(s.refusals), QString::number(s.resends),
+                      QStringLiteral("%1 / %2 / %3")
+                          .arg(ms(s.reply_min_ms),
+                               s.reply_min_ms < 0 ? QStringLiteral("–")
+                                                  : QString::number(s.reply_mean_ms, 'f', 1),
+                               ms(s.reply_max_ms))});
+        h += QStringLiteral("</table>");
+    }
+
+    h += QStringLiteral("<h2>Trend</h2>");
+    if (in.trend.isNull())
+        h += QStringLiteral("<p>Trend není k dispozici.</p>");
+    else
+        h += QStringLiteral("<p><img src='tx20:trend' width='640'></p>");
+
+    h += QStringLiteral("<h2>Servisní zásah</h2><table cellpadding='3'>");
+    info(QStringLiteral("Technik:"), in.technician);
+    info(QStringLiteral("Poznámka:"), in.note);
+    info(QStringLiteral("Podpis:"), QString());
+    h += QStringLiteral("</table></body></html>");
+    return h;
+}
+
+}  // namespace
+
+void print_report(const ReportInput& in, QPagedPaintDevice& device) {
+    QTextDocument doc;
+    if (!in.trend.isNull())
+        doc.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("tx20:trend")),
+                        QVariant(in.trend));
+    doc.setHtml(html(in));
+    doc.print(&device);
+}
+
+QByteArray report_pdf(const ReportInput& in) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+        pdf.setTitle(QStringLiteral("Servisní protokol KELVRA 20"));
+        pdf.setCreator(QStringLiteral("TX-20"));
+        print_report(in, pdf);
+    }
+    buffer.close();
+    return bytes;
+}
+
+bool write_report(const QString& path, const ReportInput& in, QString* reason) {
+    const QByteArray pdf = report_pdf(in);
+    return AtomicFile::write(path, {QByteArrayView(pdf)}, reason);
+}
+
+}  // namespace commissioning

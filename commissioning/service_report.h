@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QImage>
+#include <QString>
+#include <map>
+#include <optional>
+
+#include "comm/telegram_record.h"
+#include "commissioning/parameter_set.h"
+
+class QPagedPaintDevice;
+
+// The service report handed to the customer: the controller, its 36 parameters (with
+// a reference beside them when one was chosen), the link statistics and the trend.
+namespace commissioning {
+
+struct ReportInput {
+    QDateTime when;
+    QString port;
+    qint32 rate = 0;
+    int address = 0;
+    QString type_text;
+    QString version_text;
+    std::optional<int> serial_number;  // from the input table
+    ParameterSet actual;
+    std::optional<ParameterSet> reference;
+    std::map<int, AddressStats> stats;  // keyed by address
+    QImage trend;                       // null: no trend to show
+    QString technician;
+    QString note;
+};
+
+// The report as rich text, for any paged device (PDF writer, printer).
+void print_report(const ReportInput& in, QPagedPaintDevice& device);
+// An A4 PDF of the report.
+QByteArray report_pdf(const ReportInput& in);
+// Writes the PDF through the atomic writer: on failure the old file stays and the
+// reason is given.
+bool write_report(const QString& path, const ReportInput& in, QString* reason);
+
+}  // namespace commissioning

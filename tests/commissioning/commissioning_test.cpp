@@ -1,0 +1,265 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include "commissioning/clone.h"
+#include "platform/private_profile.h"
+#include "support/request_fixture.h"
+
+using namespace commissioning;
+
+namespace {
+
+using Changes = std::vector<std::pair<const char*, const char*>>;
+
+// A parameter file of the simulator's own values with some entries changed
+// ("SECTION/KEY", value; a null value removes nothing but writes nothing either).
+QString make_file(const QTemporaryDir& dir, const Changes& changes,
+                  const QString& name = QStringLiteral("ref.ini")) {
+    const QString path = dir.filePath(name);
+    save_backup(path, sim::Bus(sim::Options{}).station(1));
+    PrivateProfile ini(path);
+    for (const auto& [key, value] : changes) {
+        const QStringList sk = QString::fromLatin1(key).split(QLatin1Char('/'));
+        ini.set_string(sk[0], sk[1], QString::fromUtf8(value));
+    }
+    ini.commit();
+    return path;
+}
+
+// SP, DSER and FILT differ from every simulated controller: tables 0, 4 and 7; the
+// address and password differ too but must never travel.
+const Changes kReference{{"COMP/SP", "40.00"}, {"REGO/DSER", "90"}, {"OSTAT/FILT", "3"},
+                         {"OSTAT/PASS", "1234"}, {"ADD/ADRESA", "77"}};
+
+class CloneTest : public RequestFixture {
+  protected:
+    void SetUp() override {
+        RequestFixture::SetUp();
+        sim::Options o;
+        o.addresses = {1, 2, 3};
+        attach(o);
+        QStringList why;
+        auto set = load_file(make_file(dir, kReference), &why);
+        ASSERT_TRUE(set) << why.join(' ').toStdString();
+        reference = *set;
+    }
+    // Written tables per address, from the telegrams on the line.
+    std::map<int, std::vector<int>> writes() const {
+        std::map<int, std::vector<int>> out;
+        for (const Bytes& w : line.writes())
+            if (w.size() > 9 && w[0] == 0x68 && w[6] == 0x63 && w[7] == 0x02)
+                out[w[4]].push_back(w[8]);
+        return out;
+    }
+    int commits() const {
+        int n = 0;
+        for (const Bytes& w : line.writes()) n += w.size() == 10 && w[6] == 0x63 && w[7] == 0x06;
+        return n;
+    }
+
+    QTemporaryDir dir;
+    ParameterSet reference;
+};
+
+}  // namespace
+
+TEST(TargetList, ParsesListsAndRejectsBadOnes) {
+    struct Case {
+        const char* text;
+        std::vector<int> expected;  // empty: rejected
+    };
+    const Case cases[] = {
+        {"1-5,9", {1, 2, 3, 4, 5, 9}}, {" 7 ", {7}},          {"126,1", {126, 1}},
+        {"3 - 4 , 8", {3, 4, 8}},      {"", {}},              {"1-", {}},
+        {"a", {}},                     {"0", {}},             {"127", {}},
+        {"5-3", {}},                   {"1,1", {}},           {"1-3,2", {}},
+        {"1;2", {}},                   {"-1", {}},            {"1,,2", {}},
+    };
+    for (const Case& c : cases) {
+        QString why;
+        const auto got = parse_targets(QString::fromLatin1(c.text), &why);
+        if (c.expected.empty()) {
+            EXPECT_FALSE(got) << c.text;
+            EXPECT_FALSE(why.isEmpty()) << c.text;
+        } else {
+            ASSERT_TRUE(got) << c.text << ": " << why.toStdString();
+            EXPECT_EQ(*got, c.expected) << c.text;
+        }
+    }
+}
+
+TEST(ParameterFileSet, ValuesTheEditorWouldRefuseAreKeptAsRefused) {
+    struct Case {
+        Changes changes;
+        std::vector<QString> refused;
+    };
+    const Case cases[] = {
+        {{{"COMP/SP", "abc"}}, {QStringLiteral("COMP/SP")}},
+        {{{"PID/TI", "25,00"}}, {QStringLiteral("PID/TI")}},  // the C locale's point only
+        {{{"ALARM1/RALA", "7"}}, {QStringLiteral("ALARM1/RALA")}},
+        {{{"SENS/TYPE", "-1"}}, {QStringLiteral("SENS/TYPE")}},
+        {{{"REGO/DEAD", "2.5"}}, {QStringLiteral("REGO/DEAD")}},
+        // Beyond the 16 bits it travels in: would arrive as 4464.
+        {{{"REGO/DSER", "70000"}}, {QStringLiteral("REGO/DSER")}},
+        {{{"COMP/SP", "150"}, {"COMP/SP_H", "100"}},
+         {QStringLiteral("COMP/SP"), QStringLiteral("COMP/SP_L"), QStringLiteral("COMP/SP_H")}},
+        {{{"REGO/TPID", "9"}, {"ADD/ADRESA", "300"}}, {}},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        QStringList why;
+        const auto set = load_file(make_file(dir, c.changes), &why);
+        ASSERT_TRUE(set) << why.join(' ').toStdString();
+        std::vector<QString> refused;
+        for (int i = 0; i < kParamCount; ++i)
+            if (set->refused(i)) refused.push_back(param_key(i));
+        EXPECT_EQ(refused, c.refused) << c.changes.front().first;
+    }
+}
+
+TEST(ParameterFileSet, ValuesAreHeldAsTheControllerHoldsThem) {
+    QTemporaryDir dir;
+    const auto set =
+        load_file(make_file(dir, {{"REGO/TPID", "9"}, {"ADD/ADRESA", "300"}}), nullptr);
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->data.rego.TPID, 10);  // the file holds the position
+    EXPECT_EQ(set->data.add.ADD, 44);    // the low eight bits
+    EXPECT_EQ(set->file_value(param_index(*params::find_control(QStringLiteral("cb_tpid")))),
+              QStringLiteral("9"));
+    // TEAC is not in the file: never compared.
+    EXPECT_FALSE(set->has(param_index(*params::find_control(QStringLiteral("cb_teac")))));
+}
+
+TEST(ParameterFileSet, UnusableFilesGiveNothingWithTheirReason) {
+    QTemporaryDir dir;
+    const QString missing_key = make_file(dir, {}, QStringLiteral("a.ini"));
+    QByteArray text = PrivateProfile(missing_key).bytes();
+    text.replace("TI=100.00\r\n", "");
+    QFile f(missing_key);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+    f.close();
+    const QString wrong = make_file(dir, {{"IDENT/VERSION", "KELVRA20 [V.2.0]"}},
+                                    QStringLiteral("b.ini"));
+    const struct {
+        QString path;
+        const char* reason;
+    } cases[] = {{missing_key, "chybí PID/TI"},
+                 {wrong, "INI soubor není typu"},
+                 {dir.filePath(QStringLiteral("none.ini")), "nelze přečíst"},
+                 {dir.path(), "nelze přečíst"}};
+    for (const auto& c : cases) {
+        QStringList why;
+        EXPECT_FALSE(load_file(c.path, &why)) << c.reason;
+        EXPECT_TRUE(why.join(' ').contains(QString::fromUtf8(c.reason)))
+            << why.join(' ').toStdString();
+    }
+}
+
+TEST_F(CloneTest, BackupOfAControllerReadsBackEqual) {
+    QString why;
+    const auto controller = read_controller(req, 2, &why);
+    ASSERT_TRUE(controller) << why.toStdString();
+    EXPECT_EQ(controller->type_text, QStringLiteral("KELVRA 20"));
+    save_backup(dir.filePath(QStringLiteral("b.ini")), controller->data);
+    const auto file = load_file(dir.filePath(QStringLiteral("b.ini")), nullptr);
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(differences(*file, *controller).empty());
+    EXPECT_EQ(req.device_address(), 1);  // the caller's address stays
+}
+
+TEST_F(CloneTest, EveryTargetIsVerifiedWithOnlyTheDifferingTablesWritten) {
+    CloneOptions o;
+    o.eeprom = true;
+    for (int a : {1, 2, 3}) {
+        const TargetResult r = clone_target(req, a, reference, o);
+        EXPECT_EQ(r.outcome, TargetResult::Outcome::Verified) << a << r.status_text().toStdString();
+        EXPECT_EQ(r.tables_written, (std::vector<int>{0, 4, 7}));
+    }
+    const auto w = writes();
+    for (int a : {1, 2, 3}) {
+        EXPECT_EQ(w.at(a), (std::vector<int>{0, 4, 7})) << a;
+        const DeviceData& d = bus->station(a);
+        EXPECT_FLOAT_EQ(d.comp.SP, 40.0f);
+        EXPECT_EQ(d.rego.DSER, 90);
+        EXPECT_EQ(d.ost.FILT, 3);
+        EXPECT_EQ(d.ost.PASS, 0);  // the password stays
+        EXPECT_EQ(d.add.ADD, a);   // and so does the address
+    }
+    EXPECT_EQ(commits(), 3);
+    // A second run finds nothing to write and still verifies.
+    line.clear_events();
+    EXPECT_TRUE(clone_target(req, 2, reference, CloneOptions{}).verified());
+    EXPECT_TRUE(writes().empty());
+    EXPECT_EQ(req.device_address(), 1);
+}
+
+TEST_F(CloneTest, PasswordTravelsOnlyWhenAskedFor) {
+    CloneOptions o;
+    o.with_password = true;
+    EXPECT_TRUE(clone_target(req, 3, reference, o).verified());
+    EXPECT_EQ(bus->station(3).ost.PASS, 1234);
+    EXPECT_EQ(bus->station(3).add.ADD, 3);
+}
+
+TEST_F(CloneTest, DryRunPlansAndWritesNothing) {
+    CloneOptions o;
+    o.dry_run = true;
+    o.eeprom = true;
+    const TargetResult r = clone_target(req, 2, reference, o);
+    EXPECT_EQ(r.outcome, TargetResult::Outcome::Planned);
+    EXPECT_EQ(r.tables_planned, (std::vector<int>{0, 4, 7}));
+    EXPECT_TRUE(writes().empty());
+    EXPECT_EQ(commits(), 0);
+}
+
+TEST_F(CloneTest, FailuresAreReportedAndNeverAsVerified) {
+    // Address 2 refuses writes; address 3 vanishes after its first write.
+    sim::Options o;
+    o.addresses = {1, 2, 3};
+    o.faults.push_back({sim::Fault::RefuseWrite, 1, 2});
+    attach(o);
+    int writes_to_3 = 0;
+    line.set_responder([this, &writes_to_3](const Bytes& r) {
+        if (r.size() > 8 && r[4] == 3 && (writes_to_3 > 0 || (r[6] == 0x63 && ++writes_to_3 > 1)))
+            return Bytes{};
+        return sim::flatten(bus->handle(r.data(), static_cast<int>(r.size())));
+    });
+    const TargetResult ok = clone_target(req, 1, reference, CloneOptions{});
+    const TargetResult refused = clone_target(req, 2, reference, CloneOptions{});
+    const TargetResult vanished = clone_target(req, 3, reference, CloneOptions{});
+    const TargetResult nobody = clone_target(req, 9, reference, CloneOptions{});
+    EXPECT_TRUE(ok.verified());
+    EXPECT_EQ(refused.outcome, TargetResult::Outcome::NotVerified);
+    EXPECT_TRUE(refused.status_text().startsWith(QStringLiteral("neověřeno")));
+    EXPECT_EQ(vanished.outcome, TargetResult::Outcome::NotVerified);
+    EXPECT_EQ(vanished.tables_written, (std::vector<int>{0}));
+    EXPECT_EQ(nobody.outcome, TargetResult::Outcome::Failed);
+    EXPECT_EQ(nobody.status_text(), QString::fromUtf8(kUnknownDevice));
+}
+
+TEST_F(CloneTest, OnlyTheSupportedModelIsWritten) {
+    for (sim::Model m : {sim::Model::Krt01, sim::Model::Foreign}) {
+        attach(m);
+        line.clear_events();
+        const TargetResult r = clone_target(req, 1, reference, CloneOptions{});
+        EXPECT_EQ(r.outcome, TargetResult::Outcome::Failed);
+        EXPECT_EQ(r.failure, QString::fromUtf8(m == sim::Model::Krt01 ? kOlderModel
+                                                                       : kUnknownDevice));
+        EXPECT_TRUE(writes().empty());
+    }
+}
+
+TEST_F(CloneTest, RefusedReferenceValuesBlockOnlyWhatTheCloneWrites) {
+    reference.refused_reason[static_cast<std::size_t>(
+        param_index(*params::find_control(QStringLiteral("ed_adresa"))))] = QStringLiteral("x");
+    EXPECT_TRUE(blocking_refusals(reference, CloneOptions{}).empty());
+    const int pass = param_index(*params::find_control(QStringLiteral("ed_pass")));
+    reference.refused_reason[static_cast<std::size_t>(pass)] = QStringLiteral("x");
+    EXPECT_TRUE(blocking_refusals(reference, CloneOptions{}).empty());
+    CloneOptions with;
+    with.with_password = true;
+    EXPECT_EQ(blocking_refusals(reference, with), (std::vector<int>{pass}));
+}

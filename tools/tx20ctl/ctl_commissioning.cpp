@@ -1,0 +1,330 @@
+#include "tools/tx20ctl/ctl_commissioning.h"
+
+#include <QDateTime>
+#include <QGuiApplication>
+
+#include "comm/Unit_hl.h"
+#include "comm/recording_line.h"
+#include "commissioning/clone.h"
+#include "commissioning/service_report.h"
+#include "platform/errors.h"
+#include "tools/tx20ctl/ctl_commands.h"
+
+namespace {
+
+using namespace commissioning;
+
+struct Args {
+    QStringList positional;
+    QString from, to, out, reference, technician, note;
+    CloneOptions clone;
+    std::vector<int> targets;
+};
+
+// "@N" is the controller at address N, anything else a parameter file.
+bool controller_source(const QString& s, int* address) {
+    if (!s.startsWith(QLatin1Char('@'))) return false;
+    bool ok = false;
+    const int a = s.mid(1).toInt(&ok);
+    *address = ok ? a : -1;
+    return true;
+}
+
+QString parse(const CtlOptions& o, Args& a) {
+    const QStringList& args = o.command_args;
+    const bool clone = o.command == CtlOptions::Command::Clone;
+    const bool report = o.command == CtlOptions::Command::Report;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (clone && arg == QLatin1String("--eeprom")) {
+            a.clone.eeprom = true;
+        } else if (clone && arg == QLatin1String("--with-password")) {
+            a.clone.with_password = true;
+        } else if (clone && arg == QLatin1String("--dry-run")) {
+            a.clone.dry_run = true;
+        } else if ((clone && (arg == QLatin1String("--from") || arg == QLatin1String("--to"))) ||
+                   (report && (arg == QLatin1String("--out") || arg == QLatin1String("--reference") ||
+                               arg == QLatin1String("--technician") ||
+                               arg == QLatin1String("--note")))) {
+            if (i + 1 >= args.size()) return QStringLiteral("option %1 needs a value").arg(arg);
+            const QString v = args[++i];
+            QString* target = arg == QLatin1String("--from")        ? &a.from
+                              : arg == QLatin1String("--to")        ? &a.to
+                              : arg == QLatin1String("--out")       ? &a.out
+                              : arg == QLatin1String("--reference") ? &a.reference
+                              : arg == QLatin1String("--technician") ? &a.technician
+                                                                      : &a.note;
+            *target = v;
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            return QStringLiteral("unknown option %1").arg(arg);
+        } else {
+            a.positional << arg;
+        }
+    }
+    int address = 0;
+    const auto check_source = [&address](const QString& s) {
+        if (controller_source(s, &address) && (address < 0 || address > 126))
+            return QStringLiteral("%1 is not a controller address @0..@126").arg(s);
+        return QString();
+    };
+    switch (o.command) {
+        case CtlOptions::Command::Backup:
+            if (a.positional.size() != 1) return QStringLiteral("backup needs one FILE");
+            break;
+        case CtlOptions::Command::Diff:
+            if (a.positional.isEmpty() || a.positional.size() > 2)
+                return QStringLiteral("diff needs A and optionally B");
+            for (const QString& s : a.positional)
+                if (!check_source(s).isEmpty()) return check_source(s);
+            break;
+        case CtlOptions::Command::Clone: {
+            if (!a.positional.isEmpty())
+                return QStringLiteral("unexpected argument %1").arg(a.positional.first());
+            if (a.from.isEmpty()) return QStringLiteral("clone needs --from FILE|@N");
+            if (a.to.isEmpty()) return QStringLiteral("clone needs --to LIST");
+            if (!check_source(a.from).isEmpty()) return check_source(a.from);
+            QString why;
+            const auto targets = parse_targets(a.to, &why);
+            if (!targets) return QStringLiteral("--to %1: %2").arg(a.to, why);
+            a.targets = *targets;
+            break;
+        }
+        case CtlOptions::Command::Report:
+            if (!a.positional.isEmpty())
+                return QStringLiteral("unexpected argument %1").arg(a.positional.first());
+            if (a.out.isEmpty()) return QStringLiteral("report needs --out FILE.pdf");
+            if (!check_source(a.reference).isEmpty()) return check_source(a.reference);
+            break;
+        default:
+            break;
+    }
+    return {};
+}
+
+bool needs_port(const CtlOptions& o, const Args& a) {
+    int address = 0;
+    switch (o.command) {
+        case CtlOptions::Command::Diff:
+            return a.positional.size() < 2 || controller_source(a.positional[0], &address) ||
+                   controller_source(a.positional[1], &address);
+        default:
+            return true;
+    }
+}
+
+class Runner {
+  public:
+    Runner(const CtlOptions& o, const Args& a, RequestLayer* req, const RecordingLine* recorded,
+           QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted)
+        : o_(o), a_(a), req_(req), recorded_(recorded), out_(out), err_(err),
+          interrupted_(interrupted) {}
+
+    int run() {
+        switch (o_.command) {
+            case CtlOptions::Command::Backup:
+                return backup();
+            case CtlOptions::Command::Diff:
+                return diff();
+            case CtlOptions::Command::Clone:
+                return clone();
+            case CtlOptions::Command::Report:
+                return report();
+            default:
+                return kExitUsage;
+        }
+    }
+
+  private:
+    void say(const QString& text) { err_ << "tx20ctl: " << text << Qt::endl; }
+
+    // A set from a file or a controller; nothing after the reasons were printed.
+    std::optional<ParameterSet> load(const QString& source) {
+        int address = 0;
+        if (controller_source(source, &address)) {
+            QString why;
+            auto set = read_controller(*req_, address, &why);
+            if (!set) say(QStringLiteral("%1: %2").arg(source, why));
+            return set;
+        }
+        QStringList why;
+        auto set = load_file(source, &why);
+        for (const QString& w : why) say(w);
+        return set;
+    }
+
+    // Each value the editor would refuse, one line each; true when there was one.
+    bool report_refusals(const ParameterSet& s) {
+        bool any = false;
+        for (int i = 0; i < kParamCount; ++i) {
+            if (!s.refused(i)) continue;
+            say(QStringLiteral("%1: %2 \"%3\" refused: %4")
+                    .arg(s.source.text(), param_key(i), s.refused_text[static_cast<std::size_t>(i)],
+                         s.refused_reason[static_cast<std::size_t>(i)]));
+            any = true;
+        }
+        return any;
+    }
+
+    int backup() {
+        QString why;
+        const auto set = read_controller(*req_, o_.da, &why);
+        if (!set) {
+            say(QStringLiteral("@%1: %2").arg(o_.da).arg(why));
+            return kExitFailed;
+        }
+        try {
+            save_backup(a_.positional[0], set->data);
+        } catch (const FileError& e) {
+            say(e.message());
+            return kExitFailed;
+        }
+        return kExitOk;
+    }
+
+    int diff() {
+        const QString b = a_.positional.size() > 1 ? a_.positional[1]
+                                                   : QStringLiteral("@%1").arg(o_.da);
+        const auto sa = load(a_.positional[0]);
+        if (!sa) return kExitUsage;
+        const auto sb = load(b);
+        if (!sb) return kExitUsage;
+        const std::vector<int> diffs = differences(*sa, *sb);
+        for (int i : diffs)
+            out_ << param_key(i) << ": " << sa->file_value(i) << " -> " << sb->file_value(i)
+                 << Qt::endl;
+        const bool refused = report_refusals(*sa) | report_refusals(*sb);
+        if (refused) return kExitUsage;
+        return diffs.empty() ? kExitOk : kExitFailed;
+    }
+
+    int clone() {
+        const auto reference = load(a_.from);
+        if (!reference) return kExitUsage;
+        const std::vector<int> blocking = blocking_refusals(*reference, a_.clone);
+        if (!blocking.empty()) {
+            report_refusals(*reference);
+            say(QStringLiteral("nothing was written"));
+            return kExitUsage;
+        }
+        bool all = true;
+        bool stopped = false;
+        for (int address : a_.targets) {
+            TargetResult r;
+            r.address = address;
+            if (interrupted_) {
+                stopped = true;
+            } else {
+                r = clone_target(*req_, address, *reference, a_.clone);
+            }
+            const bool good = a_.clone.dry_run ? r.outcome == TargetResult::Outcome::Planned
+                                               : r.verified();
+            all = all && good;
+            out_ << '@' << address << ": ";
+            if (r.identified) out_ << r.type_text << "; ";
+            if (a_.clone.dry_run && r.identified)
+                out_ << "k zápisu: " << tables_text(r.tables_planned) << "; ";
+            else if (r.identified)
+                out_ << "zapsáno: " << tables_text(r.tables_written) << "; ";
+            out_ << r.status_text() << Qt::endl;
+        }
+        if (stopped) say(QStringLiteral("interrupted; the controllers after it were not touched"));
+        return all ? kExitOk : kExitFailed;
+    }
+
+    int report() {
+        ReportInput in;
+        in.when = QDateTime::currentDateTime();
+        in.port = o_.port;
+        in.rate = o_.rate;
+        in.address = o_.da;
+        in.technician = a_.technician;
+        in.note = a_.note;
+        if (!a_.reference.isEmpty()) {
+            in.reference = load(a_.reference);
+            if (!in.reference) return kExitUsage;
+            report_refusals(*in.reference);
+        }
+        QString why;
+        auto actual = read_controller(*req_, o_.da, &why);
+        if (!actual) {
+            say(QStringLiteral("@%1: %2").arg(o_.da).arg(why));
+            return kExitFailed;
+        }
+        in.actual = *actual;
+        in.type_text = actual->type_text;
+        in.version_text = actual->version_text;
+        // The serial number stands in the input table; a controller without one still
+        // gets its report.
+        if (req_->read_table(TableId::TAB_INPUTS))
+            in.serial_number = req_->data().inputs.IN[23];
+        if (recorded_) in.stats = recorded_->stats();
+        QString reason;
+        if (!write_report(a_.out, in, &reason)) {
+            say(QStringLiteral("%1: %2").arg(a_.out, reason));
+            return kExitFailed;
+        }
+        return kExitOk;
+    }
+
+    const CtlOptions& o_;
+    const Args& a_;
+    RequestLayer* req_;
+    const RecordingLine* recorded_;
+    QTextStream& out_;
+    QTextStream& err_;
+    const std::atomic<bool>& interrupted_;
+};
+
+}  // namespace
+
+bool is_commissioning_command(const QString& word, CtlOptions::Command* command) {
+    static const std::pair<const char*, CtlOptions::Command> kWords[] = {
+        {"backup", CtlOptions::Command::Backup},
+        {"diff", CtlOptions::Command::Diff},
+        {"clone", CtlOptions::Command::Clone},
+        {"report", CtlOptions::Command::Report}};
+    for (const auto& [w, c] : kWords) {
+        if (word == QLatin1String(w)) {
+            if (command) *command = c;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool is_commissioning(CtlOptions::Command c) {
+    return c == CtlOptions::Command::Backup || c == CtlOptions::Command::Diff ||
+           c == CtlOptions::Command::Clone || c == CtlOptions::Command::Report;
+}
+
+QString check_commissioning(const CtlOptions& o) {
+    Args a;
+    const QString problem = parse(o, a);
+    if (!problem.isEmpty()) return problem;
+    if (needs_port(o, a) && o.port.isEmpty()) return QStringLiteral("--port is required");
+    return {};
+}
+
+bool commissioning_needs_port(const CtlOptions& o) {
+    Args a;
+    parse(o, a);
+    return needs_port(o, a);
+}
+
+int run_commissioning(const CtlOptions& o, RequestLayer* req, const RecordingLine* recorded,
+                      QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted) {
+    Args a;
+    if (!parse(o, a).isEmpty()) return kExitUsage;
+    if (!req && needs_port(o, a)) return kExitUsage;
+    return Runner(o, a, req, recorded, out, err, interrupted).run();
+}
+
+std::unique_ptr<QCoreApplication> make_ctl_application(int& argc, char** argv) {
+    bool report = false;
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "report") == 0) report = true;
+    if (!report) return std::make_unique<QCoreApplication>(argc, argv);
+    // The tool shows no window: a display that is set but unreachable must not stop it.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
