@@ -1,7 +1,6 @@
 #include "comm/Unitport.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -396,6 +395,7 @@ void Tport::tl_najitClick() {
     for (int a = 0; a < kAddressCount; ++a) set_cell(a, QStringLiteral(" "));
     search_next_ = 0;
     ++search_round_;
+    missed_tick_ = false;
     Timer1->start();
 }
 
@@ -405,36 +405,38 @@ void Tport::Timer1Timer() {
         return;
     }
     // A probe still on the line lets this tick pass.
-    if (probe_pending_) return;
+    if (probe_pending_) {
+        missed_tick_ = true;
+        return;
+    }
     // Each probe is complete in itself: the request layer keeps the user's address for
     // other windows' requests.
     const int a = search_next_;
     str_tab->setCurrentCell(a / kGridColumns, a % kGridColumns);
-    QElapsedTimer started;
-    started.start();
     probe_pending_ = true;
     requests_.post(
         [a](RequestLayer& r) {
             r.set_device_address(static_cast<std::uint8_t>(a));
             return r.probe_station();
         },
-        [self = QPointer<Tport>(this), a, started, round = search_round_](bool answered) {
+        [self = QPointer<Tport>(this), a, round = search_round_](bool answered) {
             if (!self) return;
             self->probe_pending_ = false;
             // A search started again meanwhile has no use for this answer.
-            if (self->search_round_ == round) self->probed(a, answered, started.elapsed());
+            if (self->search_round_ == round) self->probed(a, answered);
         });
 }
 
-void Tport::probed(int a, bool answered, qint64 elapsed_ms) {
+void Tport::probed(int a, bool answered) {
     if (answered) set_cell(a, QString::number(a));
     search_next_ = a + 1;
     if (!searching()) return;
     if (search_next_ >= kAddressCount) {
         tl_prerusitClick();
-    } else if (elapsed_ms >= kSearchTickMs) {
+    } else if (missed_tick_) {
         // A tick missed while the probe was out comes at once, as it would
         // have after a blocking probe.
+        missed_tick_ = false;
         Timer1->start();
         Timer1Timer();
     }

@@ -68,7 +68,7 @@ private:
     // Runs a handler and reports a raised error, so it never crosses Qt's event code.
     void guarded(const std::function<void()>& handler);
     void on_line(const std::function<void()>& change);
-    void probed(int address, bool answered, qint64 elapsed_ms);
+    void probed(int address, bool answered);
 
     SettingsStore& settings_;
     PortLine& line_;
@@ -85,6 +85,7 @@ private:
     qint32 saved_sa_ = 0;
     int search_next_ = 0;
     bool probe_pending_ = false;
+    bool missed_tick_ = false;  // a tick came while the probe was out
     unsigned search_round_ = 0;  // a probe answers the round that sent it
 
     QComboBox* cb_com = nullptr;
