@@ -1,5 +1,10 @@
 #include "app/program.h"
 
+#include <QMenu>
+
+#include "analysis/analysis_window.h"
+#include "analysis/live_chart_tools.h"
+
 #include "app/Rotace_3d.h"
 #include "app/Rychlostzaznamu.h"
 #include "app/main_window.h"
@@ -59,6 +64,15 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
     w->set_dialogs(d);
     // Last: the monitor window is not one of the dialogs created in start-up order.
     w->attach_recorder(p.line);
+    // Log analysis and the live chart's read-out and context menu.
+    new LiveChartTools(w->chart(), p.prompts, [&clock = p.clock] { return clock.now(); });
+    QObject::connect(w->servis_menu()->addAction(QStringLiteral("Analýza záznamu...")),
+                     &QAction::triggered, w,
+                     [w, &prompts = p.prompts] { AnalysisWindow::choose_and_open(prompts, w); });
+}
+
+void Program::open_analysis(const QString& path) {
+    AnalysisWindow::open(path, parts_->prompts, parts_->krt01.get());
 }
 
 Program::~Program() = default;

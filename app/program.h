@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <memory>
 
 class Prompts;
@@ -20,6 +21,8 @@ class Program {
     Prompts& prompts();
     // The recording line every request goes through, for the traffic monitor.
     RecordingLine& recorder();
+    // A recorded measurement log in an analysis window beside the main window.
+    void open_analysis(const QString& path);
 
   private:
     struct Parts;
