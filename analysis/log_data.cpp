@@ -7,6 +7,7 @@
 namespace {
 constexpr qint64 kDayMs = 86400000;
 constexpr qint64 kEpochJulianDay = 2440588;
+constexpr qint64 kMaxOffset = qint64(1) << 61;
 }  // namespace
 
 qint64 LogData::wall_ms(int i) const {
@@ -34,14 +35,15 @@ void LogData::append(qint64 wall, const std::array<float, kTraces>& v, bool faul
         if (wall < last_wall_) {
             // The clock went back (a clock change, a corrected clock): continue one step
             // after the previous sample so the axis keeps its order.
-            offset_ += last_wall_ - wall + last_step_;
+            // Bounded, so that a file of nothing but jumps cannot overflow the axis.
+            offset_ = std::min(offset_ + (last_wall_ - wall) + last_step_, kMaxOffset);
             jumps_.emplace_back(size(), offset_);
         } else if (wall > last_wall_) {
             last_step_ = wall - last_wall_;
         }
     }
     last_wall_ = wall;
-    axis_.push_back(wall + offset_);
+    axis_.push_back(axis_.empty() ? wall + offset_ : std::max(wall + offset_, axis_.back()));
     for (int t = 0; t < kTraces; ++t) values_[static_cast<std::size_t>(t)].push_back(v[static_cast<std::size_t>(t)]);
     const int i = size() - 1;
     if (fault) {
