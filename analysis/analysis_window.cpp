@@ -53,8 +53,9 @@ AnalysisWindow::AnalysisWindow(const QString& path, LogReadResult result, Prompt
     top->addWidget(picture_);
 
     chart_ = new LogChart(data_, this);
-    chart_->setToolTip(QStringLiteral("Kolečko: zvětšení, tažení: posun, levé tlačítko: kurzor 1, "
-                                      "pravé tlačítko: kurzor 2"));
+    chart_->setToolTip(
+        QStringLiteral("Kolečko: zvětšení, tažení: posun, levé tlačítko: kurzor 1, "
+                       "pravé tlačítko: kurzor 2"));
 
     table_ = new QTableWidget(kRows, 1 + LogData::kTraces, this);
     QStringList columns{QStringLiteral("Čas")};
@@ -71,11 +72,13 @@ AnalysisWindow::AnalysisWindow(const QString& path, LogReadResult result, Prompt
     for (int r = 0; r < kRows; ++r)
         for (int c = 0; c <= LogData::kTraces; ++c) {
             auto* item = new QTableWidgetItem;
-            item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
+            item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter
+                                          : Qt::AlignRight | Qt::AlignVCenter);
             table_->setItem(r, c, item);
         }
     const int table_height = table_->horizontalHeader()->sizeHint().height() +
-                             kRows * table_->verticalHeader()->defaultSectionSize() + 2 * table_->frameWidth();
+                             kRows * table_->verticalHeader()->defaultSectionSize() +
+                             2 * table_->frameWidth();
     table_->setFixedHeight(table_height);
     table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -84,9 +87,14 @@ AnalysisWindow::AnalysisWindow(const QString& path, LogReadResult result, Prompt
     status_ = new QLabel(this);
     status_->setWordWrap(true);
     QStringList info;
-    info << QStringLiteral("%1: %2 vzorků z %3 řádků").arg(QDir::toNativeSeparators(path)).arg(data_->size()).arg(result.lines);
+    info << QStringLiteral("%1: %2 vzorků z %3 řádků")
+                .arg(QDir::toNativeSeparators(path))
+                .arg(data_->size())
+                .arg(result.lines);
     if (result.start.isValid())
-        info << QStringLiteral("začátek měření %1").arg(time_text(LogData::from_date_time(result.start.date(), result.start.time())));
+        info << QStringLiteral("začátek měření %1")
+                    .arg(time_text(
+                        LogData::from_date_time(result.start.date(), result.start.time())));
     if (!result.header) info << QStringLiteral("bez hlavičky");
     info << QStringLiteral("formát data a času: %1").arg(result.locale_name);
     QString text = info.join(QStringLiteral(", ")) + QLatin1Char('.');
@@ -129,7 +137,9 @@ QString AnalysisWindow::time_text(qint64 wall) const {
 
 void AnalysisWindow::update_readout() {
     const LogData& d = *data_;
-    auto set = [this](int row, int col, const QString& text) { table_->item(row, col)->setText(text); };
+    auto set = [this](int row, int col, const QString& text) {
+        table_->item(row, col)->setText(text);
+    };
     for (int c = 0; c < 2; ++c) {
         const int i = chart_->cursor(c);
         set(c, 0, i < 0 ? QString() : time_text(d.wall_ms(i)));
@@ -142,11 +152,12 @@ void AnalysisWindow::update_readout() {
         // Δt on the axis: the real time between the samples, also across a clock change.
         const qint64 dt = d.axis_ms(b) - d.axis_ms(a);
         const qint64 s = std::abs(dt) / 1000;
-        set(Delta, 0, QStringLiteral("%1%2:%3:%4")
-                          .arg(dt < 0 ? QStringLiteral("−") : QString())
-                          .arg(s / 3600)
-                          .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-                          .arg(s % 60, 2, 10, QLatin1Char('0')));
+        set(Delta, 0,
+            QStringLiteral("%1%2:%3:%4")
+                .arg(dt < 0 ? QStringLiteral("−") : QString())
+                .arg(s / 3600)
+                .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                .arg(s % 60, 2, 10, QLatin1Char('0')));
         for (int t = 0; t < LogData::kTraces; ++t)
             set(Delta, t + 1, value_text(t, static_cast<double>(d.value(t, b)) - d.value(t, a)));
     } else {
@@ -185,12 +196,14 @@ void AnalysisWindow::export_csv() {
 }
 
 void AnalysisWindow::save_picture() {
-    const auto target = prompts_.save_file(chart_picture::dialog(QFileInfo(path_).completeBaseName()));
+    const auto target =
+        prompts_.save_file(chart_picture::dialog(QFileInfo(path_).completeBaseName()));
     if (!target) return;
     QString reason;
     LogChart* chart = chart_;
-    if (!chart_picture::save(*target, chart_->size(),
-                             [chart](QPainter& p, const QRect& r) { chart->paint(p, r); }, &reason))
+    if (!chart_picture::save(
+            *target, chart_->size(), [chart](QPainter& p, const QRect& r) { chart->paint(p, r); },
+            &reason))
         prompts_.message(QStringLiteral("Soubor %1 nelze zapsat: %2").arg(*target, reason),
                          QStringLiteral("Uložit obrázek"), PromptIcon::Error);
 }
@@ -214,7 +227,8 @@ AnalysisWindow* AnalysisWindow::open(const QString& path, Prompts& prompts, QWid
 AnalysisWindow* AnalysisWindow::choose_and_open(Prompts& prompts, QWidget* parent) {
     FileDialogRequest r;
     r.title = kCaption;
-    r.filters = {QStringLiteral("Textový soubor [*.txt] (*.txt)"), QStringLiteral("Všechny soubory (*)")};
+    r.filters = {QStringLiteral("Textový soubor [*.txt] (*.txt)"),
+                 QStringLiteral("Všechny soubory (*)")};
     r.file_must_exist = true;
     const auto path = prompts.open_file(r);
     if (!path) return nullptr;

@@ -42,8 +42,10 @@ QByteArray svg(const QSize& size, const Paint& paint, const QString& title) {
 }
 
 bool save(const QString& path, const QSize& size, const Paint& paint, QString* reason) {
-    const bool is_svg = QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0;
-    const QByteArray bytes = is_svg ? svg(size, paint, QFileInfo(path).completeBaseName()) : png(size, paint);
+    const bool is_svg =
+        QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0;
+    const QByteArray bytes =
+        is_svg ? svg(size, paint, QFileInfo(path).completeBaseName()) : png(size, paint);
     if (bytes.isEmpty()) {
         if (reason) *reason = QStringLiteral("obrázek se nepodařilo vytvořit");
         return false;

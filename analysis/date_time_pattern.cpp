@@ -12,7 +12,8 @@ bool is_ascii_punct(char c) {
 }
 // Letters of a name: ASCII letters, a dot, and any byte above ASCII (accented letters).
 bool is_name_byte(char c) {
-    return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '.' || static_cast<unsigned char>(c) >= 0x80;
+    return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '.' ||
+           static_cast<unsigned char>(c) >= 0x80;
 }
 
 std::string punct_only(const QString& s) {
@@ -160,15 +161,33 @@ bool DateTimePattern::read(const char* p, int size, Values* v) const {
         }
         if (n < f.min_digits || n == 0) return false;
         switch (f.kind) {
-            case Kind::Day: v->day = value; break;
-            case Kind::Month: v->month = value; break;
-            case Kind::Year: v->year = f.max_digits == 2 ? 2000 + value : value; break;
-            case Kind::Hour: v->hour = value; break;
-            case Kind::Hour12: v->hour = value; if (v->pm < 0) v->pm = -2; break;
-            case Kind::Minute: v->minute = value; break;
-            case Kind::Second: v->second = value; break;
-            case Kind::Milli: v->milli = n == 1 ? value * 100 : n == 2 ? value * 10 : value; break;
-            default: break;
+            case Kind::Day:
+                v->day = value;
+                break;
+            case Kind::Month:
+                v->month = value;
+                break;
+            case Kind::Year:
+                v->year = f.max_digits == 2 ? 2000 + value : value;
+                break;
+            case Kind::Hour:
+                v->hour = value;
+                break;
+            case Kind::Hour12:
+                v->hour = value;
+                if (v->pm < 0) v->pm = -2;
+                break;
+            case Kind::Minute:
+                v->minute = value;
+                break;
+            case Kind::Second:
+                v->second = value;
+                break;
+            case Kind::Milli:
+                v->milli = n == 1 ? value * 100 : n == 2 ? value * 10 : value;
+                break;
+            default:
+                break;
         }
     }
     if (!separator(after_, false)) return false;

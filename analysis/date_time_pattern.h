@@ -23,7 +23,19 @@ class DateTimePattern {
     bool read_time(const char* bytes, int size, QTime* out) const;
 
   private:
-    enum class Kind { Day, Month, Year, Hour, Hour12, Minute, Second, Milli, AmPm, MonthName, DayName };
+    enum class Kind {
+        Day,
+        Month,
+        Year,
+        Hour,
+        Hour12,
+        Minute,
+        Second,
+        Milli,
+        AmPm,
+        MonthName,
+        DayName
+    };
     struct Field {
         Kind kind;
         int min_digits;

@@ -38,8 +38,9 @@ void LiveChartTools::point_added(double x) {
 QDateTime LiveChartTools::time_of(int index) const {
     if (index < 0 || index >= chart_.point_count()) return {};
     const double x = chart_.x_at(index);
-    const auto it = std::lower_bound(times_.begin(), times_.end(), x,
-                                     [](const std::pair<double, qint64>& e, double v) { return e.first < v; });
+    const auto it =
+        std::lower_bound(times_.begin(), times_.end(), x,
+                         [](const std::pair<double, qint64>& e, double v) { return e.first < v; });
     if (it == times_.end() || it->first != x) return {};
     return LogData::to_date_time(it->second);
 }

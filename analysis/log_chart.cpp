@@ -39,8 +39,9 @@ struct LogChart::Scale {
         return plot.bottom() - (v - y_min) / (y_max - y_min) * (plot.height() - 1);
     }
     qint64 axis_at(double x) const {
-        return from + static_cast<qint64>(std::llround((x - plot.left()) / std::max(plot.width() - 1, 1) *
-                                                       static_cast<double>(to - from)));
+        return from +
+               static_cast<qint64>(std::llround((x - plot.left()) / std::max(plot.width() - 1, 1) *
+                                                static_cast<double>(to - from)));
     }
 };
 
@@ -53,17 +54,23 @@ LogChart::LogChart(std::shared_ptr<const LogData> data, QWidget* parent)
 
 QColor LogChart::trace_color(int trace) {
     switch (trace) {
-        case LogData::Measured: return QColor(220, 0, 0);
-        case LogData::SetPoint: return QColor(0, 70, 220);
-        default: return QColor(0, 140, 0);
+        case LogData::Measured:
+            return QColor(220, 0, 0);
+        case LogData::SetPoint:
+            return QColor(0, 70, 220);
+        default:
+            return QColor(0, 140, 0);
     }
 }
 
 QString LogChart::trace_name(int trace) {
     switch (trace) {
-        case LogData::Measured: return QStringLiteral("Naměřená hodnota");
-        case LogData::SetPoint: return QStringLiteral("Žádaná hodnota");
-        default: return QStringLiteral("Akční zásah");
+        case LogData::Measured:
+            return QStringLiteral("Naměřená hodnota");
+        case LogData::SetPoint:
+            return QStringLiteral("Žádaná hodnota");
+        default:
+            return QStringLiteral("Akční zásah");
     }
 }
 
@@ -94,15 +101,17 @@ void LogChart::show_all() {
 void LogChart::zoom_at(int x, double factor) {
     const Scale s = scale(rect());
     const qint64 at = std::clamp(s.axis_at(x), from_, to_);
-    const auto from = at - static_cast<qint64>(std::llround(static_cast<double>(at - from_) * factor));
+    const auto from =
+        at - static_cast<qint64>(std::llround(static_cast<double>(at - from_) * factor));
     const auto to = at + static_cast<qint64>(std::llround(static_cast<double>(to_ - at) * factor));
     set_view(from, to);
 }
 
 void LogChart::pan_pixels(int dx) {
     const Scale s = scale(rect());
-    const auto shift = static_cast<qint64>(std::llround(
-        static_cast<double>(dx) * static_cast<double>(to_ - from_) / std::max(s.plot.width() - 1, 1)));
+    const auto shift = static_cast<qint64>(
+        std::llround(static_cast<double>(dx) * static_cast<double>(to_ - from_) /
+                     std::max(s.plot.width() - 1, 1)));
     set_view(from_ - shift, to_ - shift);
 }
 
@@ -145,22 +154,25 @@ LogChart::Scale LogChart::scale(const QRect& bounds) const {
         s.y_min = 0;
         s.y_max = 1;
     }
-    const double pad = std::max((s.y_max - s.y_min) * 0.05, std::max(std::abs(s.y_max) * 1e-6, 0.5));
+    const double pad =
+        std::max((s.y_max - s.y_min) * 0.05, std::max(std::abs(s.y_max) * 1e-6, 0.5));
     s.y_min -= pad;
     s.y_max += pad;
 
     const QFontMetrics fm(font());
     const int fh = fm.height();
-    const int top = kGap + fh + 4;                          // the legend row
+    const int top = kGap + fh + 4;                                 // the legend row
     const int bottom = bounds.bottom() - (kTick + 2 * fh + kGap);  // time and date rows
     s.y_ticks = AxisTicks::nice(s.y_min, s.y_max, std::clamp((bottom - top) / (fh * 2), 2, 12), 0);
     const QLocale locale;
     int label_w = 0;
     for (int i = 0; i < s.y_ticks.count; ++i)
-        label_w = std::max(label_w, fm.horizontalAdvance(locale.toString(s.y_ticks.value(i), 'f', s.y_ticks.decimals)));
+        label_w = std::max(label_w, fm.horizontalAdvance(locale.toString(s.y_ticks.value(i), 'f',
+                                                                         s.y_ticks.decimals)));
     const int left = bounds.left() + kGap + label_w + 2 + kTick;
     const int right = bounds.right() - kGap - fm.horizontalAdvance(QStringLiteral("00:00")) / 2;
-    s.plot = QRect(QPoint(left, bounds.top() + top), QPoint(std::max(right, left + 8), std::max(bottom, top + 8)));
+    s.plot = QRect(QPoint(left, bounds.top() + top),
+                   QPoint(std::max(right, left + 8), std::max(bottom, top + 8)));
     const int label = fm.horizontalAdvance(QStringLiteral("00:00:00")) + 2 * fh;
     s.x_ticks = TimeTicks::nice(s.from, s.to, std::clamp(s.plot.width() / label, 2, 15));
     return s;
@@ -191,7 +203,8 @@ void LogChart::build_trace(int trace, const Scale& s, std::vector<QLineF>& out) 
             if (end - begin > 1) {
                 const LogData::Stats st = d.stats(trace, begin, end - 1);
                 const double x = s.plot.left() + col;
-                if (st.count > 0 && st.min < st.max) out.emplace_back(QPointF(x, s.py(st.max)), QPointF(x, s.py(st.min)));
+                if (st.count > 0 && st.min < st.max)
+                    out.emplace_back(QPointF(x, s.py(st.max)), QPointF(x, s.py(st.min)));
             }
             const float last = d.value(trace, end - 1);
             have_prev = std::isfinite(last);
@@ -265,7 +278,9 @@ void LogChart::paint(QPainter& p, const QRect& bounds) const {
         const double y = s.py(s.y_ticks.value(i));
         const QString text = locale.toString(s.y_ticks.value(i), 'f', s.y_ticks.decimals);
         p.drawLine(QPointF(s.plot.left() - kTick, y), QPointF(s.plot.left() - 1, y));
-        p.drawText(QPointF(s.plot.left() - kTick - 2 - fm.horizontalAdvance(text), y + fm.ascent() / 2.0 - 1), text);
+        p.drawText(QPointF(s.plot.left() - kTick - 2 - fm.horizontalAdvance(text),
+                           y + fm.ascent() / 2.0 - 1),
+                   text);
     }
     QDate last_date;
     double free_from = -1e9;
@@ -302,7 +317,8 @@ void LogChart::paint(QPainter& p, const QRect& bounds) const {
         p.setPen(Qt::black);
         p.drawText(QPointF(x, bounds.top() + kGap + fm.ascent()), name);
         x -= fm.height() + 2;
-        p.fillRect(QRectF(x, bounds.top() + kGap + fm.height() / 2.0 - 1, fm.height() - 4, 3), trace_color(t));
+        p.fillRect(QRectF(x, bounds.top() + kGap + fm.height() / 2.0 - 1, fm.height() - 4, 3),
+                   trace_color(t));
         x -= 2 * fm.averageCharWidth();
     }
 }
@@ -332,8 +348,9 @@ void LogChart::mouseMoveEvent(QMouseEvent* event) {
     if (!dragging_ && std::abs(dx) < 4) return;
     dragging_ = true;
     const Scale s = scale(rect());
-    const auto shift = static_cast<qint64>(std::llround(
-        static_cast<double>(dx) * static_cast<double>(to_ - from_) / std::max(s.plot.width() - 1, 1)));
+    const auto shift = static_cast<qint64>(
+        std::llround(static_cast<double>(dx) * static_cast<double>(to_ - from_) /
+                     std::max(s.plot.width() - 1, 1)));
     set_view(press_from_ - shift, press_from_ - shift + (to_ - from_));
 }
 

@@ -12,8 +12,9 @@ constexpr qint64 kMaxOffset = qint64(1) << 61;
 
 qint64 LogData::wall_ms(int i) const {
     // The offset in force at i is the one of the last jump at or before it.
-    const auto it = std::upper_bound(jumps_.begin(), jumps_.end(), i,
-                                     [](int v, const std::pair<int, qint64>& j) { return v < j.first; });
+    const auto it =
+        std::upper_bound(jumps_.begin(), jumps_.end(), i,
+                         [](int v, const std::pair<int, qint64>& j) { return v < j.first; });
     const qint64 off = it == jumps_.begin() ? 0 : std::prev(it)->second;
     return axis_ms(i) - off;
 }
@@ -44,7 +45,8 @@ void LogData::append(qint64 wall, const std::array<float, kTraces>& v, bool faul
     }
     last_wall_ = wall;
     axis_.push_back(axis_.empty() ? wall + offset_ : std::max(wall + offset_, axis_.back()));
-    for (int t = 0; t < kTraces; ++t) values_[static_cast<std::size_t>(t)].push_back(v[static_cast<std::size_t>(t)]);
+    for (int t = 0; t < kTraces; ++t)
+        values_[static_cast<std::size_t>(t)].push_back(v[static_cast<std::size_t>(t)]);
     const int i = size() - 1;
     if (fault) {
         if (!fault_runs_.empty() && fault_runs_.back().second == i - 1) {
@@ -71,8 +73,8 @@ void LogData::finish() {
         blocks.clear();
         blocks.reserve(v.size() / kBlock + 1);
         for (std::size_t b = 0; b < v.size(); b += kBlock) {
-            Block block{std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-                        0.0, 0};
+            Block block{std::numeric_limits<float>::infinity(),
+                        -std::numeric_limits<float>::infinity(), 0.0, 0};
             for (std::size_t i = b; i < std::min(v.size(), b + kBlock); ++i) {
                 if (!std::isfinite(v[i])) continue;
                 block.min = std::min(block.min, v[i]);
@@ -107,7 +109,7 @@ LogData::Stats LogData::stats(int trace, int first, int last) const {
     Stats s;
     if (first > last) return s;
     const int fb = (first + kBlock - 1) / kBlock;  // first whole block
-    const int lb = (last + 1) / kBlock;             // one past the last whole block
+    const int lb = (last + 1) / kBlock;            // one past the last whole block
     if (fb >= lb) {
         s = scan(trace, first, last);
     } else {

@@ -81,8 +81,7 @@ int utf8_sequence(const unsigned char* p, qsizetype left) {
 LogReader::LogReader(const QLocale& current) {
     const QLocale czech(QLocale::Czech, QLocale::Czechia);
     for (const QLocale& l : {current, czech}) {
-        formats_.push_back({l.name(),
-                            DateTimePattern(l.dateFormat(QLocale::ShortFormat), l),
+        formats_.push_back({l.name(), DateTimePattern(l.dateFormat(QLocale::ShortFormat), l),
                             DateTimePattern(formats::long_time_format(l), l)});
     }
     formats_.push_back({QStringLiteral("ISO 8601"),
@@ -108,7 +107,8 @@ void LogReader::feed(const char* bytes, qsizetype size) {
     }
     qsizetype from = 0;
     if (!carry_.isEmpty() || overlong_) {
-        const char* nl = static_cast<const char*>(std::memchr(bytes, '\n', static_cast<std::size_t>(size)));
+        const char* nl =
+            static_cast<const char*>(std::memchr(bytes, '\n', static_cast<std::size_t>(size)));
         if (!nl) {
             keep(bytes, size);
             return;
@@ -119,7 +119,8 @@ void LogReader::feed(const char* bytes, qsizetype size) {
     }
     while (from < size) {
         const char* start = bytes + from;
-        const char* nl = static_cast<const char*>(std::memchr(start, '\n', static_cast<std::size_t>(size - from)));
+        const char* nl = static_cast<const char*>(
+            std::memchr(start, '\n', static_cast<std::size_t>(size - from)));
         if (!nl) {
             keep(start, size - from);
             return;
@@ -172,8 +173,12 @@ bool LogReader::header_line(const char* p, int size) {
     // The three header lines, in Windows-1250 or UTF-8.
     if (size == 65 && std::all_of(p, p + size, [](char c) { return c == '-'; })) return true;
     if (starts_with(p, size, "Nam") && std::memchr(p, ';', static_cast<std::size_t>(size)) &&
-        (starts_with(p, size, "Nam\xec\xf8" "en\xe1 hodnota;") ||
-         starts_with(p, size, "Nam\xc4\x9b\xc5\x99" "en\xc3\xa1 hodnota;")))
+        (starts_with(p, size,
+                     "Nam\xec\xf8"
+                     "en\xe1 hodnota;") ||
+         starts_with(p, size,
+                     "Nam\xc4\x9b\xc5\x99"
+                     "en\xc3\xa1 hodnota;")))
         return true;
     const char* marker = "KELVRA 20   ";
     if (!starts_with(p, size, "Za")) return false;
@@ -187,7 +192,8 @@ bool LogReader::header_line(const char* p, int size) {
     if (gap != rest + n) {
         qint64 wall = 0;
         const char* tp = gap + 5;
-        if (read_stamp(tp, static_cast<int>(rest + n - tp), rest, static_cast<int>(gap - rest), &wall))
+        if (read_stamp(tp, static_cast<int>(rest + n - tp), rest, static_cast<int>(gap - rest),
+                       &wall))
             r_.start = LogData::to_date_time(wall);
     }
     return true;
@@ -197,7 +203,9 @@ bool LogReader::read_stamp(const char* tp, int tn, const char* dp, int dn, qint6
     trim(tp, tn);
     trim(dp, dn);
     // Most lines repeat the date of the line before.
-    const bool same_date = last_date_.size() == dn && std::memcmp(last_date_.constData(), dp, static_cast<std::size_t>(dn)) == 0;
+    const bool same_date =
+        last_date_.size() == dn &&
+        std::memcmp(last_date_.constData(), dp, static_cast<std::size_t>(dn)) == 0;
     const int count = static_cast<int>(formats_.size());
     for (int k = 0; k < count; ++k) {
         const int f = k == 0 ? last_format_ : (k <= last_format_ ? k - 1 : k);
@@ -228,7 +236,8 @@ bool LogReader::data_line(const char* p, int size) {
     const char* begin = p;
     const char* end = p + size;
     while (k < 6) {
-        const char* semi = static_cast<const char*>(std::memchr(begin, ';', static_cast<std::size_t>(end - begin)));
+        const char* semi = static_cast<const char*>(
+            std::memchr(begin, ';', static_cast<std::size_t>(end - begin)));
         field[k] = begin;
         len[k] = static_cast<int>((semi ? semi : end) - begin);
         ++k;
@@ -239,7 +248,9 @@ bool LogReader::data_line(const char* p, int size) {
     std::array<float, LogData::kTraces> v{};
     std::array<int, LogData::kTraces> dec{};
     for (int t = 0; t < LogData::kTraces; ++t)
-        if (!read_number(field[t], len[t], &v[static_cast<std::size_t>(t)], &dec[static_cast<std::size_t>(t)])) return false;
+        if (!read_number(field[t], len[t], &v[static_cast<std::size_t>(t)],
+                         &dec[static_cast<std::size_t>(t)]))
+            return false;
     const char* fp = field[3];
     int fn = len[3];
     trim(fp, fn);
@@ -249,7 +260,8 @@ bool LogReader::data_line(const char* p, int size) {
     const int before = r_.data.clock_jumps();
     r_.data.append(wall, v, fault);
     if (r_.data.clock_jumps() != before && jumps_first_line_ == 0) jumps_first_line_ = r_.lines;
-    for (int t = 0; t < LogData::kTraces; ++t) r_.data.note_decimals(t, dec[static_cast<std::size_t>(t)]);
+    for (int t = 0; t < LogData::kTraces; ++t)
+        r_.data.note_decimals(t, dec[static_cast<std::size_t>(t)]);
     if (r_.data.size() == 1) r_.locale_name = formats_[static_cast<std::size_t>(last_format_)].name;
     return true;
 }
@@ -278,8 +290,9 @@ LogReadResult LogReader::finish() {
         return out;
     }
     if (out.data.empty()) {
-        out.error = QStringLiteral("V souboru není žádný čitelný řádek měření (první nečitelný "
-                                   "řádek: %1).")
+        out.error = QStringLiteral(
+                        "V souboru není žádný čitelný řádek měření (první nečitelný "
+                        "řádek: %1).")
                         .arg(out.first_bad_line);
         return out;
     }
@@ -292,11 +305,13 @@ LogReadResult LogReader::finish() {
                          .arg(out.skipped)
                          .arg(out.first_bad_line);
     if (last_cut_)
-        out.notes << QStringLiteral("Poslední řádek je neúplný (soubor byl přerušen nebo se "
-                                    "ještě zapisuje).");
+        out.notes << QStringLiteral(
+            "Poslední řádek je neúplný (soubor byl přerušen nebo se "
+            "ještě zapisuje).");
     if (out.data.clock_jumps() > 0)
-        out.notes << QStringLiteral("Čas se vrací zpět (%1×, poprvé na řádku %2); graf pokračuje "
-                                    "za předchozím vzorkem.")
+        out.notes << QStringLiteral(
+                         "Čas se vrací zpět (%1×, poprvé na řádku %2); graf pokračuje "
+                         "za předchozím vzorkem.")
                          .arg(out.data.clock_jumps())
                          .arg(jumps_first_line_);
     return out;

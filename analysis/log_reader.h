@@ -19,9 +19,9 @@ struct LogReadResult {
     qint64 skipped = 0;         // lines that were neither header nor readable data
     qint64 first_bad_line = 0;  // 1-based; 0 when every line was read
     bool header = false;
-    QDateTime start;            // from the header, when there is one
-    QString locale_name;        // whose date and time formats the lines were read with
-    QStringList notes;          // warnings to show beside the data
+    QDateTime start;      // from the header, when there is one
+    QString locale_name;  // whose date and time formats the lines were read with
+    QStringList notes;    // warnings to show beside the data
 
     bool ok() const { return error.isEmpty(); }
 };
@@ -68,8 +68,8 @@ class LogReader {
     qint64 last_day_ms_ = 0;
     LogReadResult r_;
     qint64 lf_only_ = 0;
-    qint64 utf8_bytes_ = 0;    // bytes of valid multi-byte UTF-8 sequences
-    qint64 other_high_ = 0;    // other bytes above ASCII
+    qint64 utf8_bytes_ = 0;  // bytes of valid multi-byte UTF-8 sequences
+    qint64 other_high_ = 0;  // other bytes above ASCII
     qint64 nul_bytes_ = 0;
     qint64 jumps_first_line_ = 0;
     bool last_cut_ = false;

@@ -37,7 +37,8 @@ double rss_mib() {
     std::ifstream statm("/proc/self/statm");
     long size = 0, resident = 0;
     statm >> size >> resident;
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) /
+           (1024.0 * 1024.0);
 }
 
 int make(const char* path) {
@@ -47,11 +48,13 @@ int make(const char* path) {
     log.start(formats::short_date(start.date(), czech), formats::long_time(start.time(), czech));
     for (int i = 0; i < 7 * 86400; ++i) {
         const QDateTime t = start.addSecs(i);
-        const double m = 55.0 + 8.0 * std::sin(i / 2000.0) + 0.3 * std::sin(i / 7.0) + (i % 86400 < 600 ? 6.0 : 0.0);
+        const double m = 55.0 + 8.0 * std::sin(i / 2000.0) + 0.3 * std::sin(i / 7.0) +
+                         (i % 86400 < 600 ? 6.0 : 0.0);
         const double y = std::clamp(50.0 + 40.0 * std::sin(i / 2000.0 + 1.0), 0.0, 100.0);
         const bool fault = i % 86400 >= 43200 && i % 86400 < 43500;
         log.append(MeasurementLog::data_line(
-            formats::fixed(m, 2, 15, czech), formats::fixed(55.0, 2, 15, czech), formats::fixed(y, 1, 15, czech),
+            formats::fixed(m, 2, 15, czech), formats::fixed(55.0, 2, 15, czech),
+            formats::fixed(y, 1, 15, czech),
             fault ? QStringLiteral("PORUCHA") : QStringLiteral("není porucha"),
             formats::long_time(t.time(), czech), formats::short_date(t.date(), czech)));
     }
@@ -67,7 +70,10 @@ qint64 split(const char* path) {
     QByteArray chunk(4 * 1024 * 1024, Qt::Uninitialized);
     qint64 lines = 0;
     for (qint64 n; (n = f.read(chunk.data(), chunk.size())) > 0;) {
-        for (const char* p = chunk.constData(); (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(chunk.constData() + n - p)))); ++p)
+        for (const char* p = chunk.constData();
+             (p = static_cast<const char*>(
+                  std::memchr(p, '\n', static_cast<std::size_t>(chunk.constData() + n - p))));
+             ++p)
             ++lines;
     }
     return lines;
@@ -112,19 +118,27 @@ int open(int argc, char** argv, const char* path) {
     const double paint_ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
     const double total_ms = static_cast<double>(since_start.nsecsElapsed()) / 1e6;
     const double rss_after = rss_mib();
-    const double file_mib = static_cast<double>(QFile(QString::fromLocal8Bit(path)).size()) / (1024.0 * 1024.0);
+    const double file_mib =
+        static_cast<double>(QFile(QString::fromLocal8Bit(path)).size()) / (1024.0 * 1024.0);
     QElapsedTimer s;
     s.start();
     const qint64 lines = split(path);
     const double split_ms = static_cast<double>(s.nsecsElapsed()) / 1e6;
 
-    std::printf("painted=%d lines=%lld samples=%d\n", painted, static_cast<long long>(lines), w->chart().data().size());
-    std::printf("process start to first paint of the whole week: %.0f ms (read %.0f ms, open+paint %.0f ms)\n",
-                total_ms, read_ms, paint_ms);
-    std::printf("plain line split of the same file: %.0f ms  (open / split = %.1f)\n", split_ms, paint_ms / split_ms);
-    std::printf("file %.1f MiB, rss %.1f -> %.1f MiB, added %.1f MiB = %.2f x file; samples hold %.1f MiB\n", file_mib,
-                rss_before, rss_after, rss_after - rss_before, (rss_after - rss_before) / file_mib,
-                static_cast<double>(w->chart().data().memory_bytes()) / (1024.0 * 1024.0));
+    std::printf("painted=%d lines=%lld samples=%d\n", painted, static_cast<long long>(lines),
+                w->chart().data().size());
+    std::printf(
+        "process start to first paint of the whole week: %.0f ms (read %.0f ms, open+paint %.0f "
+        "ms)\n",
+        total_ms, read_ms, paint_ms);
+    std::printf("plain line split of the same file: %.0f ms  (open / split = %.1f)\n", split_ms,
+                paint_ms / split_ms);
+    std::printf(
+        "file %.1f MiB, rss %.1f -> %.1f MiB, added %.1f MiB = %.2f x file; samples hold %.1f "
+        "MiB\n",
+        file_mib, rss_before, rss_after, rss_after - rss_before,
+        (rss_after - rss_before) / file_mib,
+        static_cast<double>(w->chart().data().memory_bytes()) / (1024.0 * 1024.0));
 
     QImage picture(w->size(), QImage::Format_RGB32);
     w->render(&picture);
@@ -148,7 +162,8 @@ int open(int argc, char** argv, const char* path) {
     // removed per step, as the main window does once a second.
     TrendChart live;
     live.resize(1000, 500);
-    for (int i = 0; i < 100001; ++i) live.add_point(i, 50 + 10 * std::sin(i / 300.0), QString(), Qt::red);
+    for (int i = 0; i < 100001; ++i)
+        live.add_point(i, 50 + 10 * std::sin(i / 300.0), QString(), Qt::red);
     int next = 100001;
     auto live_step = [&](int) {
         live.delete_first();
@@ -179,14 +194,15 @@ int csv(const char* in, const char* out) {
     if (!r.ok()) return 1;
     const double read_ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
     QString reason;
-    if (!log_csv::write(QString::fromLocal8Bit(out), r.data, 0, r.data.size() - 1, &reason)) return 1;
+    if (!log_csv::write(QString::fromLocal8Bit(out), r.data, 0, r.data.size() - 1, &reason))
+        return 1;
     const double total_ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
     QElapsedTimer s;
     s.start();
     split(in);
     const double split_ms = static_cast<double>(s.nsecsElapsed()) / 1e6;
-    std::printf("csv: read %.0f ms, total %.0f ms; plain split %.0f ms (csv / split = %.1f)\n", read_ms, total_ms,
-                split_ms, total_ms / split_ms);
+    std::printf("csv: read %.0f ms, total %.0f ms; plain split %.0f ms (csv / split = %.1f)\n",
+                read_ms, total_ms, split_ms, total_ms / split_ms);
     return 0;
 }
 

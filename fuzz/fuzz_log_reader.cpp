@@ -1,12 +1,11 @@
 // The measurement log reader on any bytes, fed in two pieces split where the first byte
 // says: it never crashes, keeps its time axis in order, accounts for every line, and
 // the CSV has one row per sample.
+#include <QLocale>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-#include <QLocale>
 
 #include "analysis/log_csv.h"
 #include "analysis/log_reader.h"
@@ -24,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     // The current locale varies with the first byte too: Czech, US (12-hour clock), C.
     static const QLocale locales[] = {QLocale(QLocale::Czech, QLocale::Czechia),
-                                      QLocale(QLocale::English, QLocale::UnitedStates), QLocale::c()};
+                                      QLocale(QLocale::English, QLocale::UnitedStates),
+                                      QLocale::c()};
     const std::size_t split = 1 + data[0] % size;
     LogReader reader(locales[data[0] % 3]);
     const char* bytes = reinterpret_cast<const char*>(data) + 1;

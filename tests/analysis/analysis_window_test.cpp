@@ -1,3 +1,7 @@
+#include "analysis/analysis_window.h"
+
+#include <gtest/gtest.h>
+
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -5,9 +9,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
-#include "analysis/analysis_window.h"
 #include "analysis/log_chart.h"
 #include "platform/atomic_file.h"
 #include "support/render.h"
@@ -19,7 +21,8 @@ namespace {
 class AnalysisWindowTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        week_ = new LogReadResult(LogReader::read_bytes(week_log(), QLocale(QLocale::Czech, QLocale::Czechia)));
+        week_ = new LogReadResult(
+            LogReader::read_bytes(week_log(), QLocale(QLocale::Czech, QLocale::Czechia)));
     }
     static void TearDownTestSuite() {
         delete week_;
@@ -32,7 +35,8 @@ class AnalysisWindowTest : public ::testing::Test {
         copy.header = week_->header;
         copy.start = week_->start;
         copy.locale_name = week_->locale_name;
-        window_ = std::make_unique<AnalysisWindow>(QStringLiteral("týden.txt"), std::move(copy), prompts_);
+        window_ = std::make_unique<AnalysisWindow>(QStringLiteral("týden.txt"), std::move(copy),
+                                                   prompts_);
         window_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     }
@@ -64,7 +68,8 @@ TEST_F(AnalysisWindowTest, wheelZoomsRoundTheMouseAndCelyZaznamShowsAllAgain) {
     const qint64 under = chart.data().axis_ms(chart.sample_at_x(x));
     for (int i = 0; i < 30; ++i) chart.zoom_at(x, 0.8);
     EXPECT_LT(chart.view_to() - chart.view_from(), 7LL * 86400000 / 500);
-    EXPECT_NEAR(static_cast<double>(chart.data().axis_ms(chart.sample_at_x(x))), static_cast<double>(under), 60000);
+    EXPECT_NEAR(static_cast<double>(chart.data().axis_ms(chart.sample_at_x(x))),
+                static_cast<double>(under), 60000);
     const qint64 from = chart.view_from();
     QTest::mousePress(&chart, Qt::LeftButton, {}, QPoint(x, plot.center().y()));
     QTest::mouseMove(&chart, QPoint(x - 100, plot.center().y()));
@@ -85,18 +90,25 @@ TEST_F(AnalysisWindowTest, cursorsShowTimesValuesAndTheirDifference) {
     const qint64 base = week_->data.axis_ms(0);
     chart.set_view(base, base + 3600 * 1000LL);
     const QRect plot = chart.plot_rect(chart.rect());
-    QTest::mouseClick(&chart, Qt::LeftButton, {}, QPoint(plot.left() + plot.width() / 4, plot.center().y()));
-    QTest::mouseClick(&chart, Qt::RightButton, {}, QPoint(plot.left() + plot.width() * 3 / 4, plot.center().y()));
+    QTest::mouseClick(&chart, Qt::LeftButton, {},
+                      QPoint(plot.left() + plot.width() / 4, plot.center().y()));
+    QTest::mouseClick(&chart, Qt::RightButton, {},
+                      QPoint(plot.left() + plot.width() * 3 / 4, plot.center().y()));
     const int a = chart.cursor(0);
     const int b = chart.cursor(1);
     ASSERT_GE(a, 0);
     ASSERT_GT(b, a);
     const LogData& d = chart.data();
-    EXPECT_TRUE(cell(0, 0).endsWith(LogData::to_date_time(d.wall_ms(a)).toString(QStringLiteral("HH:mm:ss"))));
+    EXPECT_TRUE(cell(0, 0).endsWith(
+        LogData::to_date_time(d.wall_ms(a)).toString(QStringLiteral("HH:mm:ss"))));
     EXPECT_EQ(cell(0, 1), QLocale().toString(d.value(0, a), 'f', 2));
     const qint64 s = (d.axis_ms(b) - d.axis_ms(a)) / 1000;
-    EXPECT_EQ(cell(2, 0), QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QLatin1Char('0')).arg(s % 60, 2, 10, QLatin1Char('0')));
-    EXPECT_EQ(cell(2, 1), QLocale().toString(static_cast<double>(d.value(0, b)) - d.value(0, a), 'f', 2));
+    EXPECT_EQ(cell(2, 0), QStringLiteral("%1:%2:%3")
+                              .arg(s / 3600)
+                              .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                              .arg(s % 60, 2, 10, QLatin1Char('0')));
+    EXPECT_EQ(cell(2, 1),
+              QLocale().toString(static_cast<double>(d.value(0, b)) - d.value(0, a), 'f', 2));
     EXPECT_TRUE(render_window(window_.get(), QStringLiteral("analysis_cursors")));
 }
 

@@ -1,7 +1,9 @@
-#include <QTemporaryDir>
+#include "analysis/live_chart_tools.h"
+
 #include <gtest/gtest.h>
 
-#include "analysis/live_chart_tools.h"
+#include <QTemporaryDir>
+
 #include "chart/trend_chart.h"
 #include "platform/formats.h"
 #include "support/scripted_prompts.h"
@@ -22,7 +24,8 @@ TEST(LiveChartTools, knowsTheTimeOfEachPointTheChartHolds) {
     ASSERT_EQ(chart.point_count(), 4);
     EXPECT_EQ(tools.time_of(0), QDateTime(QDate(2026, 12, 9), QTime(10, 0, 1), Qt::UTC));
     EXPECT_EQ(tools.time_of(3), QDateTime(QDate(2026, 12, 9), QTime(10, 0, 4), Qt::UTC));
-    EXPECT_EQ(tools.csv(), QByteArray("\xc4\x8d" "as,hodnota\r\n"
+    EXPECT_EQ(tools.csv(), QByteArray("\xc4\x8d"
+                                      "as,hodnota\r\n"
                                       "2026-12-09T10:00:01,20.5\r\n"
                                       "2026-12-09T10:00:02,20.75\r\n"
                                       "2026-12-09T10:00:03,21\r\n"
@@ -31,7 +34,8 @@ TEST(LiveChartTools, knowsTheTimeOfEachPointTheChartHolds) {
     const int x = static_cast<int>(chart.map_to_pixel(chart.x_at(2), 0).x());
     EXPECT_EQ(tools.point_near(x + 2), 2);
     EXPECT_EQ(tools.tooltip_text(2), formats::short_date(QDate(2026, 12, 9)) + QLatin1Char(' ') +
-                                         formats::long_time(QTime(10, 0, 3)) + QStringLiteral("\n21"));
+                                         formats::long_time(QTime(10, 0, 3)) +
+                                         QStringLiteral("\n21"));
     // A cleared trend forgets the old times.
     chart.clear();
     chart.add_point(1, 5, QString(), Qt::red);

@@ -1,11 +1,13 @@
+#include "analysis/log_reader.h"
+
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cmath>
-#include <gtest/gtest.h>
 
 #include "analysis/log_csv.h"
-#include "analysis/log_reader.h"
 #include "platform/atomic_file.h"
 #include "tests/analysis/sample_logs.h"
 
@@ -38,7 +40,8 @@ class ReaderReadsTheWriter : public ::testing::TestWithParam<RoundTrip> {};
 
 TEST_P(ReaderReadsTheWriter, everyValueTimeAndFault) {
     const RoundTrip& p = GetParam();
-    const LogReadResult r = LogReader::read_bytes(written_log(p.written, p.header, samples()), p.current);
+    const LogReadResult r =
+        LogReader::read_bytes(written_log(p.written, p.header, samples()), p.current);
     ASSERT_TRUE(r.ok()) << r.error.toStdString();
     EXPECT_EQ(r.header, p.header);
     EXPECT_EQ(r.lines, p.header ? 8 : 5);
@@ -53,9 +56,12 @@ TEST_P(ReaderReadsTheWriter, everyValueTimeAndFault) {
     for (int i = 0; i < r.data.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(r.data.wall_ms(i), wall(s[static_cast<std::size_t>(i)].at));
-        EXPECT_FLOAT_EQ(r.data.value(LogData::Measured, i), static_cast<float>(s[static_cast<std::size_t>(i)].measure));
-        EXPECT_FLOAT_EQ(r.data.value(LogData::SetPoint, i), static_cast<float>(s[static_cast<std::size_t>(i)].set_point));
-        EXPECT_FLOAT_EQ(r.data.value(LogData::Action, i), static_cast<float>(s[static_cast<std::size_t>(i)].action));
+        EXPECT_FLOAT_EQ(r.data.value(LogData::Measured, i),
+                        static_cast<float>(s[static_cast<std::size_t>(i)].measure));
+        EXPECT_FLOAT_EQ(r.data.value(LogData::SetPoint, i),
+                        static_cast<float>(s[static_cast<std::size_t>(i)].set_point));
+        EXPECT_FLOAT_EQ(r.data.value(LogData::Action, i),
+                        static_cast<float>(s[static_cast<std::size_t>(i)].action));
         EXPECT_EQ(r.data.fault(i), s[static_cast<std::size_t>(i)].fault);
     }
     EXPECT_EQ(r.data.decimals(LogData::Measured), 2);
@@ -87,8 +93,8 @@ TEST(LogReader, skipsAndCountsUnreadableLinesAndNamesTheFirst) {
     // Header (3), good, cut in the middle, good, wrong date, garbage, good, good, good.
     QByteArray mixed = lines[0] + '\n' + lines[1] + '\n' + lines[2] + '\n' + lines[3] + '\n' +
                        lines[4].left(10) + "\r\n" + lines[5] + '\n' +
-                       "1,00; 2,00; 3,0; PORUCHA;   07:08:09;   31.02.26\r\n" + "\x01\x02garbage\r\n" +
-                       lines[6] + '\n' + lines[7] + '\n';
+                       "1,00; 2,00; 3,0; PORUCHA;   07:08:09;   31.02.26\r\n" +
+                       "\x01\x02garbage\r\n" + lines[6] + '\n' + lines[7] + '\n';
     const LogReadResult r = LogReader::read_bytes(mixed, kCzech);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.lines, 10);
@@ -96,7 +102,8 @@ TEST(LogReader, skipsAndCountsUnreadableLinesAndNamesTheFirst) {
     EXPECT_EQ(r.first_bad_line, 5);
     EXPECT_EQ(r.data.size(), 4);
     ASSERT_FALSE(r.notes.isEmpty());
-    EXPECT_TRUE(r.notes.join(' ').contains(QStringLiteral("Vynechané nečitelné řádky: 3, první na řádku 5")));
+    EXPECT_TRUE(r.notes.join(' ').contains(
+        QStringLiteral("Vynechané nečitelné řádky: 3, první na řádku 5")));
 }
 
 struct BadInput {
@@ -117,33 +124,43 @@ TEST_P(BadInputs, giveAClearMessage) {
         EXPECT_TRUE(r.error.contains(QString::fromUtf8(p.error))) << r.error.toStdString();
     } else {
         EXPECT_TRUE(r.ok()) << r.error.toStdString();
-        EXPECT_TRUE(r.notes.join(' ').contains(QString::fromUtf8(p.note))) << r.notes.join(' ').toStdString();
+        EXPECT_TRUE(r.notes.join(' ').contains(QString::fromUtf8(p.note)))
+            << r.notes.join(' ').toStdString();
     }
     EXPECT_EQ(r.data.size(), p.samples);
 }
 
 QByteArray czech() { return written_log(kCzech, true, samples()); }
-QByteArray utf8() { return QString::fromLatin1(czech()).replace(QChar(0xED), QStringLiteral("í")).toUtf8(); }
+QByteArray utf8() {
+    return QString::fromLatin1(czech()).replace(QChar(0xED), QStringLiteral("í")).toUtf8();
+}
 QByteArray lf() { return czech().replace("\r\n", "\n"); }
 QByteArray cut() { return czech().left(czech().size() - 12); }
 QByteArray backwards() {
     const QDate d(2026, 10, 25);
-    return written_log(kCzech, false, {{QDateTime(d, QTime(2, 59, 59)), 1, 1, 1, false},
-                                       {QDateTime(d, QTime(2, 0, 0)), 2, 2, 2, false},
-                                       {QDateTime(d, QTime(2, 0, 1)), 3, 3, 3, false}});
+    return written_log(kCzech, false,
+                       {{QDateTime(d, QTime(2, 59, 59)), 1, 1, 1, false},
+                        {QDateTime(d, QTime(2, 0, 0)), 2, 2, 2, false},
+                        {QDateTime(d, QTime(2, 0, 1)), 3, 3, 3, false}});
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, BadInputs,
-    ::testing::Values(
-        BadInput{"empty", QByteArray(), "prázdný", "", 0},
-        BadInput{"binary", QByteArray("\x7f" "ELF\x02\x01\x01\x00\x00\x00\n\x00\x01", 14), "binární data", "", 0},
-        BadInput{"only_header", czech().left(czech().indexOf("-\r\n") + 3), "není žádný řádek měření", "", 0},
-        BadInput{"us_dates_read_as_czech", written_log(kUs, false, samples()), "první nečitelný řádek: 1", "", 0},
-        BadInput{"utf8", utf8(), "", "UTF-8", 5},
-        BadInput{"lf_line_ends", lf(), "", "LF", 5},
-        BadInput{"cut_while_written", cut(), "", "neúplný", 4},
-        BadInput{"clock_goes_back", backwards(), "", "vrací zpět (1×, poprvé na řádku 2)", 3}),
+    ::testing::Values(BadInput{"empty", QByteArray(), "prázdný", "", 0},
+                      BadInput{"binary",
+                               QByteArray("\x7f"
+                                          "ELF\x02\x01\x01\x00\x00\x00\n\x00\x01",
+                                          14),
+                               "binární data", "", 0},
+                      BadInput{"only_header", czech().left(czech().indexOf("-\r\n") + 3),
+                               "není žádný řádek měření", "", 0},
+                      BadInput{"us_dates_read_as_czech", written_log(kUs, false, samples()),
+                               "první nečitelný řádek: 1", "", 0},
+                      BadInput{"utf8", utf8(), "", "UTF-8", 5},
+                      BadInput{"lf_line_ends", lf(), "", "LF", 5},
+                      BadInput{"cut_while_written", cut(), "", "neúplný", 4},
+                      BadInput{"clock_goes_back", backwards(), "",
+                               "vrací zpět (1×, poprvé na řádku 2)", 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LogReader, keepsTheAxisInOrderWhereTheClockGoesBack) {
@@ -185,7 +202,8 @@ TEST(LogData, rangeFiguresMatchASeriesScannedByHand) {
         d.append(i * 1000LL, {m, i == 500 ? NAN : 10.0f, static_cast<float>(i)}, false);
     }
     d.finish();
-    for (auto [first, last] : {std::pair{0, 999}, {3, 3}, {5, 70}, {63, 64}, {100, 900}, {490, 510}}) {
+    for (auto [first, last] :
+         {std::pair{0, 999}, {3, 3}, {5, 70}, {63, 64}, {100, 900}, {490, 510}}) {
         SCOPED_TRACE(first);
         double lo = 1e9, hi = -1e9, sum = 0;
         for (int i = first; i <= last; ++i) {
@@ -211,7 +229,10 @@ TEST(LogData, rangeFiguresMatchASeriesScannedByHand) {
 TEST(LogCsv, bytesOfASmallLog) {
     const LogReadResult r = LogReader::read_bytes(written_log(kCzech, true, samples()), kCzech);
     const QByteArray expected =
-        "\xc4\x8d" "as,nam\xc4\x9b\xc5\x99" "en\xc3\xa1 hodnota,\xc5\xbe\xc3\xa1" "dan\xc3\xa1 hodnota,"
+        "\xc4\x8d"
+        "as,nam\xc4\x9b\xc5\x99"
+        "en\xc3\xa1 hodnota,\xc5\xbe\xc3\xa1"
+        "dan\xc3\xa1 hodnota,"
         "ak\xc4\x8dn\xc3\xad z\xc3\xa1sah,porucha\r\n"
         "2026-12-09T23:59:58,21.46,55.00,65.5,0\r\n"
         "2026-12-09T23:59:59,-3.20,55.00,100.0,1\r\n"
@@ -246,9 +267,10 @@ TEST(LogReader, theFastWeekLogMatchesTheWriter) {
     for (int i : {0, 1, 59, 86399, 86400}) {
         const LogReadResult r = LogReader::read_bytes(fast[i + 3] + '\n', kCzech);
         ASSERT_TRUE(r.ok()) << i;
-        const QByteArray by_writer = written_log(
-            kCzech, false,
-            {{start.addSecs(i), r.data.value(0, 0), r.data.value(1, 0), r.data.value(2, 0), r.data.fault(0)}});
+        const QByteArray by_writer =
+            written_log(kCzech, false,
+                        {{start.addSecs(i), r.data.value(0, 0), r.data.value(1, 0),
+                          r.data.value(2, 0), r.data.fault(0)}});
         EXPECT_EQ(fast[i + 3] + '\n', by_writer) << i;
     }
 }

@@ -19,7 +19,8 @@ struct LogSample {
 };
 
 // Through the program's own log writer, with the texts of `locale`.
-inline QByteArray written_log(const QLocale& locale, bool header, const std::vector<LogSample>& samples) {
+inline QByteArray written_log(const QLocale& locale, bool header,
+                              const std::vector<LogSample>& samples) {
     MeasurementLog log;
     if (header && !samples.empty())
         log.start(formats::short_date(samples.front().at.date(), locale),
@@ -39,8 +40,8 @@ inline QByteArray written_log(const QLocale& locale, bool header, const std::vec
 // against the writer). The measured value swings with the hour, a fault every six hours.
 inline QByteArray week_log(int seconds = 7 * 86400) {
     const QDateTime start(QDate(2026, 12, 7), QTime(0, 0, 0));
-    QByteArray out = written_log(QLocale(QLocale::Czech, QLocale::Czechia), true,
-                                 {{start, 0, 0, 0, false}});
+    QByteArray out =
+        written_log(QLocale(QLocale::Czech, QLocale::Czechia), true, {{start, 0, 0, 0, false}});
     out.chop(out.size() - out.lastIndexOf("\r\n", out.size() - 3) - 2);  // header only
     out.reserve(out.size() + static_cast<qsizetype>(seconds) * 62);
     char line[128];
@@ -51,9 +52,10 @@ inline QByteArray week_log(int seconds = 7 * 86400) {
         const int sp = 5500;
         const int y = (i / 7) % 1000;
         const bool fault = i % 21600 < 300;
-        const int n = std::snprintf(line, sizeof line, "%d,%02d; %d,%02d; %d,%d; %s;   %d:%02d:%02d;   %02d.12.26\r\n",
-                                    m / 100, m % 100, sp / 100, sp % 100, y / 10, y % 10,
-                                    fault ? "PORUCHA" : "nen\xed porucha", t / 3600, t / 60 % 60, t % 60, day);
+        const int n = std::snprintf(
+            line, sizeof line, "%d,%02d; %d,%02d; %d,%d; %s;   %d:%02d:%02d;   %02d.12.26\r\n",
+            m / 100, m % 100, sp / 100, sp % 100, y / 10, y % 10,
+            fault ? "PORUCHA" : "nen\xed porucha", t / 3600, t / 60 % 60, t % 60, day);
         out.append(line, n);
     }
     return out;

@@ -55,14 +55,17 @@ TEST_F(Tx20ctlLog2csv, namesSkippedLinesAndFailsWhenNothingReads) {
     const CtlRun partly = tx20ctl({QStringLiteral("log2csv"), file("mixed.txt", mixed)});
     EXPECT_EQ(partly.code, 0);
     EXPECT_EQ(partly.out, kCsv);
-    EXPECT_TRUE(partly.err.contains(QStringLiteral("první na řádku 4"))) << partly.err.toStdString();
+    EXPECT_TRUE(partly.err.contains(QStringLiteral("první na řádku 4")))
+        << partly.err.toStdString();
 
-    const CtlRun none = tx20ctl({QStringLiteral("log2csv"), file("junk.txt", "hello\r\nworld\r\n")});
+    const CtlRun none =
+        tx20ctl({QStringLiteral("log2csv"), file("junk.txt", "hello\r\nworld\r\n")});
     EXPECT_EQ(none.code, 1);
     EXPECT_EQ(none.out, QString());
     EXPECT_TRUE(none.err.contains(QStringLiteral("řádek: 1"))) << none.err.toStdString();
 
-    EXPECT_EQ(tx20ctl({QStringLiteral("log2csv"), dir.filePath(QStringLiteral("missing.txt"))}).code, 1);
+    EXPECT_EQ(
+        tx20ctl({QStringLiteral("log2csv"), dir.filePath(QStringLiteral("missing.txt"))}).code, 1);
     EXPECT_EQ(tx20ctl({QStringLiteral("log2csv")}).code, 2);
 }
 

@@ -14,7 +14,8 @@ int run_log2csv_command(const QStringList& args, std::FILE* stdout_file, QTextSt
         err << "tx20ctl: " << args.at(0) << ": " << r.error << Qt::endl;
         return kExitFailed;
     }
-    for (const QString& note : r.notes) err << "tx20ctl: " << args.at(0) << ": " << note << Qt::endl;
+    for (const QString& note : r.notes)
+        err << "tx20ctl: " << args.at(0) << ": " << note << Qt::endl;
     const int last = r.data.size() - 1;
     if (args.size() == 2) {
         QString reason;
