@@ -29,6 +29,7 @@
 #include "chart/trend_chart.h"
 #include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
+#include "comm/bus_worker.h"
 #include "comm/recording_line.h"
 #include "monitor/comm_monitor.h"
 #include "monitor/link_indicator.h"
@@ -48,47 +49,10 @@ const QString kZaznam = QStringLiteral("ZAZNAM");
 
 constexpr QRect kDesignPlacement(192, 107, 718, 523);
 
-constexpr std::uint32_t kYellow = 0x0000FFFF;
-constexpr std::uint32_t kRed = 0x000000FF;
-constexpr std::uint32_t kButtonFace = 0x8000000F;
-
 const QString kClearQuestion = QStringLiteral("Chceš vymazat naměřená data?");
 const QString kClearCaption = QStringLiteral("Clear");
 
 QColor ref_color(std::int32_t ref) { return color_from_ref(static_cast<std::uint32_t>(ref)); }
-
-QLabel* make_panel(const QString& name, const QString& caption, QWidget* parent) {
-    auto* panel = new QLabel(caption, parent);
-    panel->setObjectName(name);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setAlignment(Qt::AlignCenter);
-    return panel;
-}
-
-QFrame* make_group(QWidget* parent) {
-    auto* frame = new QFrame(parent);
-    frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    return frame;
-}
-
-// The glyph of "Přečíst": a circular arrow, drawn rather than loaded so that start-up
-// needs no image format plugins.
-QIcon read_glyph() {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor green(0, 120, 40);
-    p.setPen(QPen(green, 2.0, Qt::SolidLine, Qt::RoundCap));
-    p.drawArc(QRectF(2.5, 2.5, 11, 11), 60 * 16, 280 * 16);
-    QPainterPath head;
-    head.moveTo(8.5, 0.5);
-    head.lineTo(13.5, 3.5);
-    head.lineTo(8.5, 6.5);
-    head.closeSubpath();
-    p.fillPath(head, green);
-    return QIcon(pixmap);
-}
 
 // Gives the timer back its running state when a handler ends, also by an error.
 class TimerPause {
@@ -107,7 +71,7 @@ class TimerPause {
 
 }  // namespace
 
-Tkrt01::Tkrt01(SettingsStore& store, Prompts& prompts, Clock& clock, RequestLayer& requests,
+Tkrt01::Tkrt01(SettingsStore& store, Prompts& prompts, Clock& clock, BusWorker& requests,
                QWidget* parent)
     : QMainWindow(parent),
       store_(store),
@@ -131,209 +95,10 @@ Tkrt01::Tkrt01(SettingsStore& store, Prompts& prompts, Clock& clock, RequestLaye
 }
 
 Tkrt01::~Tkrt01() {
-    // The line outlives the window and must not call into it any more.
+    // The line outlives the window and must not call into it any more, nor may a
+    // reading still on the line come back to it.
     if (recorder_) recorder_->set_observer({});
-}
-
-void Tkrt01::build_controls() {
-    auto* central = new QWidget(this);
-    auto* top = new QHBoxLayout;
-
-    // Values: measured value, set point, relays and fault state.
-    auto* values = make_group(central);
-    auto* vg = new QGridLayout(values);
-    vg->addWidget(new QLabel(QStringLiteral("Naměřená hodnota"), values), 0, 0, 1, 3);
-    pa_measure = make_panel(QStringLiteral("pa_measure"), QStringLiteral("0"), values);
-    QFont big = pa_measure->font();
-    big.setPointSize(big.pointSize() + 6);
-    big.setBold(true);
-    pa_measure->setFont(big);
-    pa_measure->setMinimumSize(130, 34);
-    vg->addWidget(pa_measure, 1, 0, 1, 3);
-    vg->addWidget(new QLabel(QStringLiteral("Žádaná hodnota"), values), 2, 0, 1, 3);
-    pa_sp = make_panel(QStringLiteral("pa_sp"), QStringLiteral("0"), values);
-    pa_sp->setMinimumHeight(22);
-    vg->addWidget(pa_sp, 3, 0, 1, 3);
-    QLabel** relays[] = {&pa_re1, &pa_re2, &pa_re3};
-    for (int i = 0; i < 3; ++i) {
-        auto* caption = new QLabel(QStringLiteral("Out %1").arg(i + 1), values);
-        caption->setAlignment(Qt::AlignCenter);
-        vg->addWidget(caption, 4, i);
-        auto* lamp = new QLabel(values);
-        lamp->setObjectName(QStringLiteral("pa_re%1").arg(i + 1));
-        lamp->setFrameStyle(QFrame::Panel | QFrame::Raised);
-        lamp->setFixedSize(30, 14);
-        set_panel_color(lamp, color_from_ref(kButtonFace));
-        vg->addWidget(lamp, 5, i, Qt::AlignCenter);
-        *relays[i] = lamp;
-    }
-    pa_porucha = make_panel(QStringLiteral("pa_porucha"), QStringLiteral("STOP"), values);
-    pa_porucha->setMinimumHeight(22);
-    set_panel_color(pa_porucha, color_from_ref(kButtonFace));
-    vg->addWidget(pa_porucha, 6, 0, 1, 3);
-    top->addWidget(values);
-
-    // Outputs: control action, feedback and terminal temperature.
-    auto* outputs = make_group(central);
-    auto* og = new QGridLayout(outputs);
-    auto add_bar = [&](int row, const QString& caption, const char* bar_name,
-                       const char* label_name, QProgressBar*& bar, QLabel*& label) {
-        og->addWidget(new QLabel(caption, outputs), row, 0, 1, 2);
-        bar = new QProgressBar(outputs);
-        bar->setObjectName(QLatin1String(bar_name));
-        bar->setRange(0, 1000);
-        bar->setValue(0);
-        bar->setTextVisible(false);
-        bar->setMinimumWidth(110);
-        og->addWidget(bar, row + 1, 0);
-        label = new QLabel(QStringLiteral("0,0"), outputs);
-        label->setObjectName(QLatin1String(label_name));
-        label->setMinimumWidth(40);
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        og->addWidget(label, row + 1, 1);
-    };
-    add_bar(0, QStringLiteral("akční zásah"), "bar_yout", "lb_yout", bar_yout, lb_yout);
-    add_bar(2, QStringLiteral("zpětná vazba"), "bar_zv", "lb_zv", bar_zv, lb_zv);
-    auto* ts_row = new QHBoxLayout;
-    ts_row->addWidget(new QLabel(QStringLiteral("Teplota svorek:"), outputs));
-    lb_ts = new QLabel(QStringLiteral("0.0"), outputs);
-    lb_ts->setObjectName(QStringLiteral("lb_ts"));
-    lb_ts->setMinimumWidth(36);
-    lb_ts->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ts_row->addWidget(lb_ts);
-    ts_row->addWidget(new QLabel(QStringLiteral("°C"), outputs));
-    ts_row->addStretch();
-    og->addLayout(ts_row, 4, 0, 1, 2);
-    og->setRowStretch(5, 1);
-    top->addWidget(outputs);
-
-    // Reading.
-    auto* reading = make_group(central);
-    auto* rl = new QVBoxLayout(reading);
-    tl_precist = new QPushButton(read_glyph(), QStringLiteral("Přečíst"), reading);
-    tl_precist->setObjectName(QStringLiteral("tl_precist"));
-    tl_precist->setMinimumHeight(34);
-    rl->addWidget(tl_precist);
-    check_auto = new QCheckBox(QStringLiteral("Automatické čtení"), reading);
-    check_auto->setObjectName(QStringLiteral("check_auto"));
-    rl->addWidget(check_auto);
-    check_zapis = new QCheckBox(QStringLiteral("Zápis do souboru"), reading);
-    check_zapis->setObjectName(QStringLiteral("check_zapis"));
-    rl->addWidget(check_zapis);
-    rl->addStretch();
-    top->addWidget(reading);
-
-    // Chart tools.
-    auto* tools = make_group(central);
-    auto* tl = new QVBoxLayout(tools);
-    auto* pen_row = new QHBoxLayout;
-    tl_barva_pera = new QPushButton(QStringLiteral("Barva pera"), tools);
-    tl_barva_pera->setObjectName(QStringLiteral("tl_barva_pera"));
-    pen_row->addWidget(tl_barva_pera);
-    pa_barva_pera = new QLabel(tools);
-    pa_barva_pera->setObjectName(QStringLiteral("pa_barva_pera"));
-    pa_barva_pera->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    pa_barva_pera->setFixedSize(24, 24);
-    pen_row->addWidget(pa_barva_pera);
-    tl->addLayout(pen_row);
-    check_demo = new QCheckBox(QStringLiteral("Generovat demo data"), tools);
-    check_demo->setObjectName(QStringLiteral("check_demo"));
-    tl->addWidget(check_demo);
-    tl->addStretch();
-    top->addWidget(tools, 1);  // the row fills the window's width
-
-    Chart1 = new TrendChart(central);
-    Chart1->setObjectName(QStringLiteral("Chart1"));
-    Chart1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-
-    auto* layout = new QVBoxLayout(central);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->addLayout(top);
-    layout->addWidget(Chart1, 1);
-    setCentralWidget(central);
-
-    // Status bar: log file path, file save period, sample period and its unit.
-    auto* bar = statusBar();
-    bar->setSizeGripEnabled(false);
-    auto status_panel = [bar](const char* name, const QString& caption, int stretch) {
-        auto* panel = new QLabel(caption, bar);
-        panel->setObjectName(QLatin1String(name));
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panel->setMinimumWidth(40);
-        bar->addWidget(panel, stretch);
-        return panel;
-    };
-    pa_path = status_panel("pa_path", QStringLiteral("c:"), 1);
-    pa_path->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    pa_soubor = status_panel("pa_soubor", QStringLiteral("15"), 0);
-    pa_soubor->setToolTip(QStringLiteral("Ukazuje četnost zápisu do souboru v minutách"));
-    status_panel("pa_min", QStringLiteral("min."), 0);
-    pa_zaznam = status_panel("pa_zaznam", QStringLiteral("1"), 0);
-    pa_zaznam->setToolTip(QStringLiteral("Ukazuje rychlost zápisu do záznamu"));
-    pa_jednotky = status_panel("pa_jednotky", QStringLiteral("min."), 0);
-    // The link panel stays at the right end, after the panels above; shown only when
-    // the line is recorded.
-    pa_spojeni = new QLabel(bar);
-    pa_spojeni->setObjectName(QStringLiteral("pa_spojeni"));
-    pa_spojeni->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    pa_spojeni->setAlignment(Qt::AlignCenter);
-    pa_spojeni->setMinimumWidth(150);
-    bar->addPermanentWidget(pa_spojeni);
-    pa_spojeni->hide();
-
-    connect(tl_precist, &QPushButton::clicked, this, [this] { tl_precistClick(); });
-    connect(check_auto, &QCheckBox::clicked, this, [this] { check_autoClick(); });
-    connect(check_zapis, &QCheckBox::clicked, this, [this] { check_zapisClick(); });
-    connect(check_demo, &QCheckBox::clicked, this, [this] { check_demoClick(); });
-    connect(tl_barva_pera, &QPushButton::clicked, this, [this] { tl_barva_peraClick(); });
-}
-
-void Tkrt01::build_menu() {
-    auto item = [this](QMenu* menu, const char* name, const QString& caption,
-                       void (Tkrt01::*handler)()) {
-        auto* action = menu->addAction(caption);
-        action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
-        return action;
-    };
-    QMenu* soubor = menuBar()->addMenu(QStringLiteral("&Soubor"));
-    mn_novy = soubor->addAction(QStringLiteral("&Nový soubor"));
-    mn_novy->setObjectName(QStringLiteral("mn_novy"));
-    // The check mark shows the log file chosen flag; a click must not toggle it.
-    mn_novy->setCheckable(true);
-    connect(mn_novy, &QAction::triggered, this, [this](bool checked) {
-        mn_novy->setChecked(!checked);
-        mn_novyClick();
-    });
-    soubor->addSeparator();
-    mn_ulozit = item(soubor, "mn_ulozit", QStringLiteral("&Uložit..."), &Tkrt01::mn_ulozitClick);
-    mn_ulozitjako = item(soubor, "mn_ulozitjako", QStringLiteral("Uložit j&ako..."),
-                         &Tkrt01::mn_ulozitjakoClick);
-    soubor->addSeparator();
-    mn_exit = item(soubor, "mn_exit", QStringLiteral("&Konec"), &Tkrt01::mn_exitClick);
-
-    QMenu* nastaveni = menuBar()->addMenu(QStringLiteral("&Nastavení"));
-    mn_port =
-        item(nastaveni, "mn_port", QStringLiteral("&Komunikační port"), &Tkrt01::mn_portClick);
-    mn_parametry = item(nastaveni, "mn_parametry", QStringLiteral("&Parametry regulátoru"),
-                        &Tkrt01::mn_parametryClick);
-    mn_barva =
-        item(nastaveni, "mn_barva", QStringLiteral("Nastavení &grafu"), &Tkrt01::mn_barvaClick);
-    mn_rychlost_zaznamu =
-        item(nastaveni, "mn_rychlost_zaznamu", QStringLiteral("&Rychlost záznamu"),
-             &Tkrt01::mn_rychlost_zaznamuClick);
-    mn_vyr_para = item(nastaveni, "mn_vyr_para", QStringLiteral("Parametry z &výroby"),
-                       &Tkrt01::mn_vyr_paraClick);
-
-    // Windows beyond the specified program; "S" is taken by "Soubor".
-    mn_servis = menuBar()->addMenu(QStringLiteral("Se&rvis"));
-    mn_servis->setObjectName(QStringLiteral("mn_servis"));
-    mn_monitor = item(mn_servis, "mn_monitor", QStringLiteral("&Monitor komunikace"),
-                      &Tkrt01::mn_monitorClick);
-
-    QMenu* napoveda = menuBar()->addMenu(QStringLiteral("Nápo&věda"));
-    mn_about = item(napoveda, "mn_about", QStringLiteral("&O aplikaci"), &Tkrt01::mn_aboutClick);
-    mn_ident = item(napoveda, "mn_ident", QStringLiteral("&Identifikace"), &Tkrt01::mn_identClick);
+    requests_.wait_idle();
 }
 
 // ---- Settings -------------------------------------------------------------------------
@@ -416,6 +181,8 @@ void Tkrt01::FormClose() {
 }
 
 void Tkrt01::closeEvent(QCloseEvent* event) {
+    // A reading still on the line ends first, so its log line is not lost.
+    requests_.wait_idle();
     FormClose();
     if (monitor_) monitor_->close();
     QMainWindow::closeEvent(event);
@@ -431,8 +198,31 @@ void Tkrt01::mn_exitClick() {
 // ---- Live cycle -----------------------------------------------------------------------
 
 void Tkrt01::tl_precistClick() {
+    // A click while a reading is on the line is ignored, as the blocked window ignored it.
+    if (live_pending_) return;
+    read_live({}, Wait::No);
+}
+
+// The panels, the trend point and whatever follows come when the reading does; a flow
+// that goes on after the reading waits for it.
+void Tkrt01::read_live(std::function<void()> then, Wait wait) {
+    if (wait == Wait::Yes) {
+        requests_.read_table(TableId::TAB_LIVE);
+        show_live();
+        if (then) then();
+        return;
+    }
+    live_pending_ = true;
+    requests_.post([](RequestLayer& r) { return r.read_table(TableId::TAB_LIVE); },
+                   [this, then = std::move(then)](bool) {
+                       live_pending_ = false;
+                       show_live();
+                       if (then) then();
+                   });
+}
+
+void Tkrt01::show_live() {
     // A failed reading leaves the previous values, which are shown again.
-    requests_.read_table(TableId::TAB_LIVE);
     const LiveGroup& live = requests_.data().live;
     pa_measure->setText(formats::fixed(live.MEAS, 2, 5));
     pa_sp->setText(formats::fixed(live.SP, 2, 5));
@@ -456,6 +246,10 @@ void Tkrt01::tl_precistClick() {
 }
 
 void Tkrt01::Timer1Timer() {
+    // The reading before is still on the line: this tick is missed, as a blocked timer
+    // missed it, and the next one finds the new second. Other windows' exchanges only
+    // delay the reading, which queues behind them.
+    if (live_pending_) return;
     const auto second = static_cast<std::int16_t>(clock_.now().time().second());
     if (second == LastSecond) return;
     LastSecond = second;
@@ -464,19 +258,27 @@ void Tkrt01::Timer1Timer() {
         return;
     }
     if (check_auto->isChecked()) {
-        SampleStep();
-        if (check_zapis->isChecked()) FileStep();
+        SampleStep([this] {
+            if (check_zapis->isChecked()) FileStep();
+        });
     }
 }
 
-void Tkrt01::SampleStep() {
+void Tkrt01::SampleStep(std::function<void()> then, Wait wait) {
     ++SampleTicks;
     // Computed wide so that huge stored rates cannot overflow into a negative period.
     const std::int64_t period = static_cast<std::int64_t>(LIST) * JEDNOTKY;
-    if (SampleTicks < period) return;
+    if (SampleTicks < period) {
+        if (then) then();
+        return;
+    }
     SampleTicks = 0;
-    tl_precistClick();
-    AppendDataLine();
+    read_live(
+        [this, then = std::move(then)] {
+            AppendDataLine();
+            if (then) then();
+        },
+        wait);
 }
 
 void Tkrt01::GenerateDemoData() {
@@ -575,8 +377,9 @@ void Tkrt01::show_log_file() {
 void Tkrt01::StartNewLog() {
     const QDateTime now = clock_.now();
     log_.start(formats::short_date(now.date()), formats::long_time(now.time()));
-    tl_precistClick();
-    SampleStep();
+    // The new log goes on only with these readings done.
+    read_live({}, Wait::Yes);
+    SampleStep({}, Wait::Yes);
     clear_trend();
     SampleTicks = 0;
     FileTicks = 0;
@@ -688,12 +491,20 @@ void Tkrt01::attach_recorder(RecordingLine& recorder) {
         link_timer_->setInterval(CommMonitor::kBatchMs);
         connect(link_timer_, &QTimer::timeout, this, [this] { show_link(); });
     }
+    // Telegrams are recorded on the bus worker's thread; the window hears of them on its
+    // own, at most one call waiting at a time.
     recorder.set_observer([this] {
-        if (!link_timer_->isActive()) link_timer_->start();
-        monitor_->notify();
+        if (!traffic_waiting_.exchange(true))
+            QMetaObject::invokeMethod(this, "on_traffic", Qt::QueuedConnection);
     });
     pa_spojeni->show();
     show_link();
+}
+
+void Tkrt01::on_traffic() {
+    traffic_waiting_ = false;
+    if (!link_timer_->isActive()) link_timer_->start();
+    monitor_->notify();
 }
 
 void Tkrt01::show_link() {

@@ -2,7 +2,9 @@
 
 #include <QMainWindow>
 #include <QRandomGenerator>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include "app/log_file.h"
 #include "app/measurement_log.h"
@@ -19,7 +21,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class RecordingLine;
-class RequestLayer;
+class BusWorker;
 class SettingsStore;
 class Tform_zaznam;
 class Tport;
@@ -55,7 +57,7 @@ class Tkrt01 : public QMainWindow {
         QDialog* tab_vstupu = nullptr;
     };
 
-    Tkrt01(SettingsStore& store, Prompts& prompts, Clock& clock, RequestLayer& requests,
+    Tkrt01(SettingsStore& store, Prompts& prompts, Clock& clock, BusWorker& requests,
            QWidget* parent = nullptr);
     ~Tkrt01() override;
 
@@ -104,7 +106,10 @@ class Tkrt01 : public QMainWindow {
     // Live cycle.
     void tl_precistClick();
     void Timer1Timer();
-    void SampleStep();
+    // Reads when the recording rate says so; then runs after the reading's log line,
+    // or at once when this tick reads nothing.
+    enum class Wait { No, Yes };
+    void SampleStep(std::function<void()> then = {}, Wait wait = Wait::No);
     void GenerateDemoData();
     void check_autoClick();
     void check_demoClick();
@@ -140,6 +145,9 @@ class Tkrt01 : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    Q_INVOKABLE void on_traffic();
+    void read_live(std::function<void()> then, Wait wait);
+    void show_live();
     void build_controls();
     void build_menu();
     void FormCreate();
@@ -152,11 +160,13 @@ class Tkrt01 : public QMainWindow {
     SettingsStore& store_;
     Prompts& prompts_;
     Clock& clock_;
-    RequestLayer& requests_;
+    BusWorker& requests_;
     Dialogs dialogs_;
     RecordingLine* recorder_ = nullptr;
     CommMonitor* monitor_ = nullptr;
     QTimer* link_timer_ = nullptr;
+    std::atomic<bool> traffic_waiting_{false};
+    bool live_pending_ = false;  // a reading of this window is on the line
 
     ChartSettings graf_;
     std::int32_t LIST = 1;

@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMenu>
 
 #include "analysis/analysis_window.h"
@@ -10,6 +12,7 @@
 #include "app/main_window.h"
 #include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
+#include "comm/bus_worker.h"
 #include "comm/recording_line.h"
 #include "comm/serial_line.h"
 #include "ident/Unittabvstupu.h"
@@ -29,37 +32,42 @@ struct Program::Parts {
     SerialLine serial;
     RecordingLine line{serial};
     RequestLayer requests{line, prompts};
+    BusWorker bus{requests, prompts};
     std::unique_ptr<Tkrt01> krt01;
 };
 
 Program::Program() : parts_(std::make_unique<Parts>()) {
     Parts& p = *parts_;
+    // Every exchange runs on the bus worker; the port lives there from the start.
+    p.serial.move_to_thread(p.bus.worker_thread());
+    p.bus.set_wait_indicator([] { QGuiApplication::setOverrideCursor(Qt::WaitCursor); },
+                             [] { QGuiApplication::restoreOverrideCursor(); });
     // The main window comes first: it opens the settings store that the port dialog
     // reads while it is being created.
-    p.krt01 = std::make_unique<Tkrt01>(p.store, p.prompts, p.clock, p.requests);
+    p.krt01 = std::make_unique<Tkrt01>(p.store, p.prompts, p.clock, p.bus);
     Tkrt01* w = p.krt01.get();
     p.prompts.set_main_window(w);
 
     // The dialogs live as long as the main window, which owns them.
     Tkrt01::Dialogs d;
-    d.port = new Tport(p.store, p.line, p.requests, p.prompts, w);
+    d.port = new Tport(p.store, p.line, p.bus, p.prompts, w);
     d.about = new TAboutBox(w);
-    d.ident = new Tabout_ident(p.requests, p.prompts, w);
-    auto* menu_mod = new Tmenu_mod(p.requests, p.prompts, w);
+    d.ident = new Tabout_ident(p.bus, p.prompts, w);
+    auto* menu_mod = new Tmenu_mod(p.bus, p.prompts, w);
     d.menu_mod = menu_mod;
     d.rotace3D = new Trotace3D(w->chart(), p.prompts, w);
     d.form_zaznam = new Tform_zaznam(p.prompts, w);
-    d.load_form = new Tload_form(p.requests, p.prompts,
+    d.load_form = new Tload_form(p.bus, p.prompts,
                                  Tload_form::Editor{[menu_mod] { return menu_mod->page_count(); },
                                                     [menu_mod] { menu_mod->apply_presets(); },
                                                     [menu_mod] { menu_mod->tables_read(); }},
                                  w);
-    d.tab_vstupu = new Ttab_vstupu(p.requests, p.prompts, w);
+    d.tab_vstupu = new Ttab_vstupu(p.bus, p.prompts, w);
     // Each dialog comes back where it was last shown; the two identification dialogs
     // centre themselves on the screen.
-    for (QDialog* dialog : {static_cast<QDialog*>(d.port), d.about, d.menu_mod,
-                            static_cast<QDialog*>(d.rotace3D),
-                            static_cast<QDialog*>(d.form_zaznam), d.tab_vstupu})
+    for (QDialog* dialog :
+         {static_cast<QDialog*>(d.port), d.about, d.menu_mod, static_cast<QDialog*>(d.rotace3D),
+          static_cast<QDialog*>(d.form_zaznam), d.tab_vstupu})
         placement::keep_dialog_placement(*dialog, false);
     w->set_dialogs(d);
     // Last: the monitor window is not one of the dialogs created in start-up order.
@@ -75,10 +83,25 @@ void Program::open_analysis(const QString& path) {
     AnalysisWindow::open(path, parts_->prompts, parts_->krt01.get());
 }
 
-Program::~Program() = default;
+Program::~Program() {
+    Parts& p = *parts_;
+    // Whatever is still on the line ends before the windows go; the port goes back to
+    // this thread, closed, before the worker's thread ends.
+    p.bus.wait_idle();
+    p.krt01.reset();
+    p.bus.run([&p](RequestLayer&) {
+        p.serial.close();
+        p.serial.move_to_thread(QCoreApplication::instance()->thread());
+        return true;
+    });
+}
 
 Tkrt01& Program::main_window() { return *parts_->krt01; }
 
 Prompts& Program::prompts() { return parts_->prompts; }
 
 RecordingLine& Program::recorder() { return parts_->line; }
+
+BusWorker& Program::bus() { return parts_->bus; }
+
+SettingsStore& Program::store() { return parts_->store; }

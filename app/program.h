@@ -3,7 +3,9 @@
 #include <QString>
 #include <memory>
 
+class BusWorker;
 class Prompts;
+class SettingsStore;
 class RecordingLine;
 class Tkrt01;
 
@@ -21,6 +23,9 @@ class Program {
     Prompts& prompts();
     // The recording line every request goes through, for the traffic monitor.
     RecordingLine& recorder();
+    // The bus worker every exchange of the windows goes through.
+    BusWorker& bus();
+    SettingsStore& store();
     // A recorded measurement log in an analysis window beside the main window.
     void open_analysis(const QString& path);
 

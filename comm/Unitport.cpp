@@ -1,10 +1,12 @@
 #include "comm/Unitport.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTableWidget>
@@ -12,6 +14,7 @@
 #include <array>
 
 #include "comm/Unit_hl.h"
+#include "comm/bus_worker.h"
 #include "comm/line.h"
 #include "platform/error_report.h"
 #include "platform/prompts.h"
@@ -59,7 +62,7 @@ QPushButton* make_button(QWidget* parent, const char* name, const QString& text,
 
 }  // namespace
 
-Tport::Tport(SettingsStore& settings, PortLine& line, RequestLayer& requests, Prompts& prompts,
+Tport::Tport(SettingsStore& settings, PortLine& line, BusWorker& requests, Prompts& prompts,
              QWidget* parent)
     : QDialog(parent), settings_(settings), line_(line), requests_(requests), prompts_(prompts) {
     build_controls();
@@ -176,8 +179,9 @@ void Tport::open_port(int n) {
     com_ = n;
     cb_com->setCurrentIndex(n);
     const QString name = port_name(n);
+    const QString device = settings_.port_device(name);
     try {
-        line_.open(name, settings_.port_device(name), baud_);
+        on_line([&] { line_.open(name, device, baud_); });
     } catch (const PortError&) {
         cb_com->setCurrentIndex(0);
         com_ = 0;
@@ -189,7 +193,7 @@ void Tport::reinit_port() {
     // Named after the port that was meant, before anything changes.
     const QString name = port_name(com_);
     try {
-        line_.apply_rate(name, baud_);
+        on_line([&] { line_.apply_rate(name, baud_); });
     } catch (const PortError&) {
         cb_com->setCurrentIndex(0);
         com_ = 0;
@@ -197,7 +201,17 @@ void Tport::reinit_port() {
     }
 }
 
-void Tport::close_port() { line_.close(); }
+void Tport::close_port() {
+    on_line([this] { line_.close(); });
+}
+
+// The line belongs to the bus worker: it changes between exchanges, never during one.
+void Tport::on_line(const std::function<void()>& change) {
+    requests_.run([&change](RequestLayer&) {
+        change();
+        return true;
+    });
+}
 
 // ---- form ----
 
@@ -381,6 +395,7 @@ void Tport::tl_najitClick() {
     set_search_controls(true);
     for (int a = 0; a < kAddressCount; ++a) set_cell(a, QStringLiteral(" "));
     search_next_ = 0;
+    ++search_round_;
     Timer1->start();
 }
 
@@ -389,16 +404,40 @@ void Tport::Timer1Timer() {
         tl_prerusitClick();
         return;
     }
-    // Each tick is complete in itself: between ticks the request layer holds the
-    // user's address, so other windows' requests go to the right controller.
-    const std::uint8_t kept = requests_.device_address();
+    // A probe still on the line lets this tick pass.
+    if (probe_pending_) return;
+    // Each probe is complete in itself: the request layer keeps the user's address for
+    // other windows' requests.
     const int a = search_next_;
     str_tab->setCurrentCell(a / kGridColumns, a % kGridColumns);
-    requests_.set_device_address(static_cast<std::uint8_t>(a));
-    if (requests_.probe_station()) set_cell(a, QString::number(a));
+    QElapsedTimer started;
+    started.start();
+    probe_pending_ = true;
+    requests_.post(
+        [a](RequestLayer& r) {
+            r.set_device_address(static_cast<std::uint8_t>(a));
+            return r.probe_station();
+        },
+        [self = QPointer<Tport>(this), a, started, round = search_round_](bool answered) {
+            if (!self) return;
+            self->probe_pending_ = false;
+            // A search started again meanwhile has no use for this answer.
+            if (self->search_round_ == round) self->probed(a, answered, started.elapsed());
+        });
+}
+
+void Tport::probed(int a, bool answered, qint64 elapsed_ms) {
+    if (answered) set_cell(a, QString::number(a));
     search_next_ = a + 1;
-    requests_.set_device_address(kept);
-    if (search_next_ >= kAddressCount) tl_prerusitClick();
+    if (!searching()) return;
+    if (search_next_ >= kAddressCount) {
+        tl_prerusitClick();
+    } else if (elapsed_ms >= kSearchTickMs) {
+        // A tick missed while the probe was out comes at once, as it would
+        // have after a blocking probe.
+        Timer1->start();
+        Timer1Timer();
+    }
 }
 
 void Tport::tl_prerusitClick() {

@@ -11,7 +11,7 @@ class QTableWidget;
 class QTimer;
 class PortLine;
 class Prompts;
-class RequestLayer;
+class BusWorker;
 class SettingsStore;
 
 // The port dialog: serial line, rate, device and computer address, and the search of
@@ -21,7 +21,7 @@ class SettingsStore;
 class Tport : public QDialog {
     Q_OBJECT
 public:
-    Tport(SettingsStore& settings, PortLine& line, RequestLayer& requests, Prompts& prompts,
+    Tport(SettingsStore& settings, PortLine& line, BusWorker& requests, Prompts& prompts,
           QWidget* parent = nullptr);
     ~Tport() override;
 
@@ -67,10 +67,12 @@ private:
     void set_cell(int address, const QString& text);
     // Runs a handler and reports a raised error, so it never crosses Qt's event code.
     void guarded(const std::function<void()>& handler);
+    void on_line(const std::function<void()>& change);
+    void probed(int address, bool answered, qint64 elapsed_ms);
 
     SettingsStore& settings_;
     PortLine& line_;
-    RequestLayer& requests_;
+    BusWorker& requests_;
     Prompts& prompts_;
 
     qint32 com_ = 1;
@@ -82,6 +84,8 @@ private:
     qint32 saved_da_ = 0;
     qint32 saved_sa_ = 0;
     int search_next_ = 0;
+    bool probe_pending_ = false;
+    unsigned search_round_ = 0;  // a probe answers the round that sent it
 
     QComboBox* cb_com = nullptr;
     QComboBox* cb_baudrate = nullptr;

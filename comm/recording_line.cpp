@@ -13,9 +13,7 @@ RecordingLine::RecordingLine(PortLine& inner, int capacity)
 }
 
 void RecordingLine::open(const QString& com_name, const QString& device, qint32 baud) {
-    exchange_open_ = false;
-    last_read_failed_ = false;
-    last_read_incomplete_ = false;
+    end_exchange();
     inner_.open(com_name, device, baud);
 }
 
@@ -24,9 +22,7 @@ void RecordingLine::apply_rate(const QString& com_name, qint32 baud) {
 }
 
 void RecordingLine::close() {
-    exchange_open_ = false;
-    last_read_failed_ = false;
-    last_read_incomplete_ = false;
+    end_exchange();
     inner_.close();
 }
 
@@ -36,17 +32,20 @@ void RecordingLine::pause_ms(int ms) { inner_.pause_ms(ms); }
 
 // A purge ends the exchange: whatever comes later answers nothing we asked.
 void RecordingLine::purge_rx() {
-    exchange_open_ = false;
-    last_read_failed_ = false;
-    last_read_incomplete_ = false;
+    end_exchange();
     inner_.purge_rx();
 }
 
 void RecordingLine::purge_tx() {
+    end_exchange();
+    inner_.purge_tx();
+}
+
+void RecordingLine::end_exchange() {
+    std::lock_guard<std::mutex> lock(mutex_);
     exchange_open_ = false;
     last_read_failed_ = false;
     last_read_incomplete_ = false;
-    inner_.purge_tx();
 }
 
 TelegramRecord& RecordingLine::push(TelegramDir dir, const std::uint8_t* p, int n) {
@@ -71,6 +70,7 @@ TelegramRecord& RecordingLine::push(TelegramDir dir, const std::uint8_t* p, int 
 
 bool RecordingLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
     const bool ok = inner_.write_bytes(buf, n, written);
+    std::unique_lock<std::mutex> lock(mutex_);
     const int len = std::clamp(n, 0, TelegramRecord::kMaxBytes);
     // The request layer sends the same bytes again right after a read that came back
     // empty or cut (with at most a pause between): a re-send within one exchange, not a
@@ -94,7 +94,8 @@ bool RecordingLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
     exchange_open_ = true;
     last_read_failed_ = false;
     last_read_incomplete_ = false;
-    if (observer_) observer_();
+    lock.unlock();
+    notify();
     return ok;
 }
 
@@ -105,6 +106,7 @@ void RecordingLine::count_error(Accum& a, qint64 now) {
 
 bool RecordingLine::read_bytes(std::uint8_t* buf, int n, int* received) {
     const bool ok = inner_.read_bytes(buf, n, received);
+    std::unique_lock<std::mutex> lock(mutex_);
     const int got = ok ? std::clamp(*received, 0, std::max(n, 0)) : 0;
     const ReplyJudgement j = judge_reply(request_.data(), request_len_, buf, got);
     TelegramRecord& r = push(TelegramDir::Received, buf, got);
@@ -168,7 +170,8 @@ bool RecordingLine::read_bytes(std::uint8_t* buf, int n, int* received) {
     last_read_incomplete_ = j.verdict == Verdict::NoReply || j.verdict == Verdict::ShortReply ||
                             j.verdict == Verdict::LengthMismatch;
     if (j.verdict == Verdict::Ok) exchange_open_ = false;
-    if (observer_) observer_();
+    lock.unlock();
+    notify();
     return ok;
 }
 
@@ -178,6 +181,7 @@ bool RecordingLine::discard_late(std::uint8_t* buf, int n, int* received) {
     const bool ok = inner_.discard_late(buf, n, received);
     const int got = ok ? std::clamp(*received, 0, std::max(n, 0)) : 0;
     if (got > 0) {
+        std::unique_lock<std::mutex> lock(mutex_);
         TelegramRecord& r = push(TelegramDir::Received, buf, got);
         const ReplyJudgement j = judge_reply(request_.data(), request_len_, buf, got);
         r.verdict = Verdict::Discarded;
@@ -185,12 +189,14 @@ bool RecordingLine::discard_late(std::uint8_t* buf, int n, int* received) {
         r.dest = j.dest;
         r.src = j.src;
         r.answers = request_seq_;
-        if (observer_) observer_();
+        lock.unlock();
+        notify();
     }
     return ok;
 }
 
 std::vector<TelegramRecord> RecordingLine::records_since(std::uint64_t after_seq) const {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<TelegramRecord> out;
     const std::uint64_t from = std::max(after_seq + 1, first_kept_);
     if (from >= next_seq_) return out;
@@ -201,11 +207,18 @@ std::vector<TelegramRecord> RecordingLine::records_since(std::uint64_t after_seq
     return out;
 }
 
-std::uint64_t RecordingLine::last_seq() const { return next_seq_ - 1; }
+std::uint64_t RecordingLine::last_seq() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return next_seq_ - 1;
+}
 
-void RecordingLine::clear_records() { first_kept_ = next_seq_; }
+void RecordingLine::clear_records() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    first_kept_ = next_seq_;
+}
 
 std::map<int, AddressStats> RecordingLine::stats() const {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::map<int, AddressStats> out;
     for (const auto& [address, a] : stats_) {
         AddressStats s = a.s;
@@ -215,14 +228,28 @@ std::map<int, AddressStats> RecordingLine::stats() const {
     return out;
 }
 
-void RecordingLine::reset_stats() { stats_.clear(); }
+void RecordingLine::reset_stats() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stats_.clear();
+}
 
 LinkState RecordingLine::link_state() const {
+    std::lock_guard<std::mutex> lock(mutex_);
     LinkState s = link_;
     if (last_good_wall_ms_ >= 0) s.last_good = QDateTime::fromMSecsSinceEpoch(last_good_wall_ms_);
     return s;
 }
 
 void RecordingLine::set_observer(std::function<void()> on_record) {
-    observer_ = std::move(on_record);
+    std::lock_guard<std::mutex> lock(mutex_);
+    observer_ = std::make_shared<const std::function<void()>>(std::move(on_record));
+}
+
+void RecordingLine::notify() {
+    std::shared_ptr<const std::function<void()>> observer;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        observer = observer_;
+    }
+    if (observer && *observer) (*observer)();
 }

@@ -2,13 +2,16 @@
 #include <QElapsedTimer>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "comm/line.h"
 #include "comm/telegram_record.h"
 
 // Decorates a port line: every write/read/purge/time-out becomes a telegram record kept in a
-// fixed ring; counts per address. Thread: used on the GUI thread only (same as the line).
+// fixed ring; counts per address. The bus worker writes through it while windows read
+// its records and counts, so one lock guards them (never held across the inner line).
 class RecordingLine : public PortLine {
   public:
     static constexpr int kCapacity = 10000;
@@ -39,7 +42,8 @@ class RecordingLine : public PortLine {
     std::map<int, AddressStats> stats() const;  // key: device address
     void reset_stats();
     LinkState link_state() const;
-    // Called (synchronously, on the line's thread) after every new record; one observer.
+    // Called (synchronously, on the line's thread, without the lock) after every new
+    // record; one observer.
     void set_observer(std::function<void()> on_record);
 
   private:
@@ -52,6 +56,8 @@ class RecordingLine : public PortLine {
 
     TelegramRecord& push(TelegramDir dir, const std::uint8_t* p, int n);
     void count_error(Accum& a, qint64 now);
+    void end_exchange();
+    void notify();
 
     PortLine& inner_;
     QElapsedTimer clock_;
@@ -74,5 +80,6 @@ class RecordingLine : public PortLine {
 
     std::map<int, Accum> stats_;
     LinkState link_;
-    std::function<void()> observer_;
+    std::shared_ptr<const std::function<void()>> observer_;
+    mutable std::mutex mutex_;
 };

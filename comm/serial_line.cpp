@@ -15,13 +15,6 @@
 
 namespace {
 
-// A write hands at most 256 bytes to the driver; allow for the slowest rate's wire
-// time in case the driver's queue is still full, but never wait without end.
-int write_timeout_ms(int n, qint32 baud) {
-    const qint64 wire_ms = static_cast<qint64>(n) * 11 * 1000 / std::max<qint32>(baud, 1);
-    return static_cast<int>(std::min<qint64>(2000 + 2 * wire_ms, 60000));
-}
-
 // Milliseconds that chars characters of 11 bits (start, 8 data, parity, stop) take on
 // the wire, rounded up.
 qint64 wire_ms(qint64 chars, qint32 baud) { return (chars * 11 * 1000 + baud - 1) / baud; }
@@ -33,6 +26,13 @@ bool is_soft_error(QSerialPort::SerialPortError e) {
 }  // namespace
 
 SerialLine::SerialLine() = default;
+
+// A write hands at most 256 bytes to the driver; allow for the slowest rate's wire
+// time in case the driver's queue is still full, but never wait without end.
+int SerialLine::write_timeout_ms(int n, qint32 baud) {
+    const qint64 wire_ms = static_cast<qint64>(n) * 11 * 1000 / std::max<qint32>(baud, 1);
+    return static_cast<int>(std::min<qint64>(2000 + 2 * wire_ms, 60000));
+}
 
 SerialLine::Timeouts SerialLine::read_timeouts(qint32 baud, int request_bytes, int reply_bytes) {
     const qint64 bus_total =

@@ -2,6 +2,7 @@
 
 #include <QSerialPort>
 #include <QString>
+#include <QThread>
 
 #include "comm/line.h"
 
@@ -28,6 +29,8 @@ class SerialLine : public PortLine {
     void pause_ms(int ms) override;
 
     qint32 baud() const { return baud_; }
+    // The port object must live on the thread that does the exchanges.
+    void move_to_thread(QThread* thread) { port_.moveToThread(thread); }
     // Bounds every read to ms in total instead of the bus time-out (a fast search);
     // 0 restores the bus time-out.
     void set_total_timeout_ms(int ms) { total_timeout_ms_ = ms; }
@@ -53,6 +56,8 @@ class SerialLine : public PortLine {
     // values hold wherever the exchange fits them with margin; slower rates get the
     // wire time of both plus 500 ms in total, and three characters between bytes.
     static Timeouts read_timeouts(qint32 baud, int request_bytes, int reply_bytes);
+    // How long a write of n bytes may wait for the driver to take them.
+    static int write_timeout_ms(int n, qint32 baud);
 
   private:
     // Closes the port after an error that leaves it unusable (the device vanished).

@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "comm/Unit_hl.h"
+#include "comm/bus_worker.h"
 #include "platform/error_report.h"
 #include "platform/private_profile.h"
 #include "platform/prompts.h"
@@ -54,7 +55,7 @@ constexpr int kRowHeight = 24;
 
 }  // namespace
 
-Ttab_vstupu::Ttab_vstupu(RequestLayer& requests, Prompts& prompts, QWidget* parent)
+Ttab_vstupu::Ttab_vstupu(BusWorker& requests, Prompts& prompts, QWidget* parent)
     : QDialog(parent), requests_(requests), prompts_(prompts) {
     setObjectName(QStringLiteral("tab_vstupu"));
     setWindowTitle(QStringLiteral("tabulka vstupu"));

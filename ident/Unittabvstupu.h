@@ -5,7 +5,7 @@
 
 class QLabel;
 class QPushButton;
-class RequestLayer;
+class BusWorker;
 class Prompts;
 
 // The controller's factory input table (table 11): shown in twelve columns and
@@ -13,7 +13,7 @@ class Prompts;
 class Ttab_vstupu : public QDialog {
     Q_OBJECT
 public:
-    Ttab_vstupu(RequestLayer& requests, Prompts& prompts, QWidget* parent = nullptr);
+    Ttab_vstupu(BusWorker& requests, Prompts& prompts, QWidget* parent = nullptr);
 
     void Button1Click();  // read
     void Button3Click();  // save
@@ -23,7 +23,7 @@ public:
     QString value_text(int index) const;  // caption of Label<index + 1>
 
 private:
-    RequestLayer& requests_;
+    BusWorker& requests_;
     Prompts& prompts_;
     std::array<QLabel*, 43> labels_{};
     QPushButton* Button1 = nullptr;

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "comm/Unit_hl.h"
+#include "comm/bus_worker.h"
 #include "ident/ident_texts.h"
 #include "ident/program_picture.h"
 #include "platform/prompts.h"
@@ -28,7 +29,7 @@ QLabel* bold_label(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-Tabout_ident::Tabout_ident(RequestLayer& requests, Prompts& prompts, QWidget* parent)
+Tabout_ident::Tabout_ident(BusWorker& requests, Prompts& prompts, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       requests_(requests),

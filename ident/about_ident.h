@@ -5,7 +5,7 @@
 class QLabel;
 class QPushButton;
 class QTimer;
-class RequestLayer;
+class BusWorker;
 class Prompts;
 
 // The identification box: one second after it opens it asks the device for its type
@@ -13,7 +13,7 @@ class Prompts;
 class Tabout_ident : public QDialog {
     Q_OBJECT
 public:
-    Tabout_ident(RequestLayer& requests, Prompts& prompts, QWidget* parent = nullptr);
+    Tabout_ident(BusWorker& requests, Prompts& prompts, QWidget* parent = nullptr);
 
     void ShowIdentification();
 
@@ -26,7 +26,7 @@ private:
     void FormShow();
     void Timer1Timer();
 
-    RequestLayer& requests_;
+    BusWorker& requests_;
     Prompts& prompts_;
     QLabel* lb_zarizeni = nullptr;
     QLabel* lb_verze = nullptr;

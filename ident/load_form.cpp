@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "comm/Unit_hl.h"
+#include "comm/bus_worker.h"
 #include "ident/ident_texts.h"
 #include "platform/prompts.h"
 #include "platform/window_placement.h"
@@ -27,7 +28,7 @@ IdentResult classify_version(const char* v) {
     return IdentResult::Unknown;
 }
 
-Tload_form::Tload_form(RequestLayer& requests, Prompts& prompts, Editor editor, QWidget* parent)
+Tload_form::Tload_form(BusWorker& requests, Prompts& prompts, Editor editor, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint),
       requests_(requests),
       prompts_(prompts),
@@ -131,7 +132,7 @@ void Tload_form::ReadAllTables() {
         StepProgress(10);
         // A failed table keeps its earlier values; the loop goes on with the next one.
         if (!requests_.read_table(i)) failed = true;
-        requests_.line().pause_ms(10);
+        requests_.pause_ms(10);
     }
     // The editor would show stale values or zeros for that tab, ready to be written back.
     if (failed) {

@@ -6,7 +6,7 @@
 class QLabel;
 class QProgressBar;
 class QTimer;
-class RequestLayer;
+class BusWorker;
 class Prompts;
 
 // Outcome of asking the device for its version text.
@@ -28,7 +28,7 @@ public:
         std::function<void()> all_tables_read;
     };
 
-    Tload_form(RequestLayer& requests, Prompts& prompts, Editor editor,
+    Tload_form(BusWorker& requests, Prompts& prompts, Editor editor,
                QWidget* parent = nullptr);
 
     IdentResult IdentifyDevice();
@@ -53,7 +53,7 @@ private:
     void Timer1Timer();
     void set_bar(int value);
 
-    RequestLayer& requests_;
+    BusWorker& requests_;
     Prompts& prompts_;
     Editor editor_;
     QLabel* lb_verze = nullptr;

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "comm/Unit_hl.h"
+#include "comm/bus_worker.h"
 #include "params/parameter_file.h"
 #include "platform/errors.h"
 #include "platform/prompts.h"
@@ -72,7 +73,7 @@ void show_bar(QProgressBar* bar, int value) {
 
 }  // namespace
 
-Tmenu_mod::Tmenu_mod(RequestLayer& request, Prompts& prompts, QWidget* parent)
+Tmenu_mod::Tmenu_mod(BusWorker& request, Prompts& prompts, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       request_(request),

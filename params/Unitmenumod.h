@@ -14,7 +14,7 @@ class QProgressBar;
 class QPushButton;
 class QTabWidget;
 class Prompts;
-class RequestLayer;
+class BusWorker;
 
 // The parameter editor: the controller's parameters on nine tabs, exchanged with the
 // controller one tab (one table) at a time. The controls are a view of DeviceData:
@@ -26,7 +26,7 @@ class RequestLayer;
 class Tmenu_mod : public QDialog {
     Q_OBJECT
   public:
-    Tmenu_mod(RequestLayer& request, Prompts& prompts, QWidget* parent = nullptr);
+    Tmenu_mod(BusWorker& request, Prompts& prompts, QWidget* parent = nullptr);
     ~Tmenu_mod() override;
 
     // The identification step calls this right before each showing: every control
@@ -70,7 +70,7 @@ class Tmenu_mod : public QDialog {
     QLineEdit* edit_of(const params::ParamDef& p) const;
     QComboBox* list_of(const params::ParamDef& p) const;
 
-    RequestLayer& request_;
+    BusWorker& request_;
     Prompts& prompts_;
     QTabWidget* PageControl = nullptr;
     QPushButton* tl_cteni = nullptr;

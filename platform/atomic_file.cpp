@@ -76,8 +76,12 @@ bool AtomicFile::write(const QString& path, const std::vector<QByteArrayView>& p
         if (reason) *reason = why;
         return false;
     }
-    if (!file.commit()) {
-        if (reason) *reason = file.errorString();
+    // The rename over the old file; when it fails, the temporary file goes and the
+    // old file stays.
+    const bool committed = fault != Fault::FailedCommit && file.commit();
+    if (!committed) {
+        if (reason)
+            *reason = fault == Fault::FailedCommit ? qt_error_string(EACCES) : file.errorString();
         return false;
     }
     return true;

@@ -15,8 +15,9 @@ class AtomicFile {
     static bool write(const QString& path, const std::vector<QByteArrayView>& pieces,
                       QString* reason);
 
-    // Failures tests can put in the way of the next writes, as a full disk would.
-    enum class Fault { None, ShortWrite, FailedFlush };
+    // Failures tests can put in the way of the next writes, as a full disk or a rename
+    // the system refuses would.
+    enum class Fault { None, ShortWrite, FailedFlush, FailedCommit };
     class InjectedFault {
       public:
         explicit InjectedFault(Fault f);

@@ -19,6 +19,7 @@ TEST_F(LiveCycleTest, ReadNowShowsEveryValueInItsFormat) {
     live.RELAYS = 0b101;
     live.FAULT = 0;
     w.tl_precistClick();
+    bus.wait_idle();
     EXPECT_EQ(text("pa_measure"), QStringLiteral("21,46"));
     EXPECT_EQ(text("pa_sp"), QStringLiteral("1234,60"));
     EXPECT_EQ(child<QProgressBar>("bar_yout")->value(), 655);
@@ -38,15 +39,16 @@ TEST_F(LiveCycleTest, ReadNowShowsEveryValueInItsFormat) {
 }
 
 TEST_F(LiveCycleTest, ReadsTheSimulatedController) {
-    sim::Bus bus{sim::Options{}};
-    line.set_responder([&bus](const Bytes& request) {
-        return sim::flatten(bus.handle(request.data(), static_cast<int>(request.size())));
+    sim::Bus controllers{sim::Options{}};
+    line.set_responder([&controllers](const Bytes& request) {
+        return sim::flatten(controllers.handle(request.data(), static_cast<int>(request.size())));
     });
     Tkrt01& w = create();
     requests.set_device_address(1);
-    bus.advance(30.0);
+    controllers.advance(30.0);
     w.tl_precistClick();
-    const LiveGroup& live = bus.station(1).live;
+    bus.wait_idle();
+    const LiveGroup& live = controllers.station(1).live;
     EXPECT_EQ(text("pa_measure"), formats::fixed(live.MEAS, 2, 5));
     EXPECT_EQ(text("pa_sp"), formats::fixed(live.SP, 2, 5));
     EXPECT_EQ(text("lb_ts"), formats::fixed(live.TTERM, 1, 5));
@@ -61,6 +63,7 @@ TEST_F(LiveCycleTest, FaultTurnsThePanelRedAndBarsClampOutOfRangeValues) {
     device.data.live.FEEDBACK = 1001;
     device.data.live.RELAYS = 0b010;
     w.tl_precistClick();
+    bus.wait_idle();
     EXPECT_EQ(text("pa_porucha"), QStringLiteral("PORUCHA"));
     EXPECT_EQ(color("pa_porucha"), red());
     EXPECT_EQ(child<QProgressBar>("bar_yout")->value(), 1000);
@@ -75,6 +78,7 @@ TEST_F(LiveCycleTest, FailedReadingRepeatsTheLastValuesAndTheTrendGoesOnFlat) {
     Tkrt01& w = create();
     line.set_responder({});
     w.tl_precistClick();  // nothing read yet: zeros
+    bus.wait_idle();
     EXPECT_EQ(text("pa_measure"), QStringLiteral("0,00"));
     EXPECT_EQ(text("pa_sp"), QStringLiteral("0,00"));
     EXPECT_EQ(text("lb_yout"), QStringLiteral("0,0"));
@@ -85,8 +89,10 @@ TEST_F(LiveCycleTest, FailedReadingRepeatsTheLastValuesAndTheTrendGoesOnFlat) {
     line.set_responder(device.responder());
     device.data.live.MEAS = 42.0f;
     w.tl_precistClick();
+    bus.wait_idle();
     line.set_responder({});
     w.tl_precistClick();
+    bus.wait_idle();
     EXPECT_EQ(text("pa_measure"), QStringLiteral("42,00"));
     ASSERT_EQ(w.chart().point_count(), 3);
     EXPECT_DOUBLE_EQ(w.chart().y_at(2), 42.0);
@@ -97,10 +103,13 @@ TEST_F(LiveCycleTest, TimerActsOncePerChangeOfTheClockSecond) {
     Tkrt01& w = create();
     check("check_auto")->setChecked(true);
     w.Timer1Timer();  // first tick: the second differs from 0
+    bus.wait_idle();
     EXPECT_EQ(device.reads, 1);
     w.Timer1Timer();
+    bus.wait_idle();
     clock.advance_ms(400);
     w.Timer1Timer();  // still the same second
+    bus.wait_idle();
     EXPECT_EQ(device.reads, 1);
     tick(5);  // seconds passed while blocked are not made up
     EXPECT_EQ(device.reads, 2);
@@ -154,6 +163,7 @@ TEST_F(LiveCycleTest, ReadNowWorksInDemoModeAndDoesNotTouchTheSampleCounter) {
     prompts.answer_message(PromptAnswer::No);
     check("check_demo")->click();
     w.tl_precistClick();
+    bus.wait_idle();
     EXPECT_EQ(device.reads, 1);
     EXPECT_EQ(w.sample_ticks(), 0);
 }
@@ -195,6 +205,7 @@ TEST_F(LiveCycleTest, DemoValuesStayInTheirRangesAndDriveTheRelays) {
     w.seed_demo(7);
     device.data.live.FEEDBACK = 300;
     w.tl_precistClick();
+    bus.wait_idle();
     prompts.answer_message(PromptAnswer::No);
     check("check_demo")->click();
     const QLocale cz;
@@ -227,7 +238,9 @@ TEST_F(LiveCycleTest, DemoValuesStayInTheirRangesAndDriveTheRelays) {
 TEST_F(LiveCycleTest, DemoClearQuestionYesEmptiesTheTrendAndRestartsX) {
     Tkrt01& w = create();
     w.tl_precistClick();
+    bus.wait_idle();
     w.tl_precistClick();
+    bus.wait_idle();
     prompts.answer_message(PromptAnswer::Yes);
     check("check_demo")->click();
     EXPECT_EQ(w.chart().point_count(), 0);
@@ -239,7 +252,9 @@ TEST_F(LiveCycleTest, DemoClearQuestionYesEmptiesTheTrendAndRestartsX) {
 TEST_F(LiveCycleTest, DemoClearQuestionNoKeepsTheTrendAndContinuesX) {
     Tkrt01& w = create();
     w.tl_precistClick();
+    bus.wait_idle();
     w.tl_precistClick();
+    bus.wait_idle();
     prompts.answer_message(PromptAnswer::No);
     check("check_demo")->click();
     EXPECT_EQ(w.chart().point_count(), 2);
@@ -258,7 +273,9 @@ TEST_F(LiveCycleTest, CheckingAutomaticWithAnEmptyChartAsksNothing) {
 TEST_F(LiveCycleTest, CheckingAutomaticYesStartsANewLogWithAnEmptyTrend) {
     Tkrt01& w = create();
     w.tl_precistClick();
+    bus.wait_idle();
     w.tl_precistClick();
+    bus.wait_idle();
     device.reads = 0;
     prompts.answer_message(PromptAnswer::Yes);
     check("check_auto")->click();
@@ -274,6 +291,7 @@ TEST_F(LiveCycleTest, CheckingAutomaticYesStartsANewLogWithAnEmptyTrend) {
 TEST_F(LiveCycleTest, CheckingAutomaticNoKeepsTheTrend) {
     Tkrt01& w = create();
     w.tl_precistClick();
+    bus.wait_idle();
     prompts.answer_message(PromptAnswer::No);
     check("check_auto")->click();
     EXPECT_EQ(w.chart().point_count(), 1);

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+#include "comm/bus_worker.h"
 #include "app/Rotace_3d.h"
 #include "app/main_window.h"
 #include "app/panel_color.h"
@@ -58,9 +59,9 @@ class MainWindowTest : public ::testing::Test {
 
     Tkrt01& create() {
         store = std::make_unique<SettingsStore>(ini_path());
-        window = std::make_unique<Tkrt01>(*store, prompts, clock, requests);
+        window = std::make_unique<Tkrt01>(*store, prompts, clock, bus);
         // The port dialog comes second and opens the line while it is created.
-        port = new Tport(*store, line, requests, prompts, window.get());
+        port = new Tport(*store, line, bus, prompts, window.get());
         rotace = new Trotace3D(window->chart(), prompts, window.get());
         Tkrt01::Dialogs d;
         d.port = port;
@@ -85,6 +86,7 @@ class MainWindowTest : public ::testing::Test {
     void tick(int seconds = 1) {
         clock.advance_seconds(seconds);
         window->Timer1Timer();
+        bus.wait_idle();
     }
     void ticks(int n) {
         for (int i = 0; i < n; ++i) tick();
@@ -103,6 +105,7 @@ class MainWindowTest : public ::testing::Test {
     DeviceData data;
     CommBuffer buffer;
     RequestLayer requests{line, prompts, data, buffer};
+    BusWorker bus{requests, prompts};
     std::unique_ptr<Tkrt01> window;
     Tport* port = nullptr;
     Trotace3D* rotace = nullptr;

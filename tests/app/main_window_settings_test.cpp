@@ -140,7 +140,9 @@ TEST_F(SettingsTest, ZeroAndOutOfRangeValuesDoNotBreakStartUp) {
     EXPECT_LE(w.width(), desktop.width());
     EXPECT_GE(w.height(), 1);
     w.tl_precistClick();
+    bus.wait_idle();
     w.tl_precistClick();
+    bus.wait_idle();
     EXPECT_EQ(w.chart().point_count(), 1);  // POCET 0 settles at one point
     w.close();
     EXPECT_EQ(stored("GRAF", "POCET").toString(), QStringLiteral("0"));

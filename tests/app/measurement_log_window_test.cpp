@@ -121,6 +121,7 @@ TEST_F(MeasurementLogWindowTest, AutomaticReadingWithoutANewLogHasNoHeader) {
 TEST_F(MeasurementLogWindowTest, ReadNowAndDemoStepsWriteNoLogLine) {
     create();
     window->tl_precistClick();
+    bus.wait_idle();
     check("check_demo")->setChecked(true);
     ticks(3);
     EXPECT_TRUE(log_bytes().isEmpty());
@@ -150,6 +151,7 @@ TEST_F(MeasurementLogWindowTest, FirstSaveAsksThenWritesWithoutAsking) {
 TEST_F(MeasurementLogWindowTest, CheckingWritingAsksToClearThenAlwaysForTheName) {
     create();
     window->tl_precistClick();
+    bus.wait_idle();
     prompts.answer_message(PromptAnswer::No);
     prompts.answer_save(std::nullopt);
     check("check_zapis")->click();

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <limits>
 #include <random>
+#include <utility>
 
 namespace {
 
@@ -113,6 +115,28 @@ TEST(PointRing, SteadyAppendAndRemoveKeepsTheNewestPoints) {
     EXPECT_EQ(ring.extremes_all().max, 2500);
     EXPECT_EQ(ring.color(0), 4);
     EXPECT_EQ(ring.color(200), 5);
+}
+
+// A ring that has wrapped, with one high and one low point put at every index in turn:
+// ranges across the wrap find them, whichever slot holds them, the last one too.
+TEST(PointRing, RangesAcrossTheWrapFindAnExtremeInAnySlot) {
+    constexpr int kSize = 4 * PointRing::kBlock;  // fills the first allocation; 10 more wrap
+    for (int spike = 0; spike < kSize; ++spike) {
+        for (double value : {100.0, -100.0}) {
+            PointRing ring;
+            for (int seq = 0; seq < kSize + 10; ++seq) {
+                if (ring.size() == kSize) ring.pop_front();
+                ring.push_back(seq, seq == spike + 10 ? value : 0.0, 0);
+            }
+            ASSERT_EQ(ring.x(0), 10);
+            for (const auto& [first, last] :
+                 {std::pair{0, kSize - 1}, std::pair{std::max(spike - 1, 0), kSize - 1}}) {
+                const PointRing::Extremes e = ring.extremes(first, last);
+                EXPECT_EQ(value > 0 ? e.max : e.min, value)
+                    << spike << ": " << first << ".." << last;
+            }
+        }
+    }
 }
 
 TEST(PointRing, GapsOnlyRangeHasNoExtremes) {

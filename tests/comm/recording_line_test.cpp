@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "comm/Unit_hl.h"
 #include "comm/bus_framer.h"
 #include "comm/telegram.h"
 #include "support/fake_line.h"
+#include "support/scripted_prompts.h"
 
 namespace {
 
@@ -89,6 +93,53 @@ TEST(RecordingLine, RecordsMeaningAddressesAndReplyOfAnExchange) {
     EXPECT_EQ(telegram_meaning(all[1]), QStringLiteral("odpověď"));
     EXPECT_GE(all[1].reply_ms, 0);
     EXPECT_TRUE(rec.link_state().ok);
+}
+
+// The request layer's own exchanges through the recording line: what the statistics
+// and the link state make of each.
+TEST(RecordingLine, ExchangesCountOncePerRequestAndKnowTheirResends) {
+    const Bytes whole = data_reply(21);
+    const Bytes cut(whole.begin(), whole.begin() + 15);
+    struct Case {
+        const char* name;
+        int address;
+        std::vector<Bytes> replies;  // one per write; empty is silence
+        bool succeeds;
+        int requests, resends, timeouts, short_replies, failures_in_row;
+    } cases[] = {
+        // Nobody answers a broadcast: it is no request of address 127.
+        {"broadcast", 127, {}, true, 0, 0, 0, 0, 0},
+        // Two reads fail and two re-sends follow: one failed exchange.
+        {"silence", 1, {{}, {}, {}}, false, 1, 2, 2, 0, 1},
+        {"short then whole", 1, {cut, whole}, true, 1, 1, 0, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeLine fake;
+        RecordingLine rec(fake);
+        ScriptedPrompts prompts;
+        DeviceData data;
+        CommBuffer buffer;
+        RequestLayer req(rec, prompts, data, buffer);
+        req.set_device_address(c.address);
+        req.set_computer_address(0);
+        for (const Bytes& r : c.replies) fake.queue_reply(r);
+
+        EXPECT_EQ(req.read_table(10), c.succeeds);
+        const std::map<int, AddressStats> stats = rec.stats();
+        const AddressStats s = stats.count(c.address) ? stats.at(c.address) : AddressStats{};
+        EXPECT_EQ(s.requests, c.requests);
+        EXPECT_EQ(s.resends, c.resends);
+        EXPECT_EQ(s.timeouts, c.timeouts);
+        EXPECT_EQ(s.short_replies, c.short_replies);
+        EXPECT_EQ(s.good, c.succeeds && c.address != 127 ? 1 : 0);
+        EXPECT_EQ(rec.link_state().failures_in_row, c.failures_in_row);
+        const std::vector<TelegramRecord> all = rec.records_since(0);
+        EXPECT_EQ(
+            std::count_if(all.begin(), all.end(),
+                          [](const TelegramRecord& r) { return r.verdict == Verdict::Resent; }),
+            c.resends);
+    }
 }
 
 TEST(Interpreter, TakesAnyBytesWithoutReadingPastThem) {

@@ -197,27 +197,6 @@ TEST_F(SerialLineTest, ClosedLineFailsEveryTransfer) {
     EXPECT_FALSE(ok);
 }
 
-// Rate, request and reply bytes, and the interval and total time-outs of the read.
-TEST(SerialLineTimeouts, BusValuesHoldWhereTheExchangeFitsAndGrowBelow) {
-    struct Case {
-        qint32 baud;
-        int request, reply;
-        int interval, total;
-    };
-    const Case cases[] = {
-        {256000, 13, 30, 100, 560}, {9600, 13, 95, 100, 690}, {4800, 10, 255, 100, 1010},
-        {4800, 28, 6, 100, 512},    {2400, 13, 30, 100, 560}, {2400, 13, 95, 100, 995},
-        {1200, 13, 95, 100, 1490},  {300, 13, 30, 110, 2077}, {110, 13, 30, 300, 4800},
-        {9600, 0, 6, 100, 512},     {0, 13, 30, 100, 560},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.baud << " baud, " << c.request << "+" << c.reply);
-        const auto t = SerialLine::read_timeouts(c.baud, c.request, c.reply);
-        EXPECT_EQ(t.interval_ms, c.interval);
-        EXPECT_EQ(t.total_ms, c.total);
-    }
-}
-
 TEST(SerialLineOpen, MissingDeviceRaisesTheOpenMessage) {
     SerialLine line;
     try {

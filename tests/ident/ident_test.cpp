@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "comm/bus_worker.h"
 #include "comm/Unit_hl.h"
 #include "ident/about_ident.h"
 #include "ident/load_form.h"
@@ -60,7 +61,8 @@ protected:
     }
 
     int presets_applied = 0;
-    Tload_form load{req, prompts, {[] { return 9; }, [this] { ++presets_applied; }, nullptr}};
+    BusWorker worker{req, prompts};
+    Tload_form load{worker, prompts, {[] { return 9; }, [this] { ++presets_applied; }, nullptr}};
 };
 
 TEST_F(IdentTest, SupportedControllerHasItsNineTablesReadInOrder) {
@@ -96,7 +98,7 @@ TEST_F(IdentTest, IdentificationDialogsAreCentredOnTheScreenAndComeBackWhereThey
     QWidget owner;
     owner.setGeometry(30, 40, 200, 150);
     owner.show();
-    Tabout_ident box(req, prompts, &owner);
+    Tabout_ident box(worker, prompts, &owner);
     load.setParent(&owner, load.windowFlags());
     for (QDialog* d : {static_cast<QDialog*>(&box), static_cast<QDialog*>(&load)}) {
         d->show();
@@ -191,8 +193,9 @@ class ReadingThenBackupTest : public RequestFixture {
     int silent_table = -1;
     DeviceData controller;
     QTemporaryDir dir;
-    Tmenu_mod editor{req, prompts};
-    Tload_form load{req,
+    BusWorker worker{req, prompts};
+    Tmenu_mod editor{worker, prompts};
+    Tload_form load{worker,
                     prompts,
                     {[this] { return editor.page_count(); }, [this] { editor.apply_presets(); },
                      [this] { editor.tables_read(); }}};
@@ -239,7 +242,7 @@ TEST_F(ReadingThenBackupTest, FailedTableIsReportedOnceAndTheBackupKeepsThePrese
 
 TEST_F(IdentTest, IdentificationBoxShowsTypeAndVersion) {
     attach(sim::Model::Supported);
-    Tabout_ident box(req, prompts);
+    Tabout_ident box(worker, prompts);
     box.ShowIdentification();
     EXPECT_EQ(box.findChild<QLabel*>("lb_zarizeni")->text(),
               QString::fromLatin1(buffer.type_text.data()));
@@ -248,7 +251,7 @@ TEST_F(IdentTest, IdentificationBoxShowsTypeAndVersion) {
 }
 
 TEST_F(IdentTest, IdentificationBoxOnASilentBusChangesNothing) {
-    Tabout_ident box(req, prompts);
+    Tabout_ident box(worker, prompts);
     box.ShowIdentification();
     EXPECT_EQ(box.findChild<QLabel*>("lb_zarizeni")->text(),
               QStringLiteral("Typ zařízení - neidentifikováno"));
@@ -260,7 +263,7 @@ TEST_F(IdentTest, IdentificationBoxOnASilentBusChangesNothing) {
 TEST_F(IdentTest, ForeignDeviceIsWarnedAboutWithFourLines) {
     attach(sim::Model::Foreign);
     prompts.answer_message(PromptAnswer::Ok);
-    Tabout_ident box(req, prompts);
+    Tabout_ident box(worker, prompts);
     box.ShowIdentification();
     EXPECT_EQ(box.findChild<QLabel*>("lb_zarizeni")->text(), QStringLiteral("jiné zařízení"));
     ASSERT_EQ(prompts.messages().size(), 1u);
@@ -277,7 +280,7 @@ TEST_F(IdentTest, ForeignDeviceIsWarnedAboutWithFourLines) {
 
 TEST_F(IdentTest, ClosingTheBoxEarlyDoesNotCancelTheQuery) {
     attach(sim::Model::Supported);
-    Tabout_ident box(req, prompts);
+    Tabout_ident box(worker, prompts);
     box.show();
     box.reject();
     ASSERT_TRUE(box.timer()->isActive());
@@ -320,7 +323,7 @@ QByteArray expected_export(const std::function<QString(int)>& v) {
 class InputTableTest : public IdentTest {
 protected:
     QTemporaryDir dir;
-    Ttab_vstupu table{req, prompts};
+    Ttab_vstupu table{worker, prompts};
     QString path() const { return dir.filePath(QStringLiteral("vstupy.txt")); }
 };
 
@@ -401,7 +404,7 @@ TEST_F(InputTableTest, RendersWithValues) {
 
 TEST_F(IdentTest, RendersTheIdentificationDialogs) {
     attach(sim::Model::Supported);
-    Tabout_ident box(req, prompts);
+    Tabout_ident box(worker, prompts);
     box.ShowIdentification();
     EXPECT_TRUE(render_window(&box, QStringLiteral("ident_box")));
     box.timer()->stop();

@@ -30,6 +30,8 @@ class TrafficTest : public MainWindowTest {
             [this](const Bytes& request) { return silent ? Bytes{} : device.answer(request); });
         traffic.set_device_address(1);
         traffic.set_computer_address(0);
+        // The window's exchanges go through the recorder too.
+        requests.set_line(recorder);
     }
     void read(int address = 1) {
         traffic.set_device_address(static_cast<std::uint8_t>(address));
@@ -231,13 +233,15 @@ class LinkIndicatorTest : public TrafficTest {
   protected:
     Tkrt01& create_recorded() {
         store = std::make_unique<SettingsStore>(ini_path());
-        window = std::make_unique<Tkrt01>(*store, prompts, clock, traffic);
+        window = std::make_unique<Tkrt01>(*store, prompts, clock, bus);
         window->attach_recorder(recorder);
         return *window;
     }
     // A reading, then the event loop until the panel shows what the line says.
     void read_and_settle() {
         window->tl_precistClick();
+        bus.wait_idle();
+        bus.wait_idle();
         const QString expected = link_indicator::caption(recorder.link_state());
         EXPECT_TRUE(QTest::qWaitFor(
             [&] {
@@ -288,9 +292,7 @@ TEST_F(LinkIndicatorTest, GoodThenFailedThenGood) {
 
 TEST_F(LinkIndicatorTest, MenuOpensTheMonitorWithoutStoppingTheCycle) {
     Tkrt01& w = create_recorded();
-    QMenu* menu = nullptr;
-    for (QAction* a : w.menuBar()->actions())
-        if (a->text() == QStringLiteral("&Nastavení")) menu = a->menu();
+    QMenu* menu = w.servis_menu();
     ASSERT_NE(menu, nullptr);
     const QList<QAction*> items = menu->actions();
     ASSERT_FALSE(items.isEmpty());
@@ -305,7 +307,7 @@ TEST_F(LinkIndicatorTest, MenuOpensTheMonitorWithoutStoppingTheCycle) {
 
     w.show();
     check("check_auto")->setChecked(true);
-    items.last()->trigger();
+    menu->findChild<QAction*>(QStringLiteral("mn_monitor"))->trigger();
     ASSERT_NE(w.monitor(), nullptr);
     EXPECT_TRUE(w.monitor()->isVisible());
     EXPECT_FALSE(w.monitor()->isModal());

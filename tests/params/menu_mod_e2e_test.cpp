@@ -12,6 +12,7 @@
 #include <QTest>
 #include <memory>
 
+#include "comm/bus_worker.h"
 #include "comm/Unit_hl.h"
 #include "comm/serial_line.h"
 #include "params/Unitmenumod.h"
@@ -62,7 +63,7 @@ class MenuModE2E : public ::testing::Test {
         return f(server->bus());
     }
     void open_editor() {
-        dlg = std::make_unique<Tmenu_mod>(req, prompts);
+        dlg = std::make_unique<Tmenu_mod>(bus, prompts);
         dlg->apply_presets();
         dlg->show();
     }
@@ -90,6 +91,7 @@ class MenuModE2E : public ::testing::Test {
     DeviceData data;
     CommBuffer buffer;
     RequestLayer req{line, prompts, data, buffer};
+    BusWorker bus{req, prompts};
     std::unique_ptr<Tmenu_mod> dlg;
 };
 

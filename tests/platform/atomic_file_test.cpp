@@ -1,3 +1,4 @@
+#include "comm/bus_worker.h"
 #include "platform/atomic_file.h"
 
 #include <gtest/gtest.h>
@@ -60,7 +61,8 @@ void write_input_table(const QString& path) {
     DeviceData data;
     CommBuffer buffer;
     RequestLayer req(line, prompts, data, buffer);
-    Ttab_vstupu dialog(req, prompts);
+    BusWorker bus(req, prompts);
+    Ttab_vstupu dialog(bus, prompts);
     dialog.save_to(path);
 }
 
@@ -70,16 +72,16 @@ const FileKind kKinds[] = {
     {"input table export", "Unable to write to ", write_input_table},
 };
 
-const AtomicFile::Fault kFaults[] = {AtomicFile::Fault::ShortWrite, AtomicFile::Fault::FailedFlush};
+const AtomicFile::Fault kFaults[] = {AtomicFile::Fault::ShortWrite, AtomicFile::Fault::FailedFlush,
+                                     AtomicFile::Fault::FailedCommit};
+const char* const kFaultNames[] = {"", ", short write", ", failed flush", ", failed rename"};
 
-// Every file the program writes, under both failures a full disk causes: the user is
+// Every file the program writes, under a full disk and a refused rename: the user is
 // told, and the file on disk is the one from before, byte for byte.
 TEST(AtomicFileTest, AFailedWriteReportsAndLeavesThePreviousFileAsItWas) {
     for (const FileKind& kind : kKinds) {
         for (AtomicFile::Fault fault : kFaults) {
-            SCOPED_TRACE(std::string(kind.name) + (fault == AtomicFile::Fault::ShortWrite
-                                                       ? ", short write"
-                                                       : ", failed flush"));
+            SCOPED_TRACE(std::string(kind.name) + kFaultNames[static_cast<int>(fault)]);
             QTemporaryDir dir;
             const QString old_path = dir.filePath(QStringLiteral("old.txt"));
             const QString new_path = dir.filePath(QStringLiteral("new.txt"));

@@ -1,0 +1,295 @@
+#include "comm/bus_worker.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QThread>
+#include <array>
+#include <cstring>
+#include <type_traits>
+
+// No Qt event loop runs on the worker: jobs and results pass through the worker's own
+// queues, and a queued call by name only wakes the window thread.
+class BusWorker::Thread : public QThread {
+  public:
+    explicit Thread(BusWorker& owner) : owner_(owner) { setObjectName(QStringLiteral("bus")); }
+    void run() override { owner_.worker_loop(); }
+
+  private:
+    BusWorker& owner_;
+};
+
+// What the request layer asks of the user appears on the window thread.
+class BusWorker::WindowPrompts : public Prompts {
+  public:
+    WindowPrompts(BusWorker& owner, Prompts& target) : owner_(owner), target_(target) {}
+    PromptAnswer message(const QString& text, const QString& caption, PromptIcon icon,
+                         PromptButtons buttons, PromptOwner owner) override {
+        PromptAnswer answer = PromptAnswer::Ok;
+        owner_.call_on_window_thread(
+            [&] { answer = target_.message(text, caption, icon, buttons, owner); });
+        return answer;
+    }
+    std::optional<QString> save_file(const FileDialogRequest& request) override {
+        std::optional<QString> answer;
+        owner_.call_on_window_thread([&] { answer = target_.save_file(request); });
+        return answer;
+    }
+    std::optional<QString> open_file(const FileDialogRequest& request) override {
+        std::optional<QString> answer;
+        owner_.call_on_window_thread([&] { answer = target_.open_file(request); });
+        return answer;
+    }
+    std::optional<std::uint32_t> choose_color(std::uint32_t initial) override {
+        std::optional<std::uint32_t> answer;
+        owner_.call_on_window_thread([&] { answer = target_.choose_color(initial); });
+        return answer;
+    }
+
+  private:
+    BusWorker& owner_;
+    Prompts& target_;
+};
+
+namespace {
+
+// The bytes of a group's fields, without padding.
+struct FieldBytes {
+    std::array<std::uint8_t, 4 * 43> bytes{};
+    std::size_t n = 0;
+    template <class T>
+    void operator()(const char*, T& v) {
+        std::memcpy(bytes.data() + n, &v, sizeof v);
+        n += sizeof v;
+    }
+};
+
+FieldBytes group_bytes(DeviceData d, int t) {
+    FieldBytes f;
+    with_group(d, t, [&](auto& g) { for_each_field(g, f); });
+    return f;
+}
+
+void copy_group(DeviceData& to, DeviceData from, int t) {
+    with_group(to, t, [&](auto& target) {
+        with_group(from, t, [&](auto& source) {
+            if constexpr (std::is_same_v<decltype(target), decltype(source)>) target = source;
+        });
+    });
+}
+
+}  // namespace
+
+BusWorker::BusWorker(RequestLayer& window_side, Prompts& prompts, QObject* parent)
+    : QObject(parent),
+      window_(window_side),
+      worker_prompts_(std::make_unique<WindowPrompts>(*this, prompts)),
+      worker_(std::make_unique<RequestLayer>(window_side.line(), *worker_prompts_, worker_data_,
+                                             worker_buffer_)),
+      thread_(std::make_unique<Thread>(*this)) {
+    thread_->start();
+}
+
+BusWorker::~BusWorker() {
+    wait_idle();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_->wait();
+}
+
+QThread* BusWorker::worker_thread() const { return thread_.get(); }
+
+void BusWorker::set_wait_indicator(std::function<void()> begin, std::function<void()> end) {
+    wait_begin_ = std::move(begin);
+    wait_end_ = std::move(end);
+}
+
+void BusWorker::enqueue(Job job, Completion completion) {
+    Task task;
+    task.id = next_id_++;
+    task.job = std::move(job);
+    task.line = &window_.line();
+    task.data = window_.data();
+    task.buffer = window_.buffer();
+    done_.emplace_back(task.id, std::move(completion));
+    ++pending_;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        tasks_.push_back(std::move(task));
+    }
+    wake_.notify_all();
+}
+
+void BusWorker::post(Job job, Done done) {
+    enqueue(std::move(job), [done = std::move(done)](bool ok, std::exception_ptr error) {
+        if (done) done(ok);
+        if (error) std::rethrow_exception(error);
+    });
+}
+
+bool BusWorker::run(Job job) {
+    bool finished = false;
+    bool ok = false;
+    std::exception_ptr error;
+    QEventLoop loop;
+    enqueue(std::move(job), [&](bool r, std::exception_ptr e) {
+        finished = true;
+        ok = r;
+        error = e;
+        loop.quit();
+    });
+    if (!finished) {
+        if (wait_begin_) wait_begin_();
+        while (!finished) loop.exec(QEventLoop::ExcludeUserInputEvents);
+        if (wait_end_) wait_end_();
+    }
+    if (error) std::rethrow_exception(error);
+    return ok;
+}
+
+void BusWorker::wait_idle() {
+    while (pending_ > 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void BusWorker::worker_loop() {
+    for (;;) {
+        Task task;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
+            if (tasks_.empty()) return;
+            task = std::move(tasks_.front());
+            tasks_.pop_front();
+        }
+        execute(task);
+    }
+}
+
+void BusWorker::execute(Task& task) {
+    Result r;
+    r.id = task.id;
+    r.before = task.data;
+    worker_->set_line(*task.line);
+    worker_data_ = task.data;
+    worker_buffer_ = task.buffer;
+    try {
+        r.ok = task.job(*worker_);
+    } catch (...) {
+        r.error = std::current_exception();
+    }
+    task.job = nullptr;  // what the job holds goes on this thread
+    r.data = worker_data_;
+    r.buffer = worker_buffer_;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        results_.push_back(std::move(r));
+    }
+    QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
+}
+
+// Only what the job changed: a window may have filled other groups meanwhile.
+void BusWorker::apply(const Result& r) {
+    DeviceData& d = window_.data();
+    for (int t = 0; t < kTableCount; ++t) {
+        const FieldBytes before = group_bytes(r.before, t);
+        const FieldBytes after = group_bytes(r.data, t);
+        if (before.bytes != after.bytes) copy_group(d, r.data, t);
+    }
+    CommBuffer& b = window_.buffer();
+    b.rx = r.buffer.rx;
+    b.tx = r.buffer.tx;
+    b.type_text = r.buffer.type_text;
+    b.version_text = r.buffer.version_text;
+    b.foreign_ident = r.buffer.foreign_ident;
+}
+
+void BusWorker::deliver() {
+    Result r;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (results_.empty()) return;
+        r = std::move(results_.front());
+        results_.pop_front();
+    }
+    apply(r);
+    Completion completion;
+    if (!done_.empty() && done_.front().first == r.id) {
+        completion = std::move(done_.front().second);
+        done_.pop_front();
+    }
+    --pending_;
+    const bool ok = r.ok;
+    const std::exception_ptr error = r.error;
+    if (completion) completion(ok, error);
+    emit job_finished(ok);
+}
+
+void BusWorker::call_on_window_thread(const std::function<void()>& fn) {
+    if (QThread::currentThread() == thread()) {
+        fn();
+        return;
+    }
+    Call call;
+    call.fn = &fn;
+    std::unique_lock<std::mutex> lock(mutex_);
+    calls_.push_back(&call);
+    QMetaObject::invokeMethod(this, "serve_calls", Qt::QueuedConnection);
+    call_done_.wait(lock, [&] { return call.done; });
+}
+
+void BusWorker::serve_calls() {
+    for (;;) {
+        Call* call = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (calls_.empty()) return;
+            call = calls_.front();
+            calls_.pop_front();
+        }
+        (*call->fn)();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            call->done = true;
+        }
+        call_done_.notify_all();
+    }
+}
+
+bool BusWorker::read_table(int t) {
+    return run([t](RequestLayer& r) { return r.read_table(t); });
+}
+
+bool BusWorker::write_table(int t) {
+    return run([t](RequestLayer& r) { return r.write_table(t); });
+}
+
+bool BusWorker::store_eeprom() {
+    return run([](RequestLayer& r) { return r.store_eeprom(); });
+}
+
+bool BusWorker::probe_station() {
+    return run([](RequestLayer& r) { return r.probe_station(); });
+}
+
+bool BusWorker::read_type_text() {
+    return run([](RequestLayer& r) { return r.read_type_text(); });
+}
+
+bool BusWorker::read_version_text() {
+    return run([](RequestLayer& r) { return r.read_version_text(); });
+}
+
+bool BusWorker::read_foreign_ident() {
+    return run([](RequestLayer& r) { return r.read_foreign_ident(); });
+}
+
+void BusWorker::pause_ms(int ms) {
+    run([ms](RequestLayer& r) {
+        r.line().pause_ms(ms);
+        return true;
+    });
+}
