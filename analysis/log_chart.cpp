@@ -22,6 +22,18 @@ QString time_label(const QDateTime& t, qint64 step) {
     return t.toString(QStringLiteral("HH:mm"));
 }
 
+// A line into or out of the plot from a sample far beyond its edge is cut at the edge, so
+// the painter never sees coordinates millions of pixels away.
+void add_clipped(std::vector<QLineF>& out, QPointF a, QPointF b, double left, double right) {
+    if ((a.x() < left && b.x() < left) || (a.x() > right && b.x() > right)) return;
+    auto at_x = [&](double x) {
+        return QPointF(x, a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x()));
+    };
+    const QPointF from = a.x() < left ? at_x(left) : a;
+    const QPointF to = b.x() > right ? at_x(right) : b;
+    out.emplace_back(from, to);
+}
+
 }  // namespace
 
 struct LogChart::Scale {
@@ -193,13 +205,15 @@ void LogChart::build_trace(int trace, const Scale& s, std::vector<QLineF>& out) 
     auto at = [&](int i) { return QPointF(s.px(d.axis_ms(i)), s.py(d.value(trace, i))); };
     while (begin < stop) {
         // The samples that fall into the pixel column of `begin`.
-        const double col = std::floor(s.px(d.axis_ms(begin)) - s.plot.left() + 0.5);
+        // Samples beyond either edge count as the column just outside it.
+        const double col = std::clamp(std::floor(s.px(d.axis_ms(begin)) - s.plot.left() + 0.5),
+                                      -1.0, static_cast<double>(columns));
         const auto edge = s.from + static_cast<qint64>(std::ceil((col + 0.5) * ms_per_px));
         const int end = std::clamp(d.lower_bound(edge), begin + 1, stop);
         const float first = d.value(trace, begin);
         if (std::isfinite(first)) {
             const QPointF p = at(begin);
-            if (have_prev) out.emplace_back(prev, p);
+            if (have_prev) add_clipped(out, prev, p, s.plot.left() - 1.0, s.plot.right() + 1.0);
             if (end - begin > 1) {
                 const LogData::Stats st = d.stats(trace, begin, end - 1);
                 const double x = s.plot.left() + col;

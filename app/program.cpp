@@ -6,7 +6,6 @@
 
 #include "analysis/analysis_window.h"
 #include "analysis/live_chart_tools.h"
-
 #include "app/Rotace_3d.h"
 #include "app/Rychlostzaznamu.h"
 #include "app/main_window.h"
