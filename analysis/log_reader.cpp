@@ -163,6 +163,11 @@ void LogReader::end_carried_line(bool ended) {
 void LogReader::line(const char* p, int size, bool had_cr) {
     ++r_.lines;
     if (!had_cr) ++lf_only_;
+    // Editors that save UTF-8 may put a byte order mark in front.
+    if (r_.lines == 1 && starts_with(p, size, "\xEF\xBB\xBF")) {
+        p += 3;
+        size -= 3;
+    }
     if (size == 0 && !overlong_) return;  // a blank line holds nothing to lose
     if (data_line(p, size) || header_line(p, size)) return;
     ++r_.skipped;

@@ -112,6 +112,7 @@ struct BadInput {
     const char* error;  // part of the error; empty when the file reads with a note
     const char* note;   // part of a note
     int samples;
+    int skipped = 0;
 };
 
 class BadInputs : public ::testing::TestWithParam<BadInput> {};
@@ -126,6 +127,7 @@ TEST_P(BadInputs, giveAClearMessage) {
         EXPECT_TRUE(r.ok()) << r.error.toStdString();
         EXPECT_TRUE(r.notes.join(' ').contains(QString::fromUtf8(p.note)))
             << r.notes.join(' ').toStdString();
+        EXPECT_EQ(r.skipped, p.skipped);
     }
     EXPECT_EQ(r.data.size(), p.samples);
 }
@@ -146,21 +148,22 @@ QByteArray backwards() {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, BadInputs,
-    ::testing::Values(BadInput{"empty", QByteArray(), "prázdný", "", 0},
-                      BadInput{"binary",
-                               QByteArray("\x7f"
-                                          "ELF\x02\x01\x01\x00\x00\x00\n\x00\x01",
-                                          14),
-                               "binární data", "", 0},
-                      BadInput{"only_header", czech().left(czech().indexOf("-\r\n") + 3),
-                               "není žádný řádek měření", "", 0},
-                      BadInput{"us_dates_read_as_czech", written_log(kUs, false, samples()),
-                               "první nečitelný řádek: 1", "", 0},
-                      BadInput{"utf8", utf8(), "", "UTF-8", 5},
-                      BadInput{"lf_line_ends", lf(), "", "LF", 5},
-                      BadInput{"cut_while_written", cut(), "", "neúplný", 4},
-                      BadInput{"clock_goes_back", backwards(), "",
-                               "vrací zpět (1×, poprvé na řádku 2)", 3}),
+    ::testing::Values(
+        BadInput{"empty", QByteArray(), "prázdný", "", 0},
+        BadInput{"binary",
+                 QByteArray("\x7f"
+                            "ELF\x02\x01\x01\x00\x00\x00\n\x00\x01",
+                            14),
+                 "binární data", "", 0},
+        BadInput{"only_header", czech().left(czech().indexOf("-\r\n") + 3),
+                 "není žádný řádek měření", "", 0},
+        BadInput{"us_dates_read_as_czech", written_log(kUs, false, samples()),
+                 "první nečitelný řádek: 1", "", 0},
+        BadInput{"utf8", utf8(), "", "UTF-8", 5},
+        BadInput{"utf8_with_byte_order_mark", "\xEF\xBB\xBF" + utf8(), "", "UTF-8", 5},
+        BadInput{"lf_line_ends", lf(), "", "LF", 5},
+        BadInput{"cut_while_written", cut(), "", "neúplný", 4, 1},
+        BadInput{"clock_goes_back", backwards(), "", "vrací zpět (1×, poprvé na řádku 2)", 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LogReader, keepsTheAxisInOrderWhereTheClockGoesBack) {
