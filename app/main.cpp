@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <exception>
 
 #include "app/main_window.h"
@@ -12,6 +13,9 @@ int main(int argc, char** argv) {
         Program program;
         app.set_prompts(&program.prompts());
         program.main_window().show();
+        const QStringList args = QCoreApplication::arguments();
+        if (const auto a = args.indexOf(QStringLiteral("--analyse")); a > 0 && a + 1 < args.size())
+            program.open_analysis(args.at(a + 1));
         rc = Application::exec();
         app.set_prompts(nullptr);
     } catch (const std::exception& e) {

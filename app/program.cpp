@@ -5,6 +5,8 @@
 #include <QMenu>
 #include <QPointer>
 
+#include "analysis/analysis_window.h"
+#include "analysis/live_chart_tools.h"
 #include "app/Rotace_3d.h"
 #include "app/Rychlostzaznamu.h"
 #include "app/main_window.h"
@@ -73,6 +75,7 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
     // Last: the monitor window is not one of the dialogs created in start-up order.
     w->attach_recorder(p.line);
     add_commissioning(*w, d.port);
+    add_analysis(*w);
 }
 
 void Program::add_commissioning(Tkrt01& w, Tport* port) {
@@ -90,6 +93,19 @@ void Program::add_commissioning(Tkrt01& w, Tport* port) {
         (*window)->raise();
         (*window)->activateWindow();
     });
+}
+
+// Log analysis and the live chart's read-out and context menu.
+void Program::add_analysis(Tkrt01& w) {
+    Parts& p = *parts_;
+    new LiveChartTools(w.chart(), p.prompts, [&clock = p.clock] { return clock.now(); });
+    QObject::connect(w.servis_menu()->addAction(QStringLiteral("Analýza záznamu...")),
+                     &QAction::triggered, &w,
+                     [&w, &prompts = p.prompts] { AnalysisWindow::choose_and_open(prompts, &w); });
+}
+
+void Program::open_analysis(const QString& path) {
+    AnalysisWindow::open(path, parts_->prompts, parts_->krt01.get());
 }
 
 Program::~Program() {

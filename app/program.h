@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <memory>
 
 class BusWorker;
@@ -26,10 +27,13 @@ class Program {
     // The bus worker every exchange of the windows goes through.
     BusWorker& bus();
     SettingsStore& store();
+    // A recorded measurement log in an analysis window beside the main window.
+    void open_analysis(const QString& path);
 
   private:
     // "Servis" > comparison, clone and report of parameter sets.
     void add_commissioning(Tkrt01& w, Tport* port);
+    void add_analysis(Tkrt01& w);
 
     struct Parts;
     std::unique_ptr<Parts> parts_;

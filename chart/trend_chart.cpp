@@ -149,6 +149,7 @@ void TrendChart::add_point(double x, double y, const QString& /*label*/, const Q
         pts.insert(lo, x, y, c);
     }
     update();
+    emit point_added(x);
 }
 
 int TrendChart::point_count() const { return d_->points.size(); }

@@ -52,6 +52,10 @@ class TrendChart : public QWidget {
 
     QSize sizeHint() const override;
 
+  signals:
+    // After every add_point, with the x the point was given.
+    void point_added(double x);
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;

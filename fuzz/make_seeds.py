@@ -117,6 +117,29 @@ def framer_seeds():
     yield "cut_short", chunks(read0[:6], 6) + bytes([0x80 | len(status)]) + status
 
 
+def log_reader_seeds():
+    # The first byte picks the split point and the current locale.
+    header = ("Začátek měření na regulátoru KELVRA 20   09.12.26     23:59:58\r\n"
+              "Naměřená hodnota; Žádaná hodnota;Akční zásah; Porucha; čas; datum\r\n"
+              + "-" * 65 + "\r\n")
+    czech = ("21,46; 55,00; 65,5; není porucha;   23:59:58;   09.12.26\r\n"
+             "-3,20; 55,00; 100,0; PORUCHA;   23:59:59;   09.12.26\r\n"
+             "1,2346E8; NAN; -INF; není porucha;   0:00:00;   10.12.26\r\n")
+    us = ("21.46; 55.00; 65.5; není porucha;   11:59:58 PM;   12/9/26\r\n"
+          "21.47; 55.00; 65.5; PORUCHA;   12:00:01 AM;   12/10/26\r\n")
+    yield "czech", bytes([40]) + (header + czech).encode("cp1250")
+    yield "czech_no_header_lf", bytes([3]) + czech.replace("\r\n", "\n").encode("cp1250")
+    yield "us_12_hour", bytes([1]) + us.encode("cp1250")
+    yield "utf8", bytes([200]) + (header + czech).encode("utf-8")
+    yield "month_names_iso", bytes([2]) + (
+        "1.5; 2.5; 3.5; PORUCHA;   07:08:09;   9 Dec 2026\r\n"
+        "1.5; 2.5; 3.5; PORUCHA;   07:08:10;   2026-12-09\r\n").encode("ascii")
+    yield "clock_back_and_cut", bytes([90]) + (
+        "1,00; 1,00; 1,0; není porucha;   2:59:59;   25.10.26\r\n"
+        "2,00; 2,00; 2,0; není porucha;   2:00:00;   25.10.26\r\n"
+        "3,00; 3,0").encode("cp1250")
+
+
 def write_all(folder, items):
     here = os.path.join(os.path.dirname(os.path.abspath(__file__)), folder)
     os.makedirs(here, exist_ok=True)
@@ -131,3 +154,4 @@ if __name__ == "__main__":
     write_all("seeds_private_profile", private_profile_seeds())
     write_all("seeds_cp1250", cp1250_seeds())
     write_all("seeds_request_framer", framer_seeds())
+    write_all("seeds_log_reader", log_reader_seeds())

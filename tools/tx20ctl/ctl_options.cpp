@@ -29,6 +29,7 @@ QString ctl_usage() {
         "Usage: tx20ctl --port PATH|COMn [--rate B] [--da N] [--sa N] [--trace] [--stats]\n"
         "               COMMAND\n"
         "       tx20ctl ports [--map COMn=PATH]... [--unmap COMn]...\n"
+        "       tx20ctl log2csv IN [OUT]\n"
         "\n"
         "Options:\n"
         "  --port PATH|COMn  serial device, or a port name mapped through the settings\n"
@@ -56,6 +57,7 @@ QString ctl_usage() {
         "  ports                    list the serial devices and the COM1..COM8 map\n"
         "    --map COMn=PATH        point COMn at a device in the user's settings\n"
         "    --unmap COMn           give COMn its default device again\n"
+        "  log2csv IN [OUT]         a measurement log as CSV, to OUT or standard output\n"
         "\n"
         "Exit status: 0 success, 1 failed request, 2 bad usage.\n"
         "diff: 0 equal, 1 different, 2 bad usage or a failed read.\n");

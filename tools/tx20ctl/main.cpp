@@ -17,6 +17,7 @@
 #include "tools/tx20ctl/ctl_commands.h"
 #include "tools/tx20ctl/ctl_diag.h"
 #include "tools/tx20ctl/ctl_options.h"
+#include "tools/tx20ctl/log2csv_command.h"
 #include "tools/tx20ctl/ports_command.h"
 #include "tools/tx20ctl/trace_line.h"
 
@@ -79,6 +80,8 @@ int main(int argc, char** argv) {
         SettingsStore store;
         return run_ports_command(args.mid(1), store, out, err);
     }
+    if (!args.isEmpty() && args.first() == QLatin1String("log2csv"))
+        return run_log2csv_command(args.mid(1), stdout, err);
     const CtlParse parsed = parse_ctl_args(args);
     if (parsed.options.help) {
         out << ctl_usage();

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <functional>
+
+class QPainter;
+struct FileDialogRequest;
+
+// Pictures of a chart as PNG or SVG, written through the atomic file writer so a
+// failed write leaves the previous file as it was.
+namespace chart_picture {
+
+using Paint = std::function<void(QPainter&, const QRect&)>;
+
+QByteArray png(const QSize& size, const Paint& paint);
+QByteArray svg(const QSize& size, const Paint& paint, const QString& title);
+
+// The format follows the suffix: ".svg" is SVG, anything else PNG.
+bool save(const QString& path, const QSize& size, const Paint& paint, QString* reason);
+
+// The save dialog of "Uložit obrázek...".
+FileDialogRequest dialog(const QString& name);
+
+}  // namespace chart_picture

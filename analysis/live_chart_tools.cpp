@@ -1,0 +1,151 @@
+#include "analysis/live_chart_tools.h"
+
+#include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QToolTip>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "analysis/chart_picture.h"
+#include "analysis/log_csv.h"
+#include "analysis/log_data.h"
+#include "chart/trend_chart.h"
+#include "platform/atomic_file.h"
+#include "platform/formats.h"
+#include "platform/prompts.h"
+
+namespace {
+constexpr int kNearPixels = 12;
+}
+
+LiveChartTools::LiveChartTools(TrendChart& chart, Prompts& prompts, std::function<QDateTime()> now)
+    : QObject(&chart), chart_(chart), prompts_(prompts), now_(std::move(now)) {
+    chart.installEventFilter(this);
+    connect(&chart, &TrendChart::point_added, this, &LiveChartTools::point_added);
+}
+
+void LiveChartTools::point_added(double x) {
+    // A cleared trend starts again from its first point.
+    if (chart_.point_count() == 1) times_.clear();
+    const QDateTime t = now_();
+    times_.emplace_back(x, LogData::from_date_time(t.date(), t.time()));
+    while (static_cast<int>(times_.size()) > chart_.point_count()) times_.pop_front();
+}
+
+QDateTime LiveChartTools::time_of(int index) const {
+    if (index < 0 || index >= chart_.point_count()) return {};
+    const double x = chart_.x_at(index);
+    const auto it =
+        std::lower_bound(times_.begin(), times_.end(), x,
+                         [](const std::pair<double, qint64>& e, double v) { return e.first < v; });
+    if (it == times_.end() || it->first != x) return {};
+    return LogData::to_date_time(it->second);
+}
+
+int LiveChartTools::point_near(int x) const {
+    const int n = chart_.point_count();
+    if (n == 0) return -1;
+    // Points are ordered by x, so their pixel columns ascend.
+    int lo = 0;
+    int hi = n;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (chart_.map_to_pixel(chart_.x_at(mid), 0).x() < x) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    int best = -1;
+    double distance = kNearPixels + 1;
+    for (int i : {lo - 1, lo}) {
+        if (i < 0 || i >= n) continue;
+        const double d = std::abs(chart_.map_to_pixel(chart_.x_at(i), 0).x() - x);
+        if (d < distance) {
+            distance = d;
+            best = i;
+        }
+    }
+    return distance <= kNearPixels ? best : -1;
+}
+
+QString LiveChartTools::tooltip_text(int index) const {
+    const QDateTime t = time_of(index);
+    const QString value = formats::general(chart_.y_at(index));
+    if (!t.isValid()) return value;
+    return QStringLiteral("%1 %2\n%3")
+        .arg(formats::short_date(t.date()), formats::long_time(t.time()), value);
+}
+
+QByteArray LiveChartTools::csv() const {
+    QByteArray out = QStringLiteral("čas,hodnota\r\n").toUtf8();
+    for (int i = 0; i < chart_.point_count(); ++i) {
+        const QDateTime t = time_of(i);
+        if (t.isValid()) log_csv::append_iso(out, LogData::from_date_time(t.date(), t.time()));
+        out.append(',');
+        const double y = chart_.y_at(i);
+        if (std::isfinite(y)) {
+            char buf[32];
+            const auto r = std::to_chars(buf, buf + sizeof buf, y);
+            out.append(buf, r.ptr - buf);
+        }
+        out.append("\r\n");
+    }
+    return out;
+}
+
+void LiveChartTools::save_picture() {
+    const auto path = prompts_.save_file(chart_picture::dialog(QStringLiteral("graf")));
+    if (!path) return;
+    QString reason;
+    TrendChart* chart = &chart_;
+    const bool ok = chart_picture::save(
+        *path, chart_.size(), [chart](QPainter& p, const QRect&) { chart->render(&p); }, &reason);
+    if (!ok)
+        prompts_.message(QStringLiteral("Soubor %1 nelze zapsat: %2").arg(*path, reason),
+                         QStringLiteral("Uložit obrázek"), PromptIcon::Error);
+}
+
+void LiveChartTools::export_csv() {
+    FileDialogRequest r;
+    r.title = QStringLiteral("Export CSV");
+    r.file_name = QStringLiteral("graf");
+    r.default_suffix = QStringLiteral("csv");
+    r.filters = {QStringLiteral("CSV (*.csv)")};
+    r.overwrite_prompt = true;
+    const auto path = prompts_.save_file(r);
+    if (!path) return;
+    const QByteArray bytes = csv();
+    QString reason;
+    if (!AtomicFile::write(*path, {QByteArrayView(bytes)}, &reason))
+        prompts_.message(QStringLiteral("Soubor %1 nelze zapsat: %2").arg(*path, reason),
+                         QStringLiteral("Export CSV"), PromptIcon::Error);
+}
+
+bool LiveChartTools::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != &chart_) return false;
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int i = point_near(help->pos().x());
+        if (i < 0) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), tooltip_text(i), &chart_);
+        }
+        return true;
+    }
+    if (event->type() == QEvent::ContextMenu) {
+        auto* menu_event = static_cast<QContextMenuEvent*>(event);
+        QMenu menu(&chart_);
+        QAction* picture = menu.addAction(QStringLiteral("Uložit obrázek..."));
+        QAction* csv_action = menu.addAction(QStringLiteral("Export CSV..."));
+        QAction* chosen = menu.exec(menu_event->globalPos());
+        if (chosen == picture) save_picture();
+        if (chosen == csv_action) export_csv();
+        return true;
+    }
+    return false;
+}

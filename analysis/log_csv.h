@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class LogData;
+
+// CSV of recorded samples for spreadsheets and scripts: UTF-8, a header row, ISO 8601
+// timestamps, a decimal point, comma separators, CR LF line ends. Each value keeps the
+// decimals the log wrote; a missing value is an empty field.
+namespace log_csv {
+
+QByteArray header();
+// Samples first..last (both included).
+QByteArray rows(const LogData& data, int first, int last);
+QByteArray bytes(const LogData& data, int first, int last);
+
+// Replaces the file atomically; false with the reason when anything failed (the old
+// file then stays as it was).
+bool write(const QString& path, const LogData& data, int first, int last, QString* reason);
+
+// "2026-12-09T13:05:07" (milliseconds only when there are any).
+void append_iso(QByteArray& out, qint64 wall_ms);
+void append_value(QByteArray& out, double value, int decimals);
+
+}  // namespace log_csv
