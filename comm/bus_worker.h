@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -108,6 +110,7 @@ class BusWorker : public QObject {
     void execute(Task& task);
     void worker_loop();
     void apply(const Result& r);
+    bool has_result();
     Q_INVOKABLE void deliver();
     Q_INVOKABLE void serve_calls();
 
@@ -124,6 +127,10 @@ class BusWorker : public QObject {
     std::deque<Result> results_;
     std::deque<Call*> calls_;
     std::condition_variable call_done_;
+    std::atomic<int> tasks_waiting_{0};
+    std::atomic<int> results_waiting_{0};
+    static constexpr std::chrono::milliseconds kShortWait{2};
+    static constexpr std::chrono::microseconds kWorkerSpin{200};
     bool stopping_ = false;
 
     // Window thread only.
