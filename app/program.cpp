@@ -1,7 +1,9 @@
 #include "app/program.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMenu>
 
 #include "app/Rotace_3d.h"
 #include "app/Rychlostzaznamu.h"
@@ -15,6 +17,7 @@
 #include "ident/about_box.h"
 #include "ident/about_ident.h"
 #include "ident/load_form.h"
+#include "overview/bus_overview.h"
 #include "params/Unitmenumod.h"
 #include "platform/clock.h"
 #include "platform/qt_prompts.h"
@@ -68,6 +71,15 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
     w->set_dialogs(d);
     // Last: the monitor window is not one of the dialogs created in start-up order.
     w->attach_recorder(p.line);
+    auto* overview = new BusOverview(p.bus, d.port, w);
+    overview->set_probe_bound([&serial = p.serial](int ms) { serial.set_total_timeout_ms(ms); });
+    QAction* mn_prehled = w->servis_menu()->addAction(QStringLiteral("&Přehled sběrnice"));
+    mn_prehled->setObjectName(QStringLiteral("mn_prehled"));
+    QObject::connect(mn_prehled, &QAction::triggered, overview, [overview] {
+        overview->show();
+        overview->raise();
+        overview->activateWindow();
+    });
 }
 
 Program::~Program() {

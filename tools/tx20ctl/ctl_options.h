@@ -3,9 +3,11 @@
 #include <QString>
 #include <QStringList>
 
+#include "tools/tx20ctl/ctl_serve.h"
+
 // The command line of tx20ctl, checked but not yet acted on.
 struct CtlOptions {
-    enum class Command { None, Live, Read, Write, Eeprom, Scan, Ident, Listen };
+    enum class Command { None, Live, Read, Write, Eeprom, Scan, Ident, Listen, Serve };
 
     QString port;  // a device path or "COMn"
     qint32 rate = 9600;
@@ -20,6 +22,8 @@ struct CtlOptions {
     int table = -1;           // read, write
     QStringList assignments;  // write: FIELD=VALUE
     int timeout_ms = 0;       // scan: probe read time-out; 0 keeps the line's own
+    bool json = false;        // live, read, scan, ident: one JSON object per result
+    ServeOptions serve;
 };
 
 struct CtlParse {
