@@ -35,9 +35,10 @@ const QColor kLampOn = color_from_ref(0x0000FFFF);
 const QColor kFaultOn = color_from_ref(0x000000FF);
 const QColor kGrey(128, 128, 128);
 
+// A lamp of a controller that stopped answering: still visible, plainly not live.
 QColor greyed(const QColor& c) {
-    const int g = qGray(c.rgb());
-    return QColor(g, g, g).lighter(120);
+    const int g = qGray(c.rgb()) * 3 / 4;
+    return QColor(g, g, g);
 }
 
 // The reading job of one controller: its own address, and the window side's records left

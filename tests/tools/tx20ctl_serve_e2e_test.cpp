@@ -389,6 +389,7 @@ TEST_F(ServeE2E, MosquittoSubGetsEveryStateAndTheGatewayOutlivesABrokerRestart) 
     EXPECT_EQ(got[QStringLiteral("plant/bus1/status")], QStringLiteral("online")) << gw.err().toStdString();
     EXPECT_TRUE(state(got[QStringLiteral("plant/bus1/3/state")])[QStringLiteral("link")].toBool());
     EXPECT_TRUE(gw.running());
+    EXPECT_TRUE(gw.wait_for(QStringLiteral("connected"), 1000)) << gw.err().toStdString();
     EXPECT_EQ(gw.err().count(QStringLiteral("lost")), 1) << gw.err().toStdString();
 
     EXPECT_EQ(gw.stop(), 0);
@@ -434,7 +435,7 @@ TEST_F(ServeE2E, JsonOutputIsOneObjectPerResult) {
     } cases[] = {
         {{"--da", "7", "live"}, 1, "measured", -12.25},
         {{"--da", "3", "read", "0"}, 1, "table", 0},
-        {{"scan", "--timeout", "50"}, 2, "address", 3},
+        {{"scan", "--timeout", "20"}, 2, "address", 3},
         {{"--da", "7", "ident"}, 1, "type", QStringLiteral("KELVRA 20")},
     };
     for (const auto& c : cases) {
