@@ -26,6 +26,7 @@ namespace {
 
 constexpr int kAddressCount = 127;  // 0..126; 127 is the broadcast address
 constexpr int kPumpMs = 50;          // looks for a free line when no job has ended
+constexpr int kRefreshMs = 100;
 
 const char* const kColumns[BusOverview::kColumnCount] = {
     "Adresa", "Typ", "Naměřená hodnota", "Žádaná hodnota", "Akční zásah [%]", "Out 1",
@@ -102,7 +103,8 @@ BusOverview::BusOverview(BusWorker& bus, Tport* port, QWidget* parent)
     tab_prehled->setSelectionMode(QAbstractItemView::SingleSelection);
     tab_prehled->setToolTip(
         QStringLiteral("Dvojklik: regulátor se stane regulátorem hlavního okna"));
-    tab_prehled->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Fitted to the texts when new texts come, not at every reading: fitting goes
+    // through every row.
     tab_prehled->horizontalHeader()->setStretchLastSection(true);
 
     auto* bottom = new QHBoxLayout;
@@ -114,6 +116,10 @@ BusOverview::BusOverview(BusWorker& bus, Tport* port, QWidget* parent)
     layout->addWidget(tab_prehled, 1);
     layout->addLayout(bottom);
 
+    refresh_timer_ = new QTimer(this);
+    refresh_timer_->setSingleShot(true);
+    refresh_timer_->setInterval(kRefreshMs);
+    connect(refresh_timer_, &QTimer::timeout, this, &BusOverview::refresh);
     pump_timer_ = new QTimer(this);
     pump_timer_->setInterval(kPumpMs);
     connect(pump_timer_, &QTimer::timeout, this, &BusOverview::pump);
@@ -168,6 +174,7 @@ bool BusOverview::set_addresses(const QString& text) {
 void BusOverview::set_addresses(const std::vector<int>& addresses) {
     ++generation_;
     rows_.clear();
+    dirty_.clear();
     tab_prehled->setRowCount(0);
     for (int a : addresses) {
         Row r;
@@ -176,6 +183,7 @@ void BusOverview::set_addresses(const std::vector<int>& addresses) {
         tab_prehled->insertRow(tab_prehled->rowCount());
         show_row(static_cast<int>(rows_.size()) - 1);
     }
+    fit_columns();
     next_ = 0;
     polled_in_cycle_ = 0;
     cycle_clock_.start();
@@ -335,6 +343,7 @@ void BusOverview::post_poll() {
 void BusOverview::polled(int index, bool ok, const LiveGroup& live, const QString& type) {
     Row& r = rows_[static_cast<std::size_t>(index)];
     if (ok) {
+        fit_columns_ = fit_columns_ || !r.ever_good || !type.isEmpty();
         r.live = live;
         r.ever_good = true;
         r.link = true;
@@ -344,10 +353,28 @@ void BusOverview::polled(int index, bool ok, const LiveGroup& live, const QStrin
         if (!type.isEmpty()) r.type_text = type;
     } else {
         r.link = false;
+        fit_columns_ = fit_columns_ || r.failures == 0;
         ++r.failures;
         r.retry_at_ms = clock_.elapsed() + retry_ms_;
     }
-    show_row(index);
+    // Drawn at most ten times a second: with many rows the drawing, not the line,
+    // would set the pace.
+    dirty_.insert(index);
+    if (!refresh_timer_->isActive()) refresh_timer_->start();
+}
+
+void BusOverview::fit_columns() {
+    // The last one takes the rest of the width.
+    for (int c = 0; c + 1 < kColumnCount; ++c) tab_prehled->resizeColumnToContents(c);
+    fit_columns_ = false;
+}
+
+void BusOverview::refresh() {
+    for (int i : dirty_)
+        if (i < static_cast<int>(rows_.size())) show_row(i);
+    dirty_.clear();
+    if (fit_columns_) fit_columns();
+
 }
 
 void BusOverview::show_row(int index) {
@@ -362,12 +389,16 @@ void BusOverview::show_row(int index) {
         }
         return item;
     };
-    cell(kAddress)->setText(QString::number(r.address));
+    // Items repaint on every change, also to the same text.
+    const auto set_text = [&](int column, const QString& text) {
+        if (cell(column)->text() != text) cell(column)->setText(text);
+    };
+    set_text(kAddress, QString::number(r.address));
     cell(kAddress)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    cell(kType)->setText(r.type_text);
-    cell(kMeasure)->setText(known ? texts.measure : QString());
-    cell(kSetPoint)->setText(known ? texts.sp : QString());
-    cell(kAction)->setText(known ? texts.yout : QString());
+    set_text(kType, r.type_text);
+    set_text(kMeasure, known ? texts.measure : QString());
+    set_text(kSetPoint, known ? texts.sp : QString());
+    set_text(kAction, known ? texts.yout : QString());
     for (int c : {kMeasure, kSetPoint, kAction})
         cell(c)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Before the first good reading nothing is known, not even a zero.
@@ -375,20 +406,20 @@ void BusOverview::show_row(int index) {
     for (int bit = 0; bit < 3; ++bit) {
         const bool on = known && ((r.live.RELAYS >> bit) & 1);
         QTableWidgetItem* item = cell(kOut1 + bit);
-        item->setText(known ? (on ? QStringLiteral("ZAP") : QStringLiteral("vyp")) : QString());
+        set_text(kOut1 + bit, known ? (on ? QStringLiteral("ZAP") : QStringLiteral("vyp")) : QString());
         item->setTextAlignment(Qt::AlignCenter);
         item->setBackground(on ? QBrush(stale ? greyed(kLampOn) : kLampOn) : QBrush());
     }
     const bool fault = known && r.live.FAULT != 0;
-    cell(kFault)->setText(known ? texts.fault : QString());
+    set_text(kFault, known ? texts.fault : QString());
     cell(kFault)->setBackground(fault ? QBrush(stale ? greyed(kFaultOn) : kFaultOn) : QBrush());
     QString link;
     if (r.link)
         link = QStringLiteral("OK");
     else if (r.failures > 0)
         link = QStringLiteral("bez odpovědi (%1×)").arg(r.failures);
-    cell(kLink)->setText(link);
-    cell(kLastGood)->setText(r.last_good.isValid() ? formats::long_time(r.last_good.time())
+    set_text(kLink, link);
+    set_text(kLastGood, r.last_good.isValid() ? formats::long_time(r.last_good.time())
                                                    : QString());
     // A controller that stopped answering keeps its last values, greyed.
     for (int c = 0; c < kColumnCount; ++c)

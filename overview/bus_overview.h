@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <set>
 #include <vector>
 
 #include "comm/device_data.h"
@@ -65,6 +66,8 @@ class BusOverview : public QWidget {
     void tl_hledatClick();
     void tl_zastavitClick();
     void tl_pouzitClick();
+    // Shows the readings that came since the table was last drawn.
+    void refresh();
     // Makes the controller of a row the main window's.
     void open_row(int row);
 
@@ -86,6 +89,7 @@ class BusOverview : public QWidget {
     void polled(int address, bool ok, const LiveGroup& live, const QString& type);
     void end_scan();
     void show_row(int index);
+    void fit_columns();
     int row_of(int address) const;
 
     BusWorker& bus_;
@@ -95,6 +99,7 @@ class BusOverview : public QWidget {
     std::vector<Row> rows_;
     std::size_t next_ = 0;
     int polled_in_cycle_ = 0;
+    bool fit_columns_ = false;  // new texts: fit the columns at the end of the cycle
     bool job_out_ = false;
     int scan_next_ = -1;  // -1: not scanning
     unsigned generation_ = 0;  // a job answers the row list it was posted for
@@ -112,4 +117,6 @@ class BusOverview : public QWidget {
     QLabel* lb_cyklus;
     QTableWidget* tab_prehled;
     QTimer* pump_timer_;
+    QTimer* refresh_timer_;
+    std::set<int> dirty_;  // rows read since the table was last drawn
 };

@@ -34,7 +34,8 @@ class BusOverviewTest : public MainWindowTest {
         QElapsedTimer t;
         t.start();
         while (overview->cycles() < until && t.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        overview->refresh();
         return overview->cycles() >= until;
     }
     // The simulated bus is touched only while the worker has nothing to do.
@@ -123,7 +124,7 @@ TEST_F(BusOverviewTest, ScanListsTheControllersThatAnswer) {
     QElapsedTimer t;
     t.start();
     while (overview->scanning() && t.elapsed() < 20000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     ASSERT_FALSE(overview->scanning());
     ASSERT_EQ(overview->rows().size(), 2u);
     EXPECT_EQ(overview->rows()[0].address, 1);
