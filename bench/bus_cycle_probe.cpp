@@ -113,16 +113,18 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     std::printf("%d baud paced; wire time of one table-10 exchange %.1f ms\n", kRate, kWireMs);
-    std::printf("| controllers | wire time | gateway pass | overview cycle | main window's reading "
-                "meanwhile: mean / max wait |\n");
+    std::printf(
+        "| controllers | wire time | gateway pass | overview cycle | main window's reading "
+        "meanwhile: mean / max wait |\n");
     std::printf("|---:|---:|---:|---:|---:|\n");
     for (int n : {1, 10, 30}) {
         const int passes = n == 1 ? 40 : n == 10 ? 8 : 6;
         const double g = gateway_cycle_ms(n, passes);
         const double o = overview_cycle_ms(n, passes);
-        std::printf("| %d | %.0f ms | %.0f ms (%.2f x) | %.0f ms (%.2f x) | %.0f / %.0f ms (%d) |\n",
-                    n, n * kWireMs, g, g / (n * kWireMs), o, o / (n * kWireMs), g_shared.mean_ms,
-                    g_shared.max_ms, g_shared.readings);
+        std::printf(
+            "| %d | %.0f ms | %.0f ms (%.2f x) | %.0f ms (%.2f x) | %.0f / %.0f ms (%d) |\n", n,
+            n * kWireMs, g, g / (n * kWireMs), o, o / (n * kWireMs), g_shared.mean_ms,
+            g_shared.max_ms, g_shared.readings);
         std::fflush(stdout);
     }
     return 0;

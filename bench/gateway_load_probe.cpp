@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
     const int mqtt_port = free_port();
     QFile conf(dir.filePath(QStringLiteral("m.conf")));
     conf.open(QIODevice::WriteOnly);
-    conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n").arg(mqtt_port).toUtf8());
+    conf.write(
+        QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n").arg(mqtt_port).toUtf8());
     conf.close();
     QProcess broker;
     broker.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf.fileName()});
@@ -74,12 +75,12 @@ int main(int argc, char** argv) {
     const int port = free_port();
     QProcess gw;
     gw.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    gw.start(QStringLiteral(TX20CTL_PATH),
-             {QStringLiteral("--port"), server.path(), QStringLiteral("serve"),
-              QStringLiteral("--addresses"), QStringLiteral("1-30"), QStringLiteral("--period"),
-              QStringLiteral("0"), QStringLiteral("--modbus"),
-              QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("--mqtt"),
-              QStringLiteral("127.0.0.1:%1").arg(mqtt_port)});
+    gw.start(
+        QStringLiteral(TX20CTL_PATH),
+        {QStringLiteral("--port"), server.path(), QStringLiteral("serve"),
+         QStringLiteral("--addresses"), QStringLiteral("1-30"), QStringLiteral("--period"),
+         QStringLiteral("0"), QStringLiteral("--modbus"), QStringLiteral("127.0.0.1:%1").arg(port),
+         QStringLiteral("--mqtt"), QStringLiteral("127.0.0.1:%1").arg(mqtt_port)});
     gw.waitForStarted();
     QThread::msleep(3000);  // every controller read once (30 x 50 ms) and its type text
 
@@ -103,7 +104,8 @@ int main(int argc, char** argv) {
                 std::uint16_t regs[12];
                 const auto t0 = Clock::now();
                 if (modbus_read_input_registers(ctx, 0, 12, regs) != 12) ++errors;
-                mine.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+                mine.push_back(
+                    std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
                 next += std::chrono::milliseconds(1000 / kHz);
                 std::this_thread::sleep_until(next);
             }
@@ -133,8 +135,9 @@ int main(int argc, char** argv) {
 
     std::sort(latencies_ms.begin(), latencies_ms.end());
     const auto at = [&](double q) {
-        return latencies_ms.empty() ? -1.0
-                                    : latencies_ms[static_cast<std::size_t>(q * (latencies_ms.size() - 1))];
+        return latencies_ms.empty()
+                   ? -1.0
+                   : latencies_ms[static_cast<std::size_t>(q * (latencies_ms.size() - 1))];
     };
     // Least-squares slope of the memory after the first minute (start-up settled).
     double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;

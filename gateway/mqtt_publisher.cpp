@@ -16,9 +16,10 @@ constexpr unsigned kLastRetryS = 30;
 const QByteArray kOnline = QByteArrayLiteral("online");
 const QByteArray kOffline = QByteArrayLiteral("offline");
 
+std::atomic<bool> g_library_up{false};
+
 void init_library() {
-    static const int once = [] { return mosquitto_lib_init(); }();
-    (void)once;
+    if (!g_library_up.exchange(true)) mosquitto_lib_init();
 }
 
 }  // namespace
@@ -31,6 +32,10 @@ MqttPublisher::MqttPublisher(QString host, int port, QString prefix, Log log)
 MqttPublisher::~MqttPublisher() {
     stop();
     if (mosq_) mosquitto_destroy(mosq_);
+}
+
+void MqttPublisher::end_library() {
+    if (g_library_up.exchange(false)) mosquitto_lib_cleanup();
 }
 
 QString MqttPublisher::state_topic(int address) const {
@@ -68,7 +73,9 @@ bool MqttPublisher::start() {
     if (rc != MOSQ_ERR_SUCCESS) {
         lost_reported_ = true;
         if (log_)
-            log_(QStringLiteral("MQTT broker %1:%2 not reachable; trying again").arg(host_).arg(port_));
+            log_(QStringLiteral("MQTT broker %1:%2 not reachable; trying again")
+                     .arg(host_)
+                     .arg(port_));
     }
     rc = mosquitto_loop_start(mosq_);
     if (rc != MOSQ_ERR_SUCCESS) {

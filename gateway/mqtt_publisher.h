@@ -33,6 +33,8 @@ class MqttPublisher {
     void stop();
 
     bool connected() const { return connected_; }
+    // Frees what the library holds for the whole process, once no publisher is left.
+    static void end_library();
     QString state_topic(int address) const;
     QString status_topic() const;
 

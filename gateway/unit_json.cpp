@@ -30,8 +30,8 @@ QJsonObject state_json(const UnitReading& r) {
     o.insert(QStringLiteral("type"), r.type_text);
     o.insert(QStringLiteral("link"), r.link);
     o.insert(QStringLiteral("failures"), r.failures);
-    o.insert(QStringLiteral("time"), r.last_good.isValid()
-                                         ? QJsonValue(r.last_good.toUTC().toString(Qt::ISODateWithMs))
-                                         : QJsonValue());
+    o.insert(QStringLiteral("time"),
+             r.last_good.isValid() ? QJsonValue(r.last_good.toUTC().toString(Qt::ISODateWithMs))
+                                   : QJsonValue());
     return o;
 }

@@ -16,9 +16,9 @@ qint64 monotonic_ms();
 // What the gateway knows of one controller on the bus.
 struct UnitReading {
     int address = 0;
-    QString type_text;    // read once; empty until the controller answered it
-    LiveGroup live{};     // the last good reading, zeros before the first
-    bool link = false;    // the last reading was good
+    QString type_text;         // read once; empty until the controller answered it
+    LiveGroup live{};          // the last good reading, zeros before the first
+    bool link = false;         // the last reading was good
     qint64 last_good_ms = -1;  // monotonic time of the last good reading; -1: none yet
     QDateTime last_good;       // wall-clock time of it (UTC)
     int failures = 0;          // failed readings since the last good one

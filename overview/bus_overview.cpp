@@ -25,12 +25,12 @@
 namespace {
 
 constexpr int kAddressCount = 127;  // 0..126; 127 is the broadcast address
-constexpr int kPumpMs = 50;          // looks for a free line when no job has ended
+constexpr int kPumpMs = 50;         // looks for a free line when no job has ended
 constexpr int kRefreshMs = 100;
 
 const char* const kColumns[BusOverview::kColumnCount] = {
-    "Adresa", "Typ", "Naměřená hodnota", "Žádaná hodnota", "Akční zásah [%]", "Out 1",
-    "Out 2",  "Out 3", "Porucha", "Spojení", "Poslední čtení"};
+    "Adresa", "Typ",   "Naměřená hodnota", "Žádaná hodnota", "Akční zásah [%]", "Out 1",
+    "Out 2",  "Out 3", "Porucha",          "Spojení",        "Poslední čtení"};
 
 const QColor kLampOn = color_from_ref(0x0000FFFF);
 const QColor kFaultOn = color_from_ref(0x000000FF);
@@ -146,7 +146,8 @@ BusOverview::~BusOverview() = default;
 
 bool BusOverview::parse_addresses(const QString& text, std::vector<int>* out) {
     std::vector<int> list;
-    static const QRegularExpression item(QStringLiteral("^\\s*(\\d{1,3})\\s*(?:-\\s*(\\d{1,3})\\s*)?$"));
+    static const QRegularExpression item(
+        QStringLiteral("^\\s*(\\d{1,3})\\s*(?:-\\s*(\\d{1,3})\\s*)?$"));
     const QStringList parts = text.split(QRegularExpression(QStringLiteral("[,;]")));
     for (const QString& part : parts) {
         if (part.trimmed().isEmpty()) continue;
@@ -328,8 +329,7 @@ void BusOverview::post_poll() {
             b.type_text = kept_type;
             return ok;
         },
-        [self = QPointer<BusOverview>(this), a, result, gen = generation_,
-         want_type](bool ok) {
+        [self = QPointer<BusOverview>(this), a, result, gen = generation_, want_type](bool ok) {
             if (!self) return;
             self->job_out_ = false;
             if (gen != self->generation_) return;
@@ -374,7 +374,6 @@ void BusOverview::refresh() {
         if (i < static_cast<int>(rows_.size())) show_row(i);
     dirty_.clear();
     if (fit_columns_) fit_columns();
-
 }
 
 void BusOverview::show_row(int index) {
@@ -406,7 +405,8 @@ void BusOverview::show_row(int index) {
     for (int bit = 0; bit < 3; ++bit) {
         const bool on = known && ((r.live.RELAYS >> bit) & 1);
         QTableWidgetItem* item = cell(kOut1 + bit);
-        set_text(kOut1 + bit, known ? (on ? QStringLiteral("ZAP") : QStringLiteral("vyp")) : QString());
+        set_text(kOut1 + bit,
+                 known ? (on ? QStringLiteral("ZAP") : QStringLiteral("vyp")) : QString());
         item->setTextAlignment(Qt::AlignCenter);
         item->setBackground(on ? QBrush(stale ? greyed(kLampOn) : kLampOn) : QBrush());
     }
@@ -419,8 +419,7 @@ void BusOverview::show_row(int index) {
     else if (r.failures > 0)
         link = QStringLiteral("bez odpovědi (%1×)").arg(r.failures);
     set_text(kLink, link);
-    set_text(kLastGood, r.last_good.isValid() ? formats::long_time(r.last_good.time())
-                                                   : QString());
+    set_text(kLastGood, r.last_good.isValid() ? formats::long_time(r.last_good.time()) : QString());
     // A controller that stopped answering keeps its last values, greyed.
     for (int c = 0; c < kColumnCount; ++c)
         cell(c)->setForeground(stale && r.failures > 0 ? QBrush(kGrey) : QBrush());

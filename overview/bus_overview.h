@@ -27,8 +27,18 @@ class BusOverview : public QWidget {
     Q_OBJECT
   public:
     enum Column {
-        kAddress, kType, kMeasure, kSetPoint, kAction, kOut1, kOut2, kOut3, kFault, kLink,
-        kLastGood, kColumnCount
+        kAddress,
+        kType,
+        kMeasure,
+        kSetPoint,
+        kAction,
+        kOut1,
+        kOut2,
+        kOut3,
+        kFault,
+        kLink,
+        kLastGood,
+        kColumnCount
     };
     // A controller that failed is asked again only this much later, so that silent ones
     // cost the others little of the bus.
@@ -101,7 +111,7 @@ class BusOverview : public QWidget {
     int polled_in_cycle_ = 0;
     bool fit_columns_ = false;  // new texts: fit the columns at the end of the cycle
     bool job_out_ = false;
-    int scan_next_ = -1;  // -1: not scanning
+    int scan_next_ = -1;       // -1: not scanning
     unsigned generation_ = 0;  // a job answers the row list it was posted for
     int cycles_ = 0;
     QElapsedTimer cycle_clock_;

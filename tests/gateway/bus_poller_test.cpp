@@ -1,9 +1,10 @@
+#include "gateway/bus_poller.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "comm/Unit_hl.h"
-#include "gateway/bus_poller.h"
 #include "sim/bus.h"
 #include "support/fake_line.h"
 #include "support/scripted_prompts.h"
@@ -16,7 +17,8 @@ class BusPollerTest : public ::testing::Test {
     void SetUp() override {
         line.set_responder([this](const Bytes& request) -> Bytes {
             if (request.size() > 4 && silent.count(request[request[0] == 0x10 ? 1 : 4])) return {};
-            return sim::flatten(controllers.handle(request.data(), static_cast<int>(request.size())));
+            return sim::flatten(
+                controllers.handle(request.data(), static_cast<int>(request.size())));
         });
         table.set_addresses({1, 2, 3});
         poller.set_clock([this] { return now_ms; }, [] { return QDateTime::currentDateTimeUtc(); });

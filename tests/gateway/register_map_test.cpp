@@ -1,8 +1,9 @@
+#include "gateway/register_map.h"
+
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
 
-#include "gateway/register_map.h"
 #include "gateway/unit_json.h"
 
 namespace {
@@ -12,11 +13,11 @@ using register_map::input_registers;
 UnitReading reading() {
     UnitReading r;
     r.address = 3;
-    r.live.MEAS = 55.0f;       // 0x425C0000
-    r.live.SP = -1.5f;         // 0xBFC00000
+    r.live.MEAS = 55.0f;  // 0x425C0000
+    r.live.SP = -1.5f;    // 0xBFC00000
     r.live.YOUT = 427;
-    r.live.FEEDBACK = 65535;   // the controller's 16 bits: -1 read as signed
-    r.live.TTERM = 23.25f;     // 0x41BA0000
+    r.live.FEEDBACK = 65535;                         // the controller's 16 bits: -1 read as signed
+    r.live.TTERM = 23.25f;                           // 0x41BA0000
     r.live.RELAYS = static_cast<std::int8_t>(0x7D);  // bits above 2 are no relays
     r.live.FAULT = 5;
     r.link = true;
@@ -62,7 +63,8 @@ TEST(RegisterMap, StateJsonHoldsTheValuesAndNoTimeBeforeAGoodReading) {
     EXPECT_EQ(o.value(QStringLiteral("action")).toDouble(), 42.7);
     EXPECT_EQ(o.value(QStringLiteral("relays")).toArray(), QJsonArray({true, false, true}));
     EXPECT_TRUE(o.value(QStringLiteral("fault")).toBool());
-    EXPECT_EQ(o.value(QStringLiteral("time")).toString(), QStringLiteral("2026-03-01T12:00:01.250Z"));
+    EXPECT_EQ(o.value(QStringLiteral("time")).toString(),
+              QStringLiteral("2026-03-01T12:00:01.250Z"));
     r.last_good = QDateTime();
     EXPECT_TRUE(state_json(r).value(QStringLiteral("time")).isNull());
 }

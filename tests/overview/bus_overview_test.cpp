@@ -1,3 +1,5 @@
+#include "overview/bus_overview.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTableWidget>
@@ -5,7 +7,6 @@
 #include <set>
 
 #include "app/main_window_fixture.h"
-#include "overview/bus_overview.h"
 #include "sim/bus.h"
 #include "support/render.h"
 
@@ -18,7 +19,8 @@ class BusOverviewTest : public MainWindowTest {
         MainWindowTest::SetUp();
         line.set_responder([this](const Bytes& request) -> Bytes {
             if (request.size() > 4 && silent.count(request[request[0] == 0x10 ? 1 : 4])) return {};
-            return sim::flatten(controllers.handle(request.data(), static_cast<int>(request.size())));
+            return sim::flatten(
+                controllers.handle(request.data(), static_cast<int>(request.size())));
         });
         create();
         overview = std::make_unique<BusOverview>(bus, port);
@@ -86,7 +88,8 @@ TEST_F(BusOverviewTest, RowsShowEachControllerAndASilentOneKeepsItsValuesGreyed)
     });
     ASSERT_TRUE(cycles(2));
     EXPECT_EQ(cell(1, C::kMeasure), QStringLiteral("71,50"));
-    EXPECT_TRUE(cell(1, C::kLink).startsWith(QStringLiteral("bez odpovědi ("))) << cell(1, C::kLink).toStdString();
+    EXPECT_TRUE(cell(1, C::kLink).startsWith(QStringLiteral("bez odpovědi (")))
+        << cell(1, C::kLink).toStdString();
     EXPECT_EQ(ink(1, C::kMeasure), QColor(128, 128, 128));
     EXPECT_NE(ink(0, C::kMeasure), QColor(128, 128, 128));
     EXPECT_EQ(cell(2, C::kLink), QStringLiteral("OK"));
@@ -137,10 +140,18 @@ TEST(BusOverviewAddresses, TypedListsAreReadOrRefused) {
         const char* text;
         std::vector<int> expected;  // empty: refused
     } cases[] = {
-        {"1", {1}},           {"3, 1,2", {1, 2, 3}}, {"10-12; 4", {4, 10, 11, 12}},
-        {"7,7", {7}},         {"126", {126}},        {"127", {}},
-        {"5-3", {}},          {"", {}},              {"a", {}},
-        {"1,,2", {1, 2}},     {"-1", {}},            {"1-", {}},
+        {"1", {1}},
+        {"3, 1,2", {1, 2, 3}},
+        {"10-12; 4", {4, 10, 11, 12}},
+        {"7,7", {7}},
+        {"126", {126}},
+        {"127", {}},
+        {"5-3", {}},
+        {"", {}},
+        {"a", {}},
+        {"1,,2", {1, 2}},
+        {"-1", {}},
+        {"1-", {}},
     };
     for (const auto& c : cases) {
         std::vector<int> got;

@@ -53,8 +53,8 @@ int connect_to(int port) {
 
 // Read input registers 0..11 of a unit, as Modbus TCP puts it on the wire.
 QByteArray read_request(int unit, std::uint16_t transaction) {
-    const char frame[] = {char(transaction >> 8), char(transaction & 0xFF), 0, 0, 0, 6,
-                          char(unit), 4, 0, 0, 0, 12};
+    const char frame[] = {
+        char(transaction >> 8), char(transaction & 0xFF), 0, 0, 0, 6, char(unit), 4, 0, 0, 0, 12};
     return QByteArray(frame, sizeof frame);
 }
 
@@ -87,31 +87,31 @@ struct Poll {
 
 Poll mbpoll(int port, int unit, const QStringList& what) {
     // The host first: a value to write follows it.
-    QStringList args{QStringLiteral("127.0.0.1"), QStringLiteral("-m"), QStringLiteral("tcp"),
-                     QStringLiteral("-a"), QString::number(unit), QStringLiteral("-1"),
-                     QStringLiteral("-o"), QStringLiteral("2"), QStringLiteral("-p"),
+    QStringList args{QStringLiteral("127.0.0.1"), QStringLiteral("-m"),  QStringLiteral("tcp"),
+                     QStringLiteral("-a"),        QString::number(unit), QStringLiteral("-1"),
+                     QStringLiteral("-o"),        QStringLiteral("2"),   QStringLiteral("-p"),
                      QString::number(port)};
     args << what;
     const Tool t = run_tool(QStringLiteral("mbpoll"), args);
     Poll p{t.code, t.out, {}};
     static const QRegularExpression value(QStringLiteral("^\\[\\d+\\]:\\s+(-?[0-9.eE+-]+)"),
                                           QRegularExpression::MultilineOption);
-    for (auto it = value.globalMatch(t.out); it.hasNext();) p.values.push_back(it.next().captured(1).toDouble());
+    for (auto it = value.globalMatch(t.out); it.hasNext();)
+        p.values.push_back(it.next().captured(1).toDouble());
     return p;
 }
 
 std::vector<double> registers(int port, int unit) {
-    return mbpoll(port, unit, {QStringLiteral("-t"), QStringLiteral("3"), QStringLiteral("-r"),
-                               QStringLiteral("1"), QStringLiteral("-c"), QStringLiteral("12")})
+    return mbpoll(port, unit,
+                  {QStringLiteral("-t"), QStringLiteral("3"), QStringLiteral("-r"),
+                   QStringLiteral("1"), QStringLiteral("-c"), QStringLiteral("12")})
         .values;
 }
 
 // A running gateway.
 class Gateway {
   public:
-    explicit Gateway(const QStringList& args) {
-        p_.start(QStringLiteral(TX20CTL_PATH), args);
-    }
+    explicit Gateway(const QStringList& args) { p_.start(QStringLiteral(TX20CTL_PATH), args); }
     ~Gateway() {
         if (p_.state() != QProcess::NotRunning) {
             p_.kill();
@@ -181,15 +181,16 @@ class ServeE2E : public ::testing::Test {
         b.FAULT = 2;
     }
     QStringList serve(const QStringList& more) {
-        return QStringList{QStringLiteral("--port"), server->path(), QStringLiteral("serve"),
-                           QStringLiteral("--addresses"), QStringLiteral("3,7,9"),
-                           QStringLiteral("--period"), QStringLiteral("0.1")} +
+        return QStringList{QStringLiteral("--port"), server->path(),
+                           QStringLiteral("serve"),  QStringLiteral("--addresses"),
+                           QStringLiteral("3,7,9"),  QStringLiteral("--period"),
+                           QStringLiteral("0.1")} +
                more;
     }
     QJsonObject live_json(int address) {
-        const CtlRun r = tx20ctl({QStringLiteral("--port"), server->path(), QStringLiteral("--da"),
-                                  QString::number(address), QStringLiteral("--json"),
-                                  QStringLiteral("live")});
+        const CtlRun r =
+            tx20ctl({QStringLiteral("--port"), server->path(), QStringLiteral("--da"),
+                     QString::number(address), QStringLiteral("--json"), QStringLiteral("live")});
         EXPECT_EQ(r.code, 0) << r.err.toStdString();
         return QJsonDocument::fromJson(r.out.toUtf8()).object();
     }
@@ -212,7 +213,8 @@ TEST_F(ServeE2E, MbpollReadsWhatLiveReadsAndTheServerRefusesWhatItDoesNotServe) 
     std::map<int, Seen> seen;
     for (int unit : {3, 7}) {
         seen[unit].regs = registers(port, unit);
-        seen[unit].floats = mbpoll(port, unit, {"-t", "3:float", "-B", "-r", "1", "-c", "2"}).values;
+        seen[unit].floats =
+            mbpoll(port, unit, {"-t", "3:float", "-B", "-r", "1", "-c", "2"}).values;
         seen[unit].tterm = mbpoll(port, unit, {"-t", "3:float", "-B", "-r", "7"}).values;
     }
     // The listed controller that never answers.
@@ -274,9 +276,8 @@ TEST_F(ServeE2E, CrowdsSilentReadersAndGarbageStopNeitherThePollingNorTheOthers)
     const QByteArray ask = read_request(3, 1).repeated(512);
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 3000 &&
-           ::send(hog, ask.constData(), static_cast<std::size_t>(ask.size()),
-                  MSG_NOSIGNAL | MSG_DONTWAIT) > 0) {
+    while (t.elapsed() < 3000 && ::send(hog, ask.constData(), static_cast<std::size_t>(ask.size()),
+                                        MSG_NOSIGNAL | MSG_DONTWAIT) > 0) {
     }
     // Garbage of every kind on connections of their own.
     const QByteArray garbage[] = {QByteArrayLiteral("GET / HTTP/1.0\r\n\r\n"),
@@ -303,7 +304,8 @@ TEST_F(ServeE2E, CrowdsSilentReadersAndGarbageStopNeitherThePollingNorTheOthers)
         std::array<char, 64> reply{};
         int got = 0;
         while (got < 33) {
-            const auto n = ::recv(crowd[i], reply.data() + got, reply.size() - static_cast<std::size_t>(got), 0);
+            const auto n = ::recv(crowd[i], reply.data() + got,
+                                  reply.size() - static_cast<std::size_t>(got), 0);
             if (n <= 0) break;
             got += static_cast<int>(n);
         }
@@ -332,12 +334,13 @@ TEST_F(ServeE2E, MosquittoSubGetsEveryStateAndTheGatewayOutlivesABrokerRestart) 
     const auto start_broker = [&](QProcess& broker) {
         broker.setProcessChannelMode(QProcess::MergedChannels);
         broker.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf});
-        return broker.waitForStarted() &&
-               eventually([&] {
-                   const int fd = connect_to(port);
-                   if (fd >= 0) ::close(fd);
-                   return fd >= 0;
-               }, 5000);
+        return broker.waitForStarted() && eventually(
+                                              [&] {
+                                                  const int fd = connect_to(port);
+                                                  if (fd >= 0) ::close(fd);
+                                                  return fd >= 0;
+                                              },
+                                              5000);
     };
     auto broker = std::make_unique<QProcess>();
     ASSERT_TRUE(start_broker(*broker)) << broker->readAll().toStdString();
@@ -347,9 +350,9 @@ TEST_F(ServeE2E, MosquittoSubGetsEveryStateAndTheGatewayOutlivesABrokerRestart) 
     ASSERT_TRUE(gw.wait_for(QStringLiteral("publishing to MQTT"))) << gw.err().toStdString();
     // Retained: whoever subscribes gets the last of each.
     const auto subscribe = [&](const QStringList& topics, int count) {
-        QStringList args{QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                         QString::number(port), QStringLiteral("-v"), QStringLiteral("-C"),
-                         QString::number(count), QStringLiteral("-W"), QStringLiteral("20")};
+        QStringList args{QStringLiteral("-h"),   QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                         QString::number(port),  QStringLiteral("-v"),        QStringLiteral("-C"),
+                         QString::number(count), QStringLiteral("-W"),        QStringLiteral("20")};
         for (const QString& t : topics) args << QStringLiteral("-t") << t;
         std::map<QString, QString> last;
         const Tool t = run_tool(QStringLiteral("mosquitto_sub"), args, 30000);
@@ -364,7 +367,8 @@ TEST_F(ServeE2E, MosquittoSubGetsEveryStateAndTheGatewayOutlivesABrokerRestart) 
     };
     // The silent controller is published after its failed reading, so it comes last.
     ASSERT_TRUE(eventually([&] {
-        return subscribe({QStringLiteral("plant/bus1/9/state")}, 1).count(QStringLiteral("plant/bus1/9/state")) == 1;
+        return subscribe({QStringLiteral("plant/bus1/9/state")}, 1)
+                   .count(QStringLiteral("plant/bus1/9/state")) == 1;
     }));
     auto got = subscribe({QStringLiteral("plant/bus1/#")}, 4);
     EXPECT_EQ(got[QStringLiteral("plant/bus1/status")], QStringLiteral("online"));
@@ -373,7 +377,8 @@ TEST_F(ServeE2E, MosquittoSubGetsEveryStateAndTheGatewayOutlivesABrokerRestart) 
     EXPECT_EQ(three[QStringLiteral("relays")].toArray(), QJsonArray({true, true, false}));
     EXPECT_EQ(three[QStringLiteral("type")].toString(), QStringLiteral("KELVRA 20"));
     EXPECT_TRUE(three[QStringLiteral("link")].toBool());
-    EXPECT_TRUE(QDateTime::fromString(three[QStringLiteral("time")].toString(), Qt::ISODateWithMs).isValid());
+    EXPECT_TRUE(QDateTime::fromString(three[QStringLiteral("time")].toString(), Qt::ISODateWithMs)
+                    .isValid());
     EXPECT_TRUE(state(got[QStringLiteral("plant/bus1/7/state")])[QStringLiteral("fault")].toBool());
     const QJsonObject nine = state(got[QStringLiteral("plant/bus1/9/state")]);
     EXPECT_FALSE(nine[QStringLiteral("link")].toBool());
@@ -386,7 +391,8 @@ TEST_F(ServeE2E, MosquittoSubGetsEveryStateAndTheGatewayOutlivesABrokerRestart) 
     broker = std::make_unique<QProcess>();
     ASSERT_TRUE(start_broker(*broker));
     got = subscribe({QStringLiteral("plant/bus1/status"), QStringLiteral("plant/bus1/3/state")}, 2);
-    EXPECT_EQ(got[QStringLiteral("plant/bus1/status")], QStringLiteral("online")) << gw.err().toStdString();
+    EXPECT_EQ(got[QStringLiteral("plant/bus1/status")], QStringLiteral("online"))
+        << gw.err().toStdString();
     EXPECT_TRUE(state(got[QStringLiteral("plant/bus1/3/state")])[QStringLiteral("link")].toBool());
     EXPECT_TRUE(gw.running());
     EXPECT_TRUE(gw.wait_for(QStringLiteral("connected"), 1000)) << gw.err().toStdString();
@@ -407,9 +413,10 @@ TEST_F(ServeE2E, TheGoneDeviceIsToldOnceAndEveryLinkGoesDownUntilItIsBack) {
     server = std::make_unique<sim::PtyServer>(sim::Options{});
     ASSERT_TRUE(server->start(link));
     const int port = free_port();
-    Gateway gw({QStringLiteral("--port"), link, QStringLiteral("serve"), QStringLiteral("--addresses"),
-                QStringLiteral("1"), QStringLiteral("--period"), QStringLiteral("0.1"),
-                QStringLiteral("--modbus"), QStringLiteral("127.0.0.1:%1").arg(port)});
+    Gateway gw({QStringLiteral("--port"), link, QStringLiteral("serve"),
+                QStringLiteral("--addresses"), QStringLiteral("1"), QStringLiteral("--period"),
+                QStringLiteral("0.1"), QStringLiteral("--modbus"),
+                QStringLiteral("127.0.0.1:%1").arg(port)});
     const auto link_reg = [&] {
         const auto r = registers(port, 1);
         return r.size() == 12 ? static_cast<int>(r[10]) : -1;
@@ -451,15 +458,17 @@ TEST_F(ServeE2E, JsonOutputIsOneObjectPerResult) {
         const QJsonObject first = QJsonDocument::fromJson(lines.first().toUtf8()).object();
         EXPECT_EQ(first.value(QLatin1String(c.key)), c.value) << r.out.toStdString();
     }
-    const QJsonObject table = QJsonDocument::fromJson(
-        tx20ctl({"--port", p, "--json", "--da", "3", "read", "0"}).out.toUtf8()).object();
+    const QJsonObject table =
+        QJsonDocument::fromJson(
+            tx20ctl({"--port", p, "--json", "--da", "3", "read", "0"}).out.toUtf8())
+            .object();
     EXPECT_EQ(table[QStringLiteral("fields")].toObject()[QStringLiteral("SP")].toDouble(), 55.0);
 }
 
 TEST(ServeUsage, BadServeOptionsExitTwo) {
     const std::vector<QStringList> cases = {
-        {"--port", "/dev/null", "serve", "--modbus", "127.0.0.1:1502"},           // nothing to poll
-        {"--port", "/dev/null", "serve", "--addresses", "1"},                      // nowhere to serve
+        {"--port", "/dev/null", "serve", "--modbus", "127.0.0.1:1502"},  // nothing to poll
+        {"--port", "/dev/null", "serve", "--addresses", "1"},            // nowhere to serve
         {"--port", "/dev/null", "serve", "--addresses", "1", "--scan", "--modbus", ":1502"},
         {"--port", "/dev/null", "serve", "--addresses", "1-200", "--modbus", ":1502"},
         {"--port", "/dev/null", "serve", "--addresses", "1", "--modbus", "1502"},

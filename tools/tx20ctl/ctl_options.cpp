@@ -24,8 +24,8 @@ bool to_int(const QString& text, int lo, int hi, int* out) {
 
 QString ctl_usage() {
     return QStringLiteral(
-        "Usage: tx20ctl --port PATH|COMn [--rate B] [--da N] [--sa N] [--trace] [--stats] [--json]\n"
-        "               COMMAND\n"
+        "Usage: tx20ctl --port PATH|COMn [--rate B] [--da N] [--sa N] [--trace] [--stats]\n"
+        "               [--json] COMMAND\n"
         "       tx20ctl ports [--map COMn=PATH]... [--unmap COMn]...\n"
         "\n"
         "Options:\n"
@@ -169,8 +169,10 @@ CtlParse parse_ctl_args(const QStringList& args) {
         return fail(QStringLiteral("--watch belongs to the live command"));
     if (o.timeout_ms > 0 && o.command != CtlOptions::Command::Scan)
         return fail(QStringLiteral("--timeout belongs to the scan command"));
-    if (o.json && o.command != CtlOptions::Command::Live && o.command != CtlOptions::Command::Read &&
-        o.command != CtlOptions::Command::Scan && o.command != CtlOptions::Command::Ident)
+    using Command = CtlOptions::Command;
+    const bool json_command = o.command == Command::Live || o.command == Command::Read ||
+                              o.command == Command::Scan || o.command == Command::Ident;
+    if (o.json && !json_command)
         return fail(QStringLiteral("--json belongs to the live, read, scan and ident commands"));
     const QString serve_problem =
         check_serve_options(o.serve, o.command == CtlOptions::Command::Serve);

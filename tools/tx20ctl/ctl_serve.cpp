@@ -103,8 +103,9 @@ QString apply_serve_option(ServeOptions& s, const QString& arg, const QString& v
 
 QString check_serve_options(const ServeOptions& s, bool serve_command) {
     if (!serve_command)
-        return s.given ? QStringLiteral("--addresses, --scan, --period, --modbus, --mqtt and "
-                                        "--topic belong to the serve command")
+        return s.given ? QStringLiteral(
+                             "--addresses, --scan, --period, --modbus, --mqtt and "
+                             "--topic belong to the serve command")
                        : QString();
     if (s.scan == !s.addresses.empty())
         return QStringLiteral("serve needs either --addresses LIST or --scan");
@@ -159,6 +160,8 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
             log(QStringLiteral("cannot publish to MQTT broker %1:%2: %3")
                     .arg(s.mqtt_host, QString::number(s.mqtt_port), mqtt->error()));
             end_modbus();
+            mqtt.reset();
+            MqttPublisher::end_library();
             return kExitFailed;
         }
         log(QStringLiteral("publishing to MQTT broker %1:%2 under %3/")
@@ -204,10 +207,9 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
                         log(QStringLiteral("%1 has gone; waiting for it to come back").arg(o.port));
                     } else {
                         log(e.message());
-                        for (const QString& l :
-                             explain_open_failure(device, serial.open_error(),
-                                                  serial.open_error_reason(),
-                                                  serial_access_denied(device)))
+                        for (const QString& l : explain_open_failure(device, serial.open_error(),
+                                                                     serial.open_error_reason(),
+                                                                     serial_access_denied(device)))
                             log(l);
                         log(QStringLiteral("waiting for %1").arg(o.port));
                     }
@@ -245,6 +247,9 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
         nap(due - clock.elapsed(), interrupted);
     }
     end_modbus();
-    if (mqtt) mqtt->stop();
+    if (mqtt) {
+        mqtt.reset();
+        MqttPublisher::end_library();
+    }
     return kExitOk;
 }

@@ -15,9 +15,9 @@ struct ServeOptions {
     QString modbus_host;    // empty with modbus_port 0: no Modbus TCP
     int modbus_port = 0;
     QString mqtt_host;
-    int mqtt_port = 0;      // 0: no MQTT
+    int mqtt_port = 0;  // 0: no MQTT
     QString topic = QStringLiteral("tx20");
-    bool given = false;     // any of them was on the command line
+    bool given = false;  // any of them was on the command line
 };
 
 // "--scan", the one option of serve without a value.
