@@ -30,6 +30,7 @@
 #include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
 #include "comm/bus_worker.h"
+#include "comm/live_texts.h"
 #include "comm/recording_line.h"
 #include "monitor/comm_monitor.h"
 #include "monitor/link_indicator.h"
@@ -225,24 +226,20 @@ void Tkrt01::read_live(std::function<void()> then, Wait wait) {
 void Tkrt01::show_live() {
     // A failed reading leaves the previous values, which are shown again.
     const LiveGroup& live = requests_.data().live;
-    pa_measure->setText(formats::fixed(live.MEAS, 2, 5));
-    pa_sp->setText(formats::fixed(live.SP, 2, 5));
+    const LiveTexts texts = live_texts(live);
+    pa_measure->setText(texts.measure);
+    pa_sp->setText(texts.sp);
     bar_yout->setValue(std::clamp(live.YOUT, 0, 1000));
-    lb_yout->setText(formats::fixed(live.YOUT * 0.1, 1, 4));
-    lb_ts->setText(formats::fixed(live.TTERM, 1, 5));
+    lb_yout->setText(texts.yout);
+    lb_ts->setText(texts.tterm);
     bar_zv->setValue(std::clamp(live.FEEDBACK, 0, 1000));
-    lb_zv->setText(formats::fixed(live.FEEDBACK * 0.1, 1, 4));
+    lb_zv->setText(texts.feedback);
     QLabel* lamps[] = {pa_re1, pa_re2, pa_re3};
     for (int bit = 0; bit < 3; ++bit)
         set_panel_color(lamps[bit],
                         color_from_ref((live.RELAYS >> bit) & 1 ? kYellow : kButtonFace));
-    if (live.FAULT != 0) {
-        set_panel_color(pa_porucha, color_from_ref(kRed));
-        pa_porucha->setText(QStringLiteral("PORUCHA"));
-    } else {
-        set_panel_color(pa_porucha, color_from_ref(kButtonFace));
-        pa_porucha->setText(QStringLiteral("není porucha"));
-    }
+    set_panel_color(pa_porucha, color_from_ref(live.FAULT != 0 ? kRed : kButtonFace));
+    pa_porucha->setText(texts.fault);
     AddTrendPoint(live.MEAS);
 }
 

@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenu>
@@ -21,6 +22,7 @@
 #include "ident/about_box.h"
 #include "ident/about_ident.h"
 #include "ident/load_form.h"
+#include "overview/bus_overview.h"
 #include "params/Unitmenumod.h"
 #include "platform/clock.h"
 #include "platform/qt_prompts.h"
@@ -76,6 +78,21 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
     w->attach_recorder(p.line);
     add_commissioning(*w, d.port);
     add_analysis(*w);
+    add_overview(*w, d.port);
+}
+
+// The bus overview: every controller on the line, polled between the main window's readings.
+void Program::add_overview(Tkrt01& w, Tport* port) {
+    Parts& p = *parts_;
+    auto* overview = new BusOverview(p.bus, port, &w);
+    overview->set_probe_bound([&serial = p.serial](int ms) { serial.set_total_timeout_ms(ms); });
+    QAction* mn_prehled = w.servis_menu()->addAction(QStringLiteral("&Přehled sběrnice"));
+    mn_prehled->setObjectName(QStringLiteral("mn_prehled"));
+    QObject::connect(mn_prehled, &QAction::triggered, overview, [overview] {
+        overview->show();
+        overview->raise();
+        overview->activateWindow();
+    });
 }
 
 void Program::add_commissioning(Tkrt01& w, Tport* port) {

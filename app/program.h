@@ -34,6 +34,7 @@ class Program {
     // "Servis" > comparison, clone and report of parameter sets.
     void add_commissioning(Tkrt01& w, Tport* port);
     void add_analysis(Tkrt01& w);
+    void add_overview(Tkrt01& w, Tport* port);
 
     struct Parts;
     std::unique_ptr<Parts> parts_;

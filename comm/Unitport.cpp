@@ -332,6 +332,13 @@ void Tport::cb_daChange() {
     requests_.set_device_address(static_cast<std::uint8_t>(da_));
 }
 
+void Tport::select_device(int address) {
+    cb_da->setCurrentIndex(address);
+    cb_daChange();
+    settings_.write_int(kSectionAddress, QStringLiteral("DA"), da_);
+    settings_.sync();
+}
+
 void Tport::cb_saChange() {
     sa_ = cb_sa->currentIndex();
     requests_.set_computer_address(static_cast<std::uint8_t>(sa_));

@@ -49,6 +49,9 @@ public:
     void Timer1Timer();
     void tl_prerusitClick();
     void tl_cancelClick();
+    // Another window picks the controller to talk to: as a choice in the device address
+    // list, and stored at once.
+    void select_device(int address);
 
     void done(int r) override;
 

@@ -178,6 +178,7 @@ QString Bus::version_text() const {
 }
 
 void Bus::advance(double seconds) {
+    if (options_.frozen) return;
     for (auto& [a, st] : stations_) st.advance(seconds);
 }
 

@@ -40,6 +40,7 @@ struct Options {
     bool verbose = false;
     int krt01_variant = 2;  // 1..3: which older firmware the krt01 model reports
     int device_fault = 0;   // initial FAULT byte of table 10
+    bool frozen = false;    // the process holds still: table 10 changes only by writes
 };
 
 struct Chunk {

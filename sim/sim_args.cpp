@@ -22,7 +22,7 @@ QString sim_usage() {
         "[--model supported|krt01[:1-3]|foreign]\n"
         "                    [--rate BAUD] [--pace] [--fault KIND[:every-N]]... "
         "[--eeprom FILE]\n"
-        "                    [--device-fault CODE] [--verbose]\n"
+        "                    [--device-fault CODE] [--freeze] [--verbose]\n"
         "fault kinds: silence short checksum function length pause refuse late\n");
 }
 
@@ -45,6 +45,8 @@ ArgsResult parse_sim_args(const QStringList& args, SimArgs& out, QString& error)
             out.options.verbose = true;
         } else if (a == QLatin1String("--pace")) {
             out.pace = true;
+        } else if (a == QLatin1String("--freeze")) {
+            out.options.frozen = true;
         } else if (a == QLatin1String("--link")) {
             if (!value(i, a, v)) return ArgsResult::Error;
             out.link = v;

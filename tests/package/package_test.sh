@@ -58,6 +58,16 @@ for size in 16 22 24 32 48 64 128 256; do
     [ "$dims" = "$(printf '%08x%08x' "$size" "$size")" ] || fail "icon ${size}x${size} is $dims"
 done
 for x in tx20 tx20ctl kelvra20-sim; do [ -x "$root/usr/bin/$x" ] || fail "$x not executable"; done
+# The gateway's service (where Debian 12 keeps units) runs tx20ctl serve with the options
+# of its conffile; nothing enables it.
+unit="$root/lib/systemd/system/tx20-gateway.service"
+[ -f "$unit" ] || fail "missing tx20-gateway.service"
+grep -q '^EnvironmentFile=/etc/default/tx20-gateway$' "$unit" || fail "unit options file"
+grep -q '^ExecStart=/usr/bin/tx20ctl .* serve ' "$unit" || fail "unit command"
+[ -f "$root/etc/default/tx20-gateway" ] || fail "missing /etc/default/tx20-gateway"
+dpkg-deb -e "$deb" "$work/control"
+grep -qx /etc/default/tx20-gateway "$work/control/conffiles" || fail "options file not a conffile"
+[ ! -e "$work/control/postinst" ] || ! grep -q enable "$work/control/postinst" || fail "unit enabled"
 
 desktop-file-validate "$root/usr/share/applications/tx20.desktop" || fail "desktop entry"
 grep -qx 'Icon=tx20' "$root/usr/share/applications/tx20.desktop" || fail "desktop icon"

@@ -1,11 +1,14 @@
 #include "tools/tx20ctl/ctl_commands.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QThread>
 #include <QTime>
 #include <cmath>
 #include <type_traits>
+
+#include "tools/tx20ctl/ctl_json.h"
 
 namespace {
 
@@ -120,6 +123,7 @@ int CtlCommands::run(const CtlOptions& o) {
         case CtlOptions::Command::Diff:
         case CtlOptions::Command::Clone:
         case CtlOptions::Command::Report:
+        case CtlOptions::Command::Serve:   // opens the port itself, again when it vanishes
         case CtlOptions::Command::None:
             break;
     }
@@ -128,6 +132,10 @@ int CtlCommands::run(const CtlOptions& o) {
 
 void CtlCommands::print_live(bool stamp) {
     const LiveGroup& l = req_.data().live;
+    if (json_) {
+        out_ << ctl_json::live(req_.device_address(), l, QDateTime::currentDateTime()) << Qt::endl;
+        return;
+    }
     const auto relay = [&](int bit) { return (l.RELAYS >> bit) & 1; };
     if (stamp) out_ << QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) << ' ';
     const auto fixed = [](float v) { return QString::number(static_cast<double>(v), 'f', 2); };
@@ -188,6 +196,10 @@ int CtlCommands::live(double watch_s) {
 int CtlCommands::read(int table) {
     if (!req_.read_table(table))
         return failed(QStringLiteral("reading table %1 failed").arg(table));
+    if (json_) {
+        out_ << ctl_json::table(req_.device_address(), table, req_.data()) << Qt::endl;
+        return kExitOk;
+    }
     with_group(req_.data(), table, [&](auto& group) {
         for_each_field(group, [&](const char* name, auto& field) {
             out_ << name << " = " << format_field(field) << Qt::endl;
@@ -218,7 +230,7 @@ int CtlCommands::scan() {
     for (int a = 0; a <= 126 && !interrupted_; ++a) {
         req_.set_device_address(static_cast<std::uint8_t>(a));
         if (req_.probe_station()) {
-            out_ << a << Qt::endl;
+            out_ << (json_ ? ctl_json::station(a) : QString::number(a)) << Qt::endl;
             ++found;
         }
     }
@@ -228,6 +240,7 @@ int CtlCommands::scan() {
 }
 
 int CtlCommands::ident() {
+    if (json_) return ident_json();
     CommBuffer& b = req_.buffer();
     const bool type_ok = req_.read_type_text();
     if (type_ok) out_ << "type: " << printable(b.type_text.data(), 250) << Qt::endl;

@@ -21,6 +21,8 @@ class CtlCommands {
         : req_(req), out_(out), err_(err), interrupted_(interrupted) {}
 
     int run(const CtlOptions& o);
+    // Results as one JSON object per line (live, read, scan, ident).
+    void set_json(bool json) { json_ = json; }
 
     // Lets live --watch reopen the port (name for messages, device path, rate) after
     // the device has gone and come back.
@@ -42,6 +44,7 @@ class CtlCommands {
     int eeprom();
     int scan();
     int ident();
+    int ident_json();
 
     int failed(const QString& reason);
     void print_live(bool stamp);
@@ -54,4 +57,5 @@ class CtlCommands {
     QString port_name_;
     QString device_;
     qint32 rate_ = 0;
+    bool json_ = false;
 };

@@ -27,7 +27,7 @@ bool to_int(const QString& text, int lo, int hi, int* out) {
 QString ctl_usage() {
     return QStringLiteral(
         "Usage: tx20ctl --port PATH|COMn [--rate B] [--da N] [--sa N] [--trace] [--stats]\n"
-        "               COMMAND\n"
+        "               [--json] COMMAND\n"
         "       tx20ctl ports [--map COMn=PATH]... [--unmap COMn]...\n"
         "       tx20ctl log2csv IN [OUT]\n"
         "\n"
@@ -38,6 +38,7 @@ QString ctl_usage() {
         "  --sa N            computer address 0..126 (default 0)\n"
         "  --trace           print every telegram sent and received (to stderr)\n"
         "  --stats           print the per-address counts when the command ends (to stderr)\n"
+        "  --json            live, read, scan, ident: one JSON object per result\n"
         "\n"
         "Commands:\n"
         "  live [--watch SECONDS]   read the live values (table 10); repeat every SECONDS\n"
@@ -54,6 +55,12 @@ QString ctl_usage() {
         "                           write the differing tables onto each target, verify\n"
         "  report --out FILE.pdf [--reference FILE] [--technician NAME] [--note TEXT]\n"
         "                           write the service report of --da as a PDF\n"
+        "  serve                    the gateway: poll controllers and serve their values\n"
+        "    --addresses LIST       the controllers, e.g. 1,2,5-9 (or --scan: all that answer)\n"
+        "    --period SECONDS       from one poll of every controller to the next (default 1)\n"
+        "    --modbus HOST:PORT     serve them over Modbus TCP (input registers, unit = address)\n"
+        "    --mqtt HOST:PORT       publish them to an MQTT broker\n"
+        "    --topic PREFIX         MQTT topic prefix (default tx20)\n"
         "  ports                    list the serial devices and the COM1..COM8 map\n"
         "    --map COMn=PATH        point COMn at a device in the user's settings\n"
         "    --unmap COMn           give COMn its default device again\n"
@@ -98,6 +105,14 @@ CtlParse parse_ctl_args(const QStringList& args) {
             o.stats = true;
             continue;
         }
+        if (arg == QLatin1String("--json")) {
+            o.json = true;
+            continue;
+        }
+        if (is_serve_flag(arg)) {
+            o.serve.scan = o.serve.given = true;
+            continue;
+        }
         QString value;
         bool has_value = false;
         const int eq = arg.indexOf(QLatin1Char('='));
@@ -108,7 +123,8 @@ CtlParse parse_ctl_args(const QStringList& args) {
         }
         const bool known = arg == QLatin1String("--port") || arg == QLatin1String("--rate") ||
                            arg == QLatin1String("--da") || arg == QLatin1String("--sa") ||
-                           arg == QLatin1String("--watch") || arg == QLatin1String("--timeout");
+                           arg == QLatin1String("--watch") || arg == QLatin1String("--timeout") ||
+                           is_serve_option(arg);
         if (!known) return fail(QStringLiteral("unknown option %1").arg(arg));
         if (!has_value) {
             if (i + 1 >= args.size())
@@ -129,6 +145,9 @@ CtlParse parse_ctl_args(const QStringList& args) {
         } else if (arg == QLatin1String("--sa")) {
             if (!to_int(value, 0, 126, &o.sa))
                 return fail(QStringLiteral("--sa must be an address 0..126"));
+        } else if (is_serve_option(arg)) {
+            const QString problem = apply_serve_option(o.serve, arg, value);
+            if (!problem.isEmpty()) return fail(problem);
         } else if (arg == QLatin1String("--timeout")) {
             if (!to_int(value, 1, 60000, &o.timeout_ms))
                 return fail(QStringLiteral("--timeout must be a number of milliseconds 1..60000"));
@@ -158,6 +177,8 @@ CtlParse parse_ctl_args(const QStringList& args) {
         o.command = CtlOptions::Command::Ident;
     } else if (cmd == QLatin1String("listen")) {
         o.command = CtlOptions::Command::Listen;
+    } else if (cmd == QLatin1String("serve")) {
+        o.command = CtlOptions::Command::Serve;
     } else {
         return fail(QStringLiteral("unknown command %1").arg(cmd));
     }
@@ -166,6 +187,14 @@ CtlParse parse_ctl_args(const QStringList& args) {
         return fail(QStringLiteral("--watch belongs to the live command"));
     if (o.timeout_ms > 0 && o.command != CtlOptions::Command::Scan)
         return fail(QStringLiteral("--timeout belongs to the scan command"));
+    using Command = CtlOptions::Command;
+    const bool json_command = o.command == Command::Live || o.command == Command::Read ||
+                              o.command == Command::Scan || o.command == Command::Ident;
+    if (o.json && !json_command)
+        return fail(QStringLiteral("--json belongs to the live, read, scan and ident commands"));
+    const QString serve_problem =
+        check_serve_options(o.serve, o.command == CtlOptions::Command::Serve);
+    if (!serve_problem.isEmpty()) return fail(serve_problem);
 
     switch (o.command) {
         case CtlOptions::Command::Read:

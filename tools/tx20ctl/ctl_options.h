@@ -3,9 +3,13 @@
 #include <QString>
 #include <QStringList>
 
+#include "tools/tx20ctl/ctl_serve.h"
+
 // The command line of tx20ctl, checked but not yet acted on.
 struct CtlOptions {
-    enum class Command { None, Live, Read, Write, Eeprom, Scan, Ident, Listen, Backup, Diff, Clone, Report };
+    enum class Command {
+        None, Live, Read, Write, Eeprom, Scan, Ident, Listen, Backup, Diff, Clone, Report, Serve
+    };
 
     QString port;  // a device path or "COMn"
     qint32 rate = 9600;
@@ -21,6 +25,8 @@ struct CtlOptions {
     QStringList assignments;  // write: FIELD=VALUE
     int timeout_ms = 0;       // scan: probe read time-out; 0 keeps the line's own
     QStringList command_args;  // backup, diff, clone, report: everything after the word
+    bool json = false;        // live, read, scan, ident: one JSON object per result
+    ServeOptions serve;
 };
 
 struct CtlParse {

@@ -56,6 +56,7 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
     req.set_device_address(static_cast<std::uint8_t>(o.da));
     req.set_computer_address(static_cast<std::uint8_t>(o.sa));
     CtlCommands commands(req, out, err, g_interrupted);
+    commands.set_json(o.json);
     commands.keep_port_open(serial, o.port, device, o.rate);
     const int status = is_commissioning(o.command)
                            ? run_commissioning(o, &req, &recorded, out, err, g_interrupted)
@@ -111,6 +112,8 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, on_signal);
     std::signal(SIGTERM, on_signal);
     try {
+        if (parsed.options.command == CtlOptions::Command::Serve)
+            return run_serve(parsed.options, err, g_interrupted);
         return run(parsed.options, out, err);
     } catch (const std::exception& e) {
         err << "tx20ctl: " << QString::fromLocal8Bit(e.what()) << Qt::endl;

@@ -1,0 +1,131 @@
+// Polling cycle of the gateway and of the bus overview against the wire time: 1, 10 and
+// 30 simulated controllers on a pseudo-terminal that paces its replies at the rate.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTextStream>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+
+#include "bench/silent_prompts.h"
+#include "comm/Unit_hl.h"
+#include "comm/bus_worker.h"
+#include "comm/serial_line.h"
+#include "gateway/bus_poller.h"
+#include "overview/bus_overview.h"
+#include "sim/pty_server.h"
+
+namespace {
+
+constexpr int kRate = 9600;
+// One exchange of table 10: 13 request bytes and 30 reply bytes of 11 bits each.
+constexpr double kWireMs = (13 + 30) * 11 * 1000.0 / kRate;
+
+sim::Options controllers(int n) {
+    sim::Options o;
+    o.addresses.clear();
+    for (int a = 1; a <= n; ++a) o.addresses.push_back(a);
+    return o;
+}
+
+double gateway_cycle_ms(int n, int passes) {
+    sim::PtyServer server(controllers(n), kRate, true);
+    if (!server.start()) return -1;
+    SerialLine line;
+    line.open(QStringLiteral("bench"), server.path(), kRate);
+    SilentPrompts prompts;
+    RequestLayer requests(line, prompts);
+    UnitTable table;
+    std::vector<int> all = controllers(n).addresses;
+    table.set_addresses(all);
+    BusPoller poller(requests, table);
+    std::atomic<bool> stop{false};
+    poller.poll_pass(stop);  // warm up; reads each type text once
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < passes; ++i) poller.poll_pass(stop);
+    return static_cast<double>(t.elapsed()) / passes;
+}
+
+// The main window's one-second reading while the overview polls: how long each waits
+// from being asked to being done (its own exchange included).
+struct Shared {
+    double mean_ms = 0;
+    double max_ms = 0;
+    int readings = 0;
+};
+Shared g_shared;
+
+double overview_cycle_ms(int n, int cycles) {
+    sim::PtyServer server(controllers(n), kRate, true);
+    if (!server.start()) return -1;
+    SerialLine line;
+    SilentPrompts prompts;
+    RequestLayer requests(line, prompts);
+    BusWorker bus(requests, prompts);
+    bus.set_device_address(1);  // the main window's own controller
+    line.open(QStringLiteral("bench"), server.path(), kRate);
+    line.move_to_thread(bus.worker_thread());
+    double result = -1;
+    {
+        BusOverview overview(bus, nullptr);
+        overview.set_addresses(controllers(n).addresses);
+        overview.show();
+        // The second cycle also reads each type text once: measured from the third on.
+        while (overview.cycles() < 2)
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        const int start = overview.cycles();
+        QElapsedTimer t;
+        t.start();
+        QTimer second;
+        std::vector<qint64> waits;
+        QObject::connect(&second, &QTimer::timeout, [&] {
+            QElapsedTimer asked;
+            asked.start();
+            bus.post([](RequestLayer& r) { return r.read_table(TableId::TAB_LIVE); },
+                     [&waits, asked](bool) { waits.push_back(asked.elapsed()); });
+        });
+        second.start(1000);
+        while (overview.cycles() < start + cycles)
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        result = static_cast<double>(t.elapsed()) / cycles;
+        second.stop();
+        g_shared = {};
+        for (qint64 w : waits) {
+            g_shared.mean_ms += static_cast<double>(w) / static_cast<double>(waits.size());
+            g_shared.max_ms = std::max(g_shared.max_ms, static_cast<double>(w));
+        }
+        g_shared.readings = static_cast<int>(waits.size());
+        overview.hide();
+        bus.wait_idle();
+    }
+    bus.run([&line](RequestLayer&) {
+        line.close();
+        line.move_to_thread(QCoreApplication::instance()->thread());
+        return true;
+    });
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::printf("%d baud paced; wire time of one table-10 exchange %.1f ms\n", kRate, kWireMs);
+    std::printf(
+        "| controllers | wire time | gateway pass | overview cycle | main window's reading "
+        "meanwhile: mean / max wait |\n");
+    std::printf("|---:|---:|---:|---:|---:|\n");
+    for (int n : {1, 10, 30}) {
+        const int passes = n == 1 ? 40 : n == 10 ? 8 : 6;
+        const double g = gateway_cycle_ms(n, passes);
+        const double o = overview_cycle_ms(n, passes);
+        std::printf(
+            "| %d | %.0f ms | %.0f ms (%.2f x) | %.0f ms (%.2f x) | %.0f / %.0f ms (%d) |\n", n,
+            n * kWireMs, g, g / (n * kWireMs), o, o / (n * kWireMs), g_shared.mean_ms,
+            g_shared.max_ms, g_shared.readings);
+        std::fflush(stdout);
+    }
+    return 0;
+}

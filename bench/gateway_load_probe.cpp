@@ -1,0 +1,160 @@
+// The gateway under load: tx20ctl serve polling 30 paced controllers at 9600 baud and
+// publishing to a local mosquitto, while 10 Modbus TCP clients each ask 10 times a
+// second. Prints the response times (P50, P99, max) and the gateway's resident memory
+// every 10 s with its slope. Usage: gateway_load_probe [SECONDS]
+#include <arpa/inet.h>
+#include <modbus.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "sim/pty_server.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int free_port() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+long rss_kib(qint64 pid) {
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
+    constexpr int kUnits = 30, kClients = 10, kHz = 10;
+
+    sim::Options o;
+    o.addresses.clear();
+    for (int a = 1; a <= kUnits; ++a) o.addresses.push_back(a);
+    sim::PtyServer server(o, 9600, true);
+    if (!server.start()) return 1;
+
+    QTemporaryDir dir;
+    const int mqtt_port = free_port();
+    QFile conf(dir.filePath(QStringLiteral("m.conf")));
+    conf.open(QIODevice::WriteOnly);
+    conf.write(
+        QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n").arg(mqtt_port).toUtf8());
+    conf.close();
+    QProcess broker;
+    broker.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf.fileName()});
+    broker.waitForStarted();
+    QThread::msleep(300);
+
+    const int port = free_port();
+    QProcess gw;
+    gw.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    gw.start(
+        QStringLiteral(TX20CTL_PATH),
+        {QStringLiteral("--port"), server.path(), QStringLiteral("serve"),
+         QStringLiteral("--addresses"), QStringLiteral("1-30"), QStringLiteral("--period"),
+         QStringLiteral("0"), QStringLiteral("--modbus"), QStringLiteral("127.0.0.1:%1").arg(port),
+         QStringLiteral("--mqtt"), QStringLiteral("127.0.0.1:%1").arg(mqtt_port)});
+    gw.waitForStarted();
+    QThread::msleep(3000);  // every controller read once (30 x 50 ms) and its type text
+
+    std::mutex mutex;
+    std::vector<double> latencies_ms;
+    std::atomic<int> errors{0};
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> clients;
+    for (int c = 0; c < kClients; ++c) {
+        clients.emplace_back([&, c] {
+            modbus_t* ctx = modbus_new_tcp("127.0.0.1", port);
+            if (!ctx || modbus_connect(ctx) != 0) {
+                ++errors;
+                return;
+            }
+            std::vector<double> mine;
+            auto next = Clock::now();
+            for (int i = 0; !stop; ++i) {
+                const int unit = (c * 3 + i) % kUnits + 1;
+                modbus_set_slave(ctx, unit);
+                std::uint16_t regs[12];
+                const auto t0 = Clock::now();
+                if (modbus_read_input_registers(ctx, 0, 12, regs) != 12) ++errors;
+                mine.push_back(
+                    std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+                next += std::chrono::milliseconds(1000 / kHz);
+                std::this_thread::sleep_until(next);
+            }
+            modbus_close(ctx);
+            modbus_free(ctx);
+            std::lock_guard<std::mutex> lock(mutex);
+            latencies_ms.insert(latencies_ms.end(), mine.begin(), mine.end());
+        });
+    }
+
+    std::printf("| t [s] | gateway RSS [KiB] |\n|---:|---:|\n");
+    std::vector<std::pair<double, long>> samples;
+    const auto started = Clock::now();
+    for (int t = 0; t <= seconds; t += 10) {
+        std::this_thread::sleep_until(started + std::chrono::seconds(t));
+        const long rss = rss_kib(gw.processId());
+        samples.emplace_back(t, rss);
+        std::printf("| %d | %ld |\n", t, rss);
+        std::fflush(stdout);
+    }
+    stop = true;
+    for (std::thread& t : clients) t.join();
+    gw.terminate();
+    gw.waitForFinished(10000);
+    broker.terminate();
+    broker.waitForFinished(5000);
+
+    std::sort(latencies_ms.begin(), latencies_ms.end());
+    const auto at = [&](double q) {
+        return latencies_ms.empty()
+                   ? -1.0
+                   : latencies_ms[static_cast<std::size_t>(q * (latencies_ms.size() - 1))];
+    };
+    // Least-squares slope of the memory after the first minute (start-up settled).
+    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (const auto& [x, y] : samples) {
+        if (x < 60 && seconds >= 120) continue;
+        n += 1;
+        sx += x;
+        sy += static_cast<double>(y);
+        sxx += x * x;
+        sxy += x * static_cast<double>(y);
+    }
+    const double slope = n > 1 ? (n * sxy - sx * sy) / (n * sxx - sx * sx) : 0;
+    std::printf("\n%d clients x %d Hz, %d controllers, %d s: %zu requests, %d errors\n", kClients,
+                kHz, kUnits, seconds, latencies_ms.size(), errors.load());
+    std::printf("response time P50 %.2f ms, P99 %.2f ms, max %.2f ms\n", at(0.5), at(0.99),
+                at(1.0));
+    std::printf("RSS slope %.1f KiB/hour (from %s), gateway exit status %d\n", slope * 3600,
+                seconds >= 120 ? "60 s" : "0 s", gw.exitCode());
+    return 0;
+}

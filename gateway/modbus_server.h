@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "gateway/unit_table.h"
+
+struct _modbus;
+struct _modbus_mapping_t;
+
+// Serves the unit table over Modbus TCP: one register block per unit identifier
+// (= controller address), input registers only, read-only. Many clients at once on
+// non-blocking sockets: a client that does not take its answers is dropped rather than
+// waited for. Requests are parsed and answered by libmodbus.
+class ModbusServer {
+  public:
+    using NowMs = std::function<qint64()>;
+    static constexpr int kMaxClients = 512;
+
+    ModbusServer(const UnitTable& table, NowMs now_ms);
+    ~ModbusServer();
+    ModbusServer(const ModbusServer&) = delete;
+    ModbusServer& operator=(const ModbusServer&) = delete;
+
+    // Listens on host (empty: every interface) and port. False with error() set.
+    bool listen(const QString& host, int port);
+    QString error() const { return error_; }
+
+    // Waits up to timeout_ms for sockets to become ready and serves what is ready.
+    void serve(int timeout_ms);
+    int client_count() const { return static_cast<int>(clients_.size()); }
+
+  private:
+    void accept_clients();
+    // False when the client is to be dropped.
+    bool answer(int fd);
+    void drop(int fd);
+
+    const UnitTable& table_;
+    NowMs now_ms_;
+    _modbus* ctx_ = nullptr;
+    int listen_fd_ = -1;
+    std::vector<int> clients_;
+    std::map<int, _modbus_mapping_t*> blocks_;  // per unit identifier
+    QString error_;
+};

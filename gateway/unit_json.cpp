@@ -1,0 +1,37 @@
+#include "gateway/unit_json.h"
+
+#include <QJsonArray>
+#include <QString>
+
+namespace {
+
+// Seven significant digits: what a float holds, without its binary tail.
+double tidy(double v) { return QString::number(v, 'g', 7).toDouble(); }
+
+}  // namespace
+
+QJsonObject live_json(const LiveGroup& live) {
+    QJsonObject o;
+    o.insert(QStringLiteral("measured"), tidy(live.MEAS));
+    o.insert(QStringLiteral("set_point"), tidy(live.SP));
+    o.insert(QStringLiteral("action"), tidy(live.YOUT / 10.0));
+    o.insert(QStringLiteral("feedback"), tidy(live.FEEDBACK / 10.0));
+    o.insert(QStringLiteral("terminal"), tidy(live.TTERM));
+    QJsonArray relays;
+    for (int bit = 0; bit < 3; ++bit) relays.append(((live.RELAYS >> bit) & 1) != 0);
+    o.insert(QStringLiteral("relays"), relays);
+    o.insert(QStringLiteral("fault"), live.FAULT != 0);
+    return o;
+}
+
+QJsonObject state_json(const UnitReading& r) {
+    QJsonObject o = live_json(r.live);
+    o.insert(QStringLiteral("address"), r.address);
+    o.insert(QStringLiteral("type"), r.type_text);
+    o.insert(QStringLiteral("link"), r.link);
+    o.insert(QStringLiteral("failures"), r.failures);
+    o.insert(QStringLiteral("time"),
+             r.last_good.isValid() ? QJsonValue(r.last_good.toUTC().toString(Qt::ISODateWithMs))
+                                   : QJsonValue());
+    return o;
+}

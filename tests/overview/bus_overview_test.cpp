@@ -1,0 +1,166 @@
+#include "overview/bus_overview.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTableWidget>
+#include <QTest>
+#include <set>
+
+#include "app/main_window_fixture.h"
+#include "sim/bus.h"
+#include "support/render.h"
+
+namespace {
+
+// The overview beside the main window, three simulated controllers on the bus.
+class BusOverviewTest : public MainWindowTest {
+  protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        line.set_responder([this](const Bytes& request) -> Bytes {
+            if (request.size() > 4 && silent.count(request[request[0] == 0x10 ? 1 : 4])) return {};
+            return sim::flatten(
+                controllers.handle(request.data(), static_cast<int>(request.size())));
+        });
+        create();
+        overview = std::make_unique<BusOverview>(bus, port);
+        overview->set_retry_ms(0);
+    }
+    void TearDown() override {
+        overview.reset();
+        MainWindowTest::TearDown();
+    }
+    // Lets the overview poll until it has ended n more cycles.
+    bool cycles(int n) {
+        const int until = overview->cycles() + n;
+        QElapsedTimer t;
+        t.start();
+        while (overview->cycles() < until && t.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        overview->refresh();
+        return overview->cycles() >= until;
+    }
+    // The simulated bus is touched only while the worker has nothing to do.
+    template <class F>
+    void quietly(F&& change) {
+        overview->hide();
+        bus.wait_idle();
+        change();
+        overview->show();
+    }
+    QString cell(int row, int column) { return overview->table()->item(row, column)->text(); }
+    QColor ink(int row, int column) {
+        return overview->table()->item(row, column)->foreground().color();
+    }
+
+    sim::Bus controllers{[] {
+        sim::Options o;
+        o.addresses = {1, 2, 5};
+        return o;
+    }()};
+    std::set<int> silent;
+    std::unique_ptr<BusOverview> overview;
+};
+
+TEST_F(BusOverviewTest, RowsShowEachControllerAndASilentOneKeepsItsValuesGreyed) {
+    controllers.station(1).live.MEAS = 21.456f;
+    controllers.station(2).live.MEAS = 71.5f;
+    controllers.station(2).live.RELAYS = 0b101;
+    controllers.station(5).live.FAULT = 1;
+    ASSERT_TRUE(overview->set_addresses(QStringLiteral("1, 2, 5-5")));
+    overview->show();
+    ASSERT_TRUE(cycles(2));
+
+    using C = BusOverview::Column;
+    ASSERT_EQ(overview->table()->rowCount(), 3);
+    EXPECT_EQ(cell(0, C::kAddress), QStringLiteral("1"));
+    EXPECT_EQ(cell(0, C::kType), QStringLiteral("KELVRA 20"));
+    EXPECT_EQ(cell(0, C::kMeasure), QStringLiteral("21,46"));
+    EXPECT_EQ(cell(0, C::kSetPoint), QStringLiteral("55,00"));
+    EXPECT_EQ(cell(1, C::kOut1), QStringLiteral("ZAP"));
+    EXPECT_EQ(cell(1, C::kOut2), QStringLiteral("vyp"));
+    EXPECT_EQ(cell(2, C::kFault), QStringLiteral("PORUCHA"));
+    EXPECT_EQ(cell(1, C::kLink), QStringLiteral("OK"));
+
+    quietly([this] {
+        silent = {2};
+        controllers.station(2).live.MEAS = 10.0f;
+    });
+    ASSERT_TRUE(cycles(2));
+    EXPECT_EQ(cell(1, C::kMeasure), QStringLiteral("71,50"));
+    EXPECT_TRUE(cell(1, C::kLink).startsWith(QStringLiteral("bez odpovědi (")))
+        << cell(1, C::kLink).toStdString();
+    EXPECT_EQ(ink(1, C::kMeasure), QColor(128, 128, 128));
+    EXPECT_NE(ink(0, C::kMeasure), QColor(128, 128, 128));
+    EXPECT_EQ(cell(2, C::kLink), QStringLiteral("OK"));
+    EXPECT_FALSE(cell(1, C::kLastGood).isEmpty());
+    // The window side's records still hold the main window's own reading.
+    EXPECT_EQ(bus.data().live.MEAS, 0.0f);
+    EXPECT_TRUE(render_window(overview.get(), QStringLiteral("bus_overview")));
+    overview->hide();
+}
+
+TEST_F(BusOverviewTest, DoubleClickMakesTheControllerTheMainWindowsThroughThePortDialog) {
+    overview->set_addresses(std::vector<int>{1, 5});
+    overview->show();
+    ASSERT_TRUE(cycles(1));
+    QTableWidget* t = overview->table();
+    const QRect cell_rect = t->visualItemRect(t->item(1, BusOverview::kMeasure));
+    // A view takes a double click only on the item its press went to.
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, cell_rect.center());
+    QTest::mouseDClick(t->viewport(), Qt::LeftButton, {}, cell_rect.center());
+    overview->hide();
+    bus.wait_idle();
+    EXPECT_EQ(bus.device_address(), 5);
+    EXPECT_EQ(port->da(), 5);
+    controllers.station(5).live.MEAS = 33.0f;
+    window->tl_precistClick();
+    bus.wait_idle();
+    EXPECT_EQ(text("pa_measure"), QStringLiteral("33,00"));
+    EXPECT_EQ(stored("ADRESA", "DA").toInt(), 5);
+}
+
+TEST_F(BusOverviewTest, ScanListsTheControllersThatAnswer) {
+    silent = {2};
+    overview->show();
+    overview->tl_hledatClick();
+    QElapsedTimer t;
+    t.start();
+    while (overview->scanning() && t.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    ASSERT_FALSE(overview->scanning());
+    ASSERT_EQ(overview->rows().size(), 2u);
+    EXPECT_EQ(overview->rows()[0].address, 1);
+    EXPECT_EQ(overview->rows()[1].address, 5);
+    overview->hide();
+}
+
+TEST(BusOverviewAddresses, TypedListsAreReadOrRefused) {
+    const struct {
+        const char* text;
+        std::vector<int> expected;  // empty: refused
+    } cases[] = {
+        {"1", {1}},
+        {"3, 1,2", {1, 2, 3}},
+        {"10-12; 4", {4, 10, 11, 12}},
+        {"7,7", {7}},
+        {"126", {126}},
+        {"127", {}},
+        {"5-3", {}},
+        {"", {}},
+        {"a", {}},
+        {"1,,2", {1, 2}},
+        {"-1", {}},
+        {"1-", {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<int> got;
+        const bool ok = BusOverview::parse_addresses(QString::fromUtf8(c.text), &got);
+        EXPECT_EQ(ok, !c.expected.empty()) << c.text;
+        if (ok) {
+            EXPECT_EQ(got, c.expected) << c.text;
+        }
+    }
+}
+
+}  // namespace

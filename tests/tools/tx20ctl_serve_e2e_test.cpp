@@ -1,0 +1,486 @@
+// The gateway end to end: tx20ctl serve on the simulated bus, read by mbpoll over Modbus
+// TCP and by mosquitto_sub through a mosquitto broker, all on 127.0.0.1.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <array>
+#include <cmath>
+#include <memory>
+
+#include "sim/pty_server.h"
+#include "tools/ctl_run.h"
+
+namespace {
+
+// A port nobody listens on now (the kernel's next ephemeral one).
+int free_port() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+int connect_to(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    timeval tv{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    return fd;
+}
+
+// Read input registers 0..11 of a unit, as Modbus TCP puts it on the wire.
+QByteArray read_request(int unit, std::uint16_t transaction) {
+    const char frame[] = {
+        char(transaction >> 8), char(transaction & 0xFF), 0, 0, 0, 6, char(unit), 4, 0, 0, 0, 12};
+    return QByteArray(frame, sizeof frame);
+}
+
+struct Tool {
+    int code = -1;
+    QString out;
+};
+
+Tool run_tool(const QString& program, const QStringList& args, int timeout_ms = 15000) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    Tool t;
+    if (!p.waitForFinished(timeout_ms)) {
+        p.kill();
+        p.waitForFinished();
+        return t;
+    }
+    t.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    t.out = QString::fromUtf8(p.readAll());
+    return t;
+}
+
+// mbpoll once against the gateway; the values it printed, in order.
+struct Poll {
+    int code = -1;
+    QString out;
+    std::vector<double> values;
+};
+
+Poll mbpoll(int port, int unit, const QStringList& what) {
+    // The host first: a value to write follows it.
+    QStringList args{QStringLiteral("127.0.0.1"), QStringLiteral("-m"),  QStringLiteral("tcp"),
+                     QStringLiteral("-a"),        QString::number(unit), QStringLiteral("-1"),
+                     QStringLiteral("-o"),        QStringLiteral("2"),   QStringLiteral("-p"),
+                     QString::number(port)};
+    args << what;
+    const Tool t = run_tool(QStringLiteral("mbpoll"), args);
+    Poll p{t.code, t.out, {}};
+    static const QRegularExpression value(QStringLiteral("^\\[\\d+\\]:\\s+(-?[0-9.eE+-]+)"),
+                                          QRegularExpression::MultilineOption);
+    for (auto it = value.globalMatch(t.out); it.hasNext();)
+        p.values.push_back(it.next().captured(1).toDouble());
+    return p;
+}
+
+std::vector<double> registers(int port, int unit) {
+    return mbpoll(port, unit,
+                  {QStringLiteral("-t"), QStringLiteral("3"), QStringLiteral("-r"),
+                   QStringLiteral("1"), QStringLiteral("-c"), QStringLiteral("12")})
+        .values;
+}
+
+// A running gateway.
+class Gateway {
+  public:
+    explicit Gateway(const QStringList& args) { p_.start(QStringLiteral(TX20CTL_PATH), args); }
+    ~Gateway() {
+        if (p_.state() != QProcess::NotRunning) {
+            p_.kill();
+            p_.waitForFinished();
+        }
+    }
+    bool wait_for(const QString& text, int timeout_ms = 10000) {
+        QElapsedTimer t;
+        t.start();
+        while (!err_.contains(text) && t.elapsed() < timeout_ms) {
+            p_.waitForReadyRead(50);
+            err_ += QString::fromUtf8(p_.readAllStandardError());
+        }
+        return err_.contains(text);
+    }
+    // SIGTERM; the exit status.
+    int stop() {
+        p_.terminate();
+        if (!p_.waitForFinished(10000)) return -1;
+        err_ += QString::fromUtf8(p_.readAllStandardError());
+        return p_.exitStatus() == QProcess::NormalExit ? p_.exitCode() : -2;
+    }
+    bool running() const { return p_.state() == QProcess::Running; }
+    const QString& err() const { return err_; }
+
+  private:
+    QProcess p_;
+    QString err_;
+};
+
+template <class F>
+bool eventually(F&& f, int timeout_ms = 15000) {
+    QElapsedTimer t;
+    t.start();
+    while (!f()) {
+        if (t.elapsed() > timeout_ms) return false;
+        QThread::msleep(100);
+    }
+    return true;
+}
+
+// Two controllers that hold still, each with values of its own.
+class ServeE2E : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sim::Options o;
+        o.addresses = {3, 7};
+        o.frozen = true;
+        server = std::make_unique<sim::PtyServer>(std::move(o));
+        ASSERT_TRUE(server->start()) << server->error().toStdString();
+        auto lock = server->lock();
+        LiveGroup& a = server->bus().station(3).live;
+        a.MEAS = 41.5f;
+        a.SP = 50.0f;
+        a.YOUT = 427;
+        a.FEEDBACK = 250;
+        a.TTERM = 22.5f;
+        a.RELAYS = 0b011;
+        a.FAULT = 0;
+        LiveGroup& b = server->bus().station(7).live;
+        b.MEAS = -12.25f;
+        b.SP = 80.0f;
+        b.YOUT = 1000;
+        b.FEEDBACK = 0;
+        b.TTERM = 24.75f;
+        b.RELAYS = 0b100;
+        b.FAULT = 2;
+    }
+    QStringList serve(const QStringList& more) {
+        return QStringList{QStringLiteral("--port"), server->path(),
+                           QStringLiteral("serve"),  QStringLiteral("--addresses"),
+                           QStringLiteral("3,7,9"),  QStringLiteral("--period"),
+                           QStringLiteral("0.1")} +
+               more;
+    }
+    QJsonObject live_json(int address) {
+        const CtlRun r =
+            tx20ctl({QStringLiteral("--port"), server->path(), QStringLiteral("--da"),
+                     QString::number(address), QStringLiteral("--json"), QStringLiteral("live")});
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        return QJsonDocument::fromJson(r.out.toUtf8()).object();
+    }
+
+    std::unique_ptr<sim::PtyServer> server;
+};
+
+TEST_F(ServeE2E, MbpollReadsWhatLiveReadsAndTheServerRefusesWhatItDoesNotServe) {
+    const int port = free_port();
+    Gateway gw(serve({QStringLiteral("--modbus"), QStringLiteral("127.0.0.1:%1").arg(port)}));
+    ASSERT_TRUE(gw.wait_for(QStringLiteral("serving Modbus TCP"))) << gw.err().toStdString();
+    ASSERT_TRUE(eventually([&] {
+        const auto a = registers(port, 3), b = registers(port, 7);
+        return a.size() == 12 && b.size() == 12 && a[10] == 1 && b[10] == 1;
+    })) << gw.err().toStdString();
+
+    struct Seen {
+        std::vector<double> regs, floats, tterm;
+    };
+    std::map<int, Seen> seen;
+    for (int unit : {3, 7}) {
+        seen[unit].regs = registers(port, unit);
+        seen[unit].floats =
+            mbpoll(port, unit, {"-t", "3:float", "-B", "-r", "1", "-c", "2"}).values;
+        seen[unit].tterm = mbpoll(port, unit, {"-t", "3:float", "-B", "-r", "7"}).values;
+    }
+    // The listed controller that never answers.
+    const auto silent = registers(port, 9);
+    ASSERT_EQ(silent.size(), 12u);
+    EXPECT_EQ(silent[10], 0);
+    EXPECT_EQ(silent[11], 65535);
+
+    const struct {
+        int unit;
+        QStringList what;
+        const char* answer;
+    } refused[] = {
+        {5, {"-t", "3", "-r", "1"}, "Target device failed to respond"},
+        {3, {"-t", "4", "-r", "1", "5"}, "Illegal function"},
+        {3, {"-t", "4", "-r", "1"}, "Illegal function"},
+        {3, {"-t", "0", "-r", "1"}, "Illegal function"},
+        {3, {"-t", "3", "-r", "12", "-c", "2"}, "Illegal data address"},
+    };
+    for (const auto& r : refused) {
+        const Poll p = mbpoll(port, r.unit, r.what);
+        EXPECT_NE(p.code, 0) << p.out.toStdString();
+        EXPECT_TRUE(p.out.contains(QLatin1String(r.answer))) << p.out.toStdString();
+    }
+    EXPECT_EQ(gw.stop(), 0) << gw.err().toStdString();
+
+    // The same moment, as live --json reads it (the process holds still).
+    for (int unit : {3, 7}) {
+        const QJsonObject live = live_json(unit);
+        const Seen& s = seen[unit];
+        ASSERT_EQ(s.regs.size(), 12u);
+        ASSERT_EQ(s.floats.size(), 2u);
+        ASSERT_EQ(s.tterm.size(), 1u);
+        EXPECT_NEAR(s.floats[0], live[QStringLiteral("measured")].toDouble(), 1e-3) << unit;
+        EXPECT_NEAR(s.floats[1], live[QStringLiteral("set_point")].toDouble(), 1e-3) << unit;
+        EXPECT_NEAR(s.regs[4] / 10.0, live[QStringLiteral("action")].toDouble(), 1e-9) << unit;
+        EXPECT_NEAR(s.regs[5] / 10.0, live[QStringLiteral("feedback")].toDouble(), 1e-9) << unit;
+        EXPECT_NEAR(s.tterm[0], live[QStringLiteral("terminal")].toDouble(), 1e-3) << unit;
+        const QJsonArray relays = live[QStringLiteral("relays")].toArray();
+        int bits = 0;
+        for (int i = 0; i < 3; ++i) bits |= relays[i].toBool() ? 1 << i : 0;
+        EXPECT_EQ(s.regs[8], bits) << unit;
+        EXPECT_EQ(s.regs[9], live[QStringLiteral("fault")].toBool() ? 1 : 0) << unit;
+        EXPECT_EQ(s.regs[10], 1) << unit;
+        EXPECT_LE(s.regs[11], 1) << unit;
+    }
+    EXPECT_EQ(seen[3].floats[0], 41.5);
+    EXPECT_EQ(seen[7].regs[9], 1);
+}
+
+TEST_F(ServeE2E, CrowdsSilentReadersAndGarbageStopNeitherThePollingNorTheOthers) {
+    const int port = free_port();
+    Gateway gw(serve({QStringLiteral("--modbus"), QStringLiteral("127.0.0.1:%1").arg(port)}));
+    ASSERT_TRUE(gw.wait_for(QStringLiteral("serving Modbus TCP"))) << gw.err().toStdString();
+
+    // A client that asks and asks but never reads its answers.
+    const int hog = connect_to(port);
+    ASSERT_GE(hog, 0);
+    const QByteArray ask = read_request(3, 1).repeated(512);
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 3000 && ::send(hog, ask.constData(), static_cast<std::size_t>(ask.size()),
+                                        MSG_NOSIGNAL | MSG_DONTWAIT) > 0) {
+    }
+    // Garbage of every kind on connections of their own.
+    const QByteArray garbage[] = {QByteArrayLiteral("GET / HTTP/1.0\r\n\r\n"),
+                                  QByteArray::fromHex("0001000000ff0304"),  // length beyond a frame
+                                  QByteArray::fromHex("000100000001"),      // no function
+                                  QByteArray::fromHex("00010000000603"),    // cut short
+                                  QByteArray(300, '\xff')};
+    for (const QByteArray& g : garbage) {
+        const int fd = connect_to(port);
+        ASSERT_GE(fd, 0);
+        ::send(fd, g.constData(), static_cast<std::size_t>(g.size()), MSG_NOSIGNAL);
+        ::close(fd);
+    }
+    // A hundred clients at once, each with its own question.
+    std::vector<int> crowd;
+    for (int i = 0; i < 100; ++i) crowd.push_back(connect_to(port));
+    for (std::size_t i = 0; i < crowd.size(); ++i) {
+        ASSERT_GE(crowd[i], 0) << i;
+        const QByteArray q = read_request(i % 2 ? 3 : 7, static_cast<std::uint16_t>(i));
+        ::send(crowd[i], q.constData(), static_cast<std::size_t>(q.size()), MSG_NOSIGNAL);
+    }
+    int answered = 0;
+    for (std::size_t i = 0; i < crowd.size(); ++i) {
+        std::array<char, 64> reply{};
+        int got = 0;
+        while (got < 33) {
+            const auto n = ::recv(crowd[i], reply.data() + got,
+                                  reply.size() - static_cast<std::size_t>(got), 0);
+            if (n <= 0) break;
+            got += static_cast<int>(n);
+        }
+        // Transaction echoed, function 4, 24 bytes of registers.
+        if (got == 33 && static_cast<std::uint8_t>(reply[1]) == (i & 0xFF) && reply[7] == 4 &&
+            reply[8] == 24)
+            ++answered;
+        ::close(crowd[i]);
+    }
+    EXPECT_EQ(answered, 100);
+    EXPECT_EQ(registers(port, 3).size(), 12u);
+    ::close(hog);
+    EXPECT_TRUE(gw.running());
+    EXPECT_EQ(gw.stop(), 0) << gw.err().toStdString();
+}
+
+TEST_F(ServeE2E, MosquittoSubGetsEveryStateAndTheGatewayOutlivesABrokerRestart) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const int port = free_port();
+    const QString conf = dir.filePath(QStringLiteral("mosquitto.conf"));
+    QFile f(conf);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n").arg(port).toUtf8());
+    f.close();
+    const auto start_broker = [&](QProcess& broker) {
+        broker.setProcessChannelMode(QProcess::MergedChannels);
+        broker.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf});
+        return broker.waitForStarted() && eventually(
+                                              [&] {
+                                                  const int fd = connect_to(port);
+                                                  if (fd >= 0) ::close(fd);
+                                                  return fd >= 0;
+                                              },
+                                              5000);
+    };
+    auto broker = std::make_unique<QProcess>();
+    ASSERT_TRUE(start_broker(*broker)) << broker->readAll().toStdString();
+
+    Gateway gw(serve({QStringLiteral("--mqtt"), QStringLiteral("127.0.0.1:%1").arg(port),
+                      QStringLiteral("--topic"), QStringLiteral("plant/bus1")}));
+    ASSERT_TRUE(gw.wait_for(QStringLiteral("publishing to MQTT"))) << gw.err().toStdString();
+    // Retained: whoever subscribes gets the last of each.
+    const auto subscribe = [&](const QStringList& topics, int count) {
+        QStringList args{QStringLiteral("-h"),   QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                         QString::number(port),  QStringLiteral("-v"),        QStringLiteral("-C"),
+                         QString::number(count), QStringLiteral("-W"),        QStringLiteral("20")};
+        for (const QString& t : topics) args << QStringLiteral("-t") << t;
+        std::map<QString, QString> last;
+        const Tool t = run_tool(QStringLiteral("mosquitto_sub"), args, 30000);
+        for (const QString& line : t.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const int space = static_cast<int>(line.indexOf(QLatin1Char(' ')));
+            if (space > 0) last[line.left(space)] = line.mid(space + 1);
+        }
+        return last;
+    };
+    const auto state = [](const QString& payload) {
+        return QJsonDocument::fromJson(payload.toUtf8()).object();
+    };
+    // The silent controller is published after its failed reading, so it comes last.
+    ASSERT_TRUE(eventually([&] {
+        return subscribe({QStringLiteral("plant/bus1/9/state")}, 1)
+                   .count(QStringLiteral("plant/bus1/9/state")) == 1;
+    }));
+    auto got = subscribe({QStringLiteral("plant/bus1/#")}, 4);
+    EXPECT_EQ(got[QStringLiteral("plant/bus1/status")], QStringLiteral("online"));
+    const QJsonObject three = state(got[QStringLiteral("plant/bus1/3/state")]);
+    EXPECT_EQ(three[QStringLiteral("measured")].toDouble(), 41.5);
+    EXPECT_EQ(three[QStringLiteral("relays")].toArray(), QJsonArray({true, true, false}));
+    EXPECT_EQ(three[QStringLiteral("type")].toString(), QStringLiteral("KELVRA 20"));
+    EXPECT_TRUE(three[QStringLiteral("link")].toBool());
+    EXPECT_TRUE(QDateTime::fromString(three[QStringLiteral("time")].toString(), Qt::ISODateWithMs)
+                    .isValid());
+    EXPECT_TRUE(state(got[QStringLiteral("plant/bus1/7/state")])[QStringLiteral("fault")].toBool());
+    const QJsonObject nine = state(got[QStringLiteral("plant/bus1/9/state")]);
+    EXPECT_FALSE(nine[QStringLiteral("link")].toBool());
+    EXPECT_TRUE(nine[QStringLiteral("time")].isNull());
+
+    // The broker goes away (and forgets everything) and comes back.
+    broker->terminate();
+    ASSERT_TRUE(broker->waitForFinished(5000));
+    QThread::msleep(1500);
+    broker = std::make_unique<QProcess>();
+    ASSERT_TRUE(start_broker(*broker));
+    got = subscribe({QStringLiteral("plant/bus1/status"), QStringLiteral("plant/bus1/3/state")}, 2);
+    EXPECT_EQ(got[QStringLiteral("plant/bus1/status")], QStringLiteral("online"))
+        << gw.err().toStdString();
+    EXPECT_TRUE(state(got[QStringLiteral("plant/bus1/3/state")])[QStringLiteral("link")].toBool());
+    EXPECT_TRUE(gw.running());
+    EXPECT_TRUE(gw.wait_for(QStringLiteral("connected"), 1000)) << gw.err().toStdString();
+    EXPECT_EQ(gw.err().count(QStringLiteral("lost")), 1) << gw.err().toStdString();
+
+    EXPECT_EQ(gw.stop(), 0);
+    got = subscribe({QStringLiteral("plant/bus1/status")}, 1);
+    EXPECT_EQ(got[QStringLiteral("plant/bus1/status")], QStringLiteral("offline"));
+    broker->terminate();
+    broker->waitForFinished(5000);
+}
+
+TEST_F(ServeE2E, TheGoneDeviceIsToldOnceAndEveryLinkGoesDownUntilItIsBack) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("ttyBUS"));
+    server->stop();
+    server = std::make_unique<sim::PtyServer>(sim::Options{});
+    ASSERT_TRUE(server->start(link));
+    const int port = free_port();
+    Gateway gw({QStringLiteral("--port"), link, QStringLiteral("serve"),
+                QStringLiteral("--addresses"), QStringLiteral("1"), QStringLiteral("--period"),
+                QStringLiteral("0.1"), QStringLiteral("--modbus"),
+                QStringLiteral("127.0.0.1:%1").arg(port)});
+    const auto link_reg = [&] {
+        const auto r = registers(port, 1);
+        return r.size() == 12 ? static_cast<int>(r[10]) : -1;
+    };
+    ASSERT_TRUE(eventually([&] { return link_reg() == 1; })) << gw.err().toStdString();
+    server->stop();
+    ASSERT_TRUE(gw.wait_for(QStringLiteral("has gone"))) << gw.err().toStdString();
+    EXPECT_EQ(link_reg(), 0);
+    server = std::make_unique<sim::PtyServer>(sim::Options{});
+    ASSERT_TRUE(server->start(link));
+    ASSERT_TRUE(eventually([&] { return link_reg() == 1; })) << gw.err().toStdString();
+    EXPECT_EQ(gw.err().count(QStringLiteral("has gone")), 1);
+    EXPECT_EQ(gw.stop(), 0);
+}
+
+TEST_F(ServeE2E, JsonOutputIsOneObjectPerResult) {
+    const QString p = server->path();
+    const struct {
+        QStringList args;
+        int objects;
+        const char* key;
+        QJsonValue value;
+    } cases[] = {
+        {{"--da", "7", "live"}, 1, "measured", -12.25},
+        {{"--da", "3", "read", "0"}, 1, "table", 0},
+        {{"scan", "--timeout", "20"}, 2, "address", 3},
+        {{"--da", "7", "ident"}, 1, "type", QStringLiteral("KELVRA 20")},
+    };
+    for (const auto& c : cases) {
+        const CtlRun r = tx20ctl(QStringList{"--port", p, "--json"} + c.args);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), c.objects) << r.out.toStdString();
+        for (const QString& line : lines) {
+            QJsonParseError e{};
+            QJsonDocument::fromJson(line.toUtf8(), &e);
+            EXPECT_EQ(e.error, QJsonParseError::NoError) << line.toStdString();
+        }
+        const QJsonObject first = QJsonDocument::fromJson(lines.first().toUtf8()).object();
+        EXPECT_EQ(first.value(QLatin1String(c.key)), c.value) << r.out.toStdString();
+    }
+    const QJsonObject table =
+        QJsonDocument::fromJson(
+            tx20ctl({"--port", p, "--json", "--da", "3", "read", "0"}).out.toUtf8())
+            .object();
+    EXPECT_EQ(table[QStringLiteral("fields")].toObject()[QStringLiteral("SP")].toDouble(), 55.0);
+}
+
+TEST(ServeUsage, BadServeOptionsExitTwo) {
+    const std::vector<QStringList> cases = {
+        {"--port", "/dev/null", "serve", "--modbus", "127.0.0.1:1502"},  // nothing to poll
+        {"--port", "/dev/null", "serve", "--addresses", "1"},            // nowhere to serve
+        {"--port", "/dev/null", "serve", "--addresses", "1", "--scan", "--modbus", ":1502"},
+        {"--port", "/dev/null", "serve", "--addresses", "1-200", "--modbus", ":1502"},
+        {"--port", "/dev/null", "serve", "--addresses", "1", "--modbus", "1502"},
+        {"--port", "/dev/null", "serve", "--addresses", "1", "--mqtt", "host:0"},
+        {"--port", "/dev/null", "serve", "--scan", "--mqtt", "h:1", "--topic", "a/#"},
+        {"--port", "/dev/null", "live", "--addresses", "1"},
+        {"--port", "/dev/null", "--json", "eeprom"},
+    };
+    for (const QStringList& args : cases) {
+        const CtlRun r = tx20ctl(args);
+        EXPECT_EQ(r.code, 2) << args.join(QLatin1Char(' ')).toStdString();
+    }
+}
+
+}  // namespace

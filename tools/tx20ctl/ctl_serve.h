@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QTextStream>
+#include <atomic>
+#include <vector>
+
+struct CtlOptions;
+
+// The options of "tx20ctl serve", the gateway.
+struct ServeOptions {
+    std::vector<int> addresses;
+    bool scan = false;
+    double period_s = 1.0;  // between the starts of two passes over every controller
+    QString modbus_host;    // empty with modbus_port 0: no Modbus TCP
+    int modbus_port = 0;
+    QString mqtt_host;
+    int mqtt_port = 0;  // 0: no MQTT
+    QString topic = QStringLiteral("tx20");
+    bool given = false;  // any of them was on the command line
+};
+
+// "--scan", the one option of serve without a value.
+bool is_serve_flag(const QString& arg);
+bool is_serve_option(const QString& arg);
+// Takes one option with its value; returns the problem, or an empty text.
+QString apply_serve_option(ServeOptions& s, const QString& arg, const QString& value);
+// Checks the options as a whole once the command is known.
+QString check_serve_options(const ServeOptions& s, bool serve_command);
+// "1,2,5-9" -> 1 2 5 6 7 8 9; false for anything else or addresses beyond 0..126.
+bool parse_address_list(const QString& text, std::vector<int>* out);
+
+// Runs the gateway until interrupted. Returns the exit status.
+int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& interrupted);
