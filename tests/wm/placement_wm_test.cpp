@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -26,12 +27,16 @@ namespace {
 
 QRect available() { return QGuiApplication::primaryScreen()->availableGeometry(); }
 
-// The frame once the window manager has framed the window and it has stopped moving.
+// The frame once the window manager has framed the window and it has stopped moving, as
+// the native window reports it (the widget's copy of the margins can lag behind).
 QRect settled_frame(QWidget& w, const char* what = nullptr) {
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.frameGeometry() != w.geometry(); }, 5000));
+    const auto frame = [&w] {
+        return w.windowHandle() ? w.windowHandle()->frameGeometry() : w.frameGeometry();
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame() != w.geometry(); }, 5000));
     QRect last;
-    for (int i = 0; i < 40 && w.frameGeometry() != last; ++i) {
-        last = w.frameGeometry();
+    for (int i = 0; i < 40 && frame() != last; ++i) {
+        last = frame();
         QTest::qWait(50);
     }
     if (what)
