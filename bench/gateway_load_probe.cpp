@@ -22,22 +22,11 @@
 #include <vector>
 
 #include "sim/pty_server.h"
+#include "tests/support/free_port.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int free_port() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
 
 long rss_kib(qint64 pid) {
     QFile f(QStringLiteral("/proc/%1/status").arg(pid));

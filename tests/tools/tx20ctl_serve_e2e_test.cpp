@@ -20,21 +20,9 @@
 
 #include "sim/pty_server.h"
 #include "tools/ctl_run.h"
+#include "support/free_port.h"
 
 namespace {
-
-// A port nobody listens on now (the kernel's next ephemeral one).
-int free_port() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
 
 int connect_to(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
