@@ -1,10 +1,9 @@
 #pragma once
 
-#include <cstdint>
-
 #include <QColor>
 #include <QPalette>
 #include <QWidget>
+#include <cstdint>
 
 // Stored colour values of the panels (0x00BBGGRR, or 0x80000000 + a system colour).
 constexpr std::uint32_t kYellow = 0x0000FFFF;

@@ -69,9 +69,9 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
     d.tab_vstupu = new Ttab_vstupu(p.bus, p.prompts, w);
     // Each dialog comes back where it was last shown; the About box and the two
     // identification dialogs centre themselves on the screen.
-    for (QDialog* dialog : {static_cast<QDialog*>(d.port), d.menu_mod,
-                            static_cast<QDialog*>(d.rotace3D),
-                            static_cast<QDialog*>(d.form_zaznam), d.tab_vstupu})
+    for (QDialog* dialog :
+         {static_cast<QDialog*>(d.port), d.menu_mod, static_cast<QDialog*>(d.rotace3D),
+          static_cast<QDialog*>(d.form_zaznam), d.tab_vstupu})
         placement::keep_dialog_placement(*dialog, false);
     w->set_dialogs(d);
     // Last: the monitor window is not one of the dialogs created in start-up order.

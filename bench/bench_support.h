@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
 
 #include "bench/silent_prompts.h"
 

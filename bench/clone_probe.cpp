@@ -14,8 +14,8 @@
 #include "commissioning/clone.h"
 #include "commissioning/service_report.h"
 #include "platform/private_profile.h"
-#include "sim/pty_server.h"
 #include "silent_prompts.h"
+#include "sim/pty_server.h"
 
 namespace {
 
@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
     const double wall_ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     const double wire_ms = (counted.sent + counted.received) * 11.0 * 1000.0 / kRate;
     std::printf("targets 10 verified %d table_writes %d\n", verified, writes);
-    std::printf("bytes sent %ld received %ld wire_ms %.0f wall_ms %.0f ratio %.2f\n",
-                counted.sent, counted.received, wire_ms, wall_ms, wall_ms / wire_ms);
+    std::printf("bytes sent %ld received %ld wire_ms %.0f wall_ms %.0f ratio %.2f\n", counted.sent,
+                counted.received, wire_ms, wall_ms, wall_ms / wire_ms);
 
     commissioning::ReportInput in;
     in.when = QDateTime::currentDateTime();

@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <thread>
-#include <cstdio>
 #include <vector>
 
 #include "app/main_window.h"
@@ -62,8 +62,7 @@ class AboutKey : public QObject {
     bool eventFilter(QObject*, QEvent* e) override {
         if (e->type() == QEvent::Show) {
             std::lock_guard<std::mutex> lock(mutex_);
-            shown.push_back(static_cast<double>(clock_.nsecsElapsed() - pressed_ns_.front()) /
-                            1e6);
+            shown.push_back(static_cast<double>(clock_.nsecsElapsed() - pressed_ns_.front()) / 1e6);
             pressed_ns_.pop_front();
             QTimer::singleShot(0, w_.dialogs().about, [this] { w_.dialogs().about->reject(); });
         } else if (e->type() == QEvent::Hide) {

@@ -58,8 +58,8 @@ bool RequestLayer::read_table(int t) {
         return false;
     }
     const std::uint8_t len = kTableLen[static_cast<std::size_t>(t)];
-    const bool wrote = send(telegram::build_read(buf_.tx, buf_.DA, buf_.SA,
-                                                 static_cast<std::uint8_t>(t), len));
+    const bool wrote =
+        send(telegram::build_read(buf_.tx, buf_.DA, buf_.SA, static_cast<std::uint8_t>(t), len));
     bool ok = false;
     if (buf_.DA == telegram::kBroadcast) {
         ok = wrote;  // nobody answers a broadcast
@@ -115,8 +115,8 @@ bool RequestLayer::write_table(int t) {
 }
 
 bool RequestLayer::store_eeprom() {
-    send(telegram::build_command(buf_.tx, buf_.DA, buf_.SA, telegram::FC_SDA,
-                                 telegram::CMD_EEPROM));
+    send(
+        telegram::build_command(buf_.tx, buf_.DA, buf_.SA, telegram::FC_SDA, telegram::CMD_EEPROM));
     const bool ok = await_ack();
     settle();
     return ok;
@@ -159,8 +159,7 @@ bool RequestLayer::read_version_text() {
 }
 
 bool RequestLayer::read_foreign_ident() {
-    send(telegram::build_command(buf_.tx, buf_.DA, buf_.SA, telegram::FC_SRD,
-                                 telegram::CMD_TYPE));
+    send(telegram::build_command(buf_.tx, buf_.DA, buf_.SA, telegram::FC_SRD, telegram::CMD_TYPE));
     int got = 0;
     if (!line_->read_bytes(buf_.rx.data(), 254, &got)) return false;
     const int le = static_cast<std::int8_t>(buf_.rx[1]);

@@ -28,7 +28,7 @@ CommBuffer& comm_buffer();
 // The only code that exchanges telegrams with the controller. Every operation blocks
 // until it has finished and answers true or false; callers report failures themselves.
 class RequestLayer {
-public:
+  public:
     RequestLayer(Line& line, Prompts& prompts, DeviceData& data = device_data(),
                  CommBuffer& buffer = comm_buffer());
 
@@ -55,7 +55,7 @@ public:
     // The size of each read that clears late bytes away (500 + 2 * 255 ms of silence).
     static constexpr int kQuietReadLen = 255;
 
-private:
+  private:
     bool send(int n);
     bool resend();
     void settle();

@@ -20,7 +20,7 @@ class SettingsStore;
 // at once; OK only closes, Storno can undo.
 class Tport : public QDialog {
     Q_OBJECT
-public:
+  public:
     Tport(SettingsStore& settings, PortLine& line, BusWorker& requests, Prompts& prompts,
           QWidget* parent = nullptr);
     ~Tport() override;
@@ -55,11 +55,11 @@ public:
 
     void done(int r) override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
 
-private:
+  private:
     void FormCreate();
     void build_controls();
     void save_baseline();
@@ -88,7 +88,7 @@ private:
     qint32 saved_sa_ = 0;
     int search_next_ = 0;
     bool probe_pending_ = false;
-    bool missed_tick_ = false;  // a tick came while the probe was out
+    bool missed_tick_ = false;   // a tick came while the probe was out
     unsigned search_round_ = 0;  // a probe answers the round that sent it
 
     QComboBox* cb_com = nullptr;

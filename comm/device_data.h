@@ -98,40 +98,89 @@ constexpr std::array<std::uint8_t, kTableCount> kTableLen{12, 14, 15, 13, 12, 10
                                                           3,  6,  1,  4,  21, 86};
 
 // Visits the fields of each group in wire order as f(name, field&).
-template <class F> void for_each_field(CompGroup& g, F&& f) {
-    f("SP", g.SP); f("SP_L", g.SP_L); f("SP_H", g.SP_H);
+template <class F>
+void for_each_field(CompGroup& g, F&& f) {
+    f("SP", g.SP);
+    f("SP_L", g.SP_L);
+    f("SP_H", g.SP_H);
 }
-template <class F> void for_each_field(Alarm1Group& g, F&& f) {
-    f("SPLO", g.SPLO); f("SPHI", g.SPHI); f("HYST", g.HYST); f("RALA", g.RALA); f("RELE", g.RELE);
+template <class F>
+void for_each_field(Alarm1Group& g, F&& f) {
+    f("SPLO", g.SPLO);
+    f("SPHI", g.SPHI);
+    f("HYST", g.HYST);
+    f("RALA", g.RALA);
+    f("RELE", g.RELE);
 }
-template <class F> void for_each_field(SensGroup& g, F&& f) {
-    f("TYPE", g.TYPE); f("DP", g.DP); f("STRS", g.STRS); f("ENDS", g.ENDS); f("OFFS", g.OFFS);
+template <class F>
+void for_each_field(SensGroup& g, F&& f) {
+    f("TYPE", g.TYPE);
+    f("DP", g.DP);
+    f("STRS", g.STRS);
+    f("ENDS", g.ENDS);
+    f("OFFS", g.OFFS);
     f("COMP", g.COMP);
 }
-template <class F> void for_each_field(PidGroup& g, F&& f) {
-    f("PB", g.PB); f("INT", g.INT); f("DER", g.DER); f("TUNE", g.TUNE);
+template <class F>
+void for_each_field(PidGroup& g, F&& f) {
+    f("PB", g.PB);
+    f("INT", g.INT);
+    f("DER", g.DER);
+    f("TUNE", g.TUNE);
 }
-template <class F> void for_each_field(RegoGroup& g, F&& f) {
-    f("DSER", g.DSER); f("DEAD", g.DEAD); f("F2", g.F2); f("TPID", g.TPID); f("FEED", g.FEED);
-    f("RESV", g.RESV); f("TEAC", g.TEAC);
+template <class F>
+void for_each_field(RegoGroup& g, F&& f) {
+    f("DSER", g.DSER);
+    f("DEAD", g.DEAD);
+    f("F2", g.F2);
+    f("TPID", g.TPID);
+    f("FEED", g.FEED);
+    f("RESV", g.RESV);
+    f("TEAC", g.TEAC);
 }
-template <class F> void for_each_field(DacoGroup& g, F&& f) {
-    f("A-IN", g.A_IN); f("A-OUT", g.A_OUT); f("ASTR", g.ASTR); f("AEND", g.AEND);
+template <class F>
+void for_each_field(DacoGroup& g, F&& f) {
+    f("A-IN", g.A_IN);
+    f("A-OUT", g.A_OUT);
+    f("ASTR", g.ASTR);
+    f("AEND", g.AEND);
 }
-template <class F> void for_each_field(ErroGroup& g, F&& f) {
-    f("RE12", g.RE12); f("RE-3", g.RE_3); f("YOUT", g.YOUT);
+template <class F>
+void for_each_field(ErroGroup& g, F&& f) {
+    f("RE12", g.RE12);
+    f("RE-3", g.RE_3);
+    f("YOUT", g.YOUT);
 }
-template <class F> void for_each_field(OstGroup& g, F&& f) {
-    f("PASS", g.PASS); f("FILT", g.FILT); f("LOCK", g.LOCK); f("LEVL", g.LEVL);
+template <class F>
+void for_each_field(OstGroup& g, F&& f) {
+    f("PASS", g.PASS);
+    f("FILT", g.FILT);
+    f("LOCK", g.LOCK);
+    f("LEVL", g.LEVL);
 }
-template <class F> void for_each_field(AddGroup& g, F&& f) { f("ADD", g.ADD); }
-template <class F> void for_each_field(WordsGroup& g, F&& f) { f("W0", g.W0); f("W1", g.W1); }
-template <class F> void for_each_field(LiveGroup& g, F&& f) {
-    f("MEAS", g.MEAS); f("RELAYS", g.RELAYS); f("SP", g.SP); f("YOUT", g.YOUT);
-    f("TTERM", g.TTERM); f("FAULT", g.FAULT); f("FEEDBACK", g.FEEDBACK); f("AUX_W", g.AUX_W);
+template <class F>
+void for_each_field(AddGroup& g, F&& f) {
+    f("ADD", g.ADD);
+}
+template <class F>
+void for_each_field(WordsGroup& g, F&& f) {
+    f("W0", g.W0);
+    f("W1", g.W1);
+}
+template <class F>
+void for_each_field(LiveGroup& g, F&& f) {
+    f("MEAS", g.MEAS);
+    f("RELAYS", g.RELAYS);
+    f("SP", g.SP);
+    f("YOUT", g.YOUT);
+    f("TTERM", g.TTERM);
+    f("FAULT", g.FAULT);
+    f("FEEDBACK", g.FEEDBACK);
+    f("AUX_W", g.AUX_W);
     f("AUX_B", g.AUX_B);
 }
-template <class F> void for_each_field(InputsGroup& g, F&& f) {
+template <class F>
+void for_each_field(InputsGroup& g, F&& f) {
     static constexpr const char* kNames[43] = {
         "IN0",  "IN1",  "IN2",  "IN3",  "IN4",  "IN5",  "IN6",  "IN7",  "IN8",  "IN9",  "IN10",
         "IN11", "IN12", "IN13", "IN14", "IN15", "IN16", "IN17", "IN18", "IN19", "IN20", "IN21",
@@ -141,21 +190,47 @@ template <class F> void for_each_field(InputsGroup& g, F&& f) {
 }
 
 // Calls f(group&) with the group of table t (0..11); false for any other t.
-template <class F> bool with_group(DeviceData& d, int t, F&& f) {
+template <class F>
+bool with_group(DeviceData& d, int t, F&& f) {
     switch (t) {
-        case 0: f(d.comp); return true;
-        case 1: f(d.alarm1); return true;
-        case 2: f(d.sens); return true;
-        case 3: f(d.pid); return true;
-        case 4: f(d.rego); return true;
-        case 5: f(d.daco); return true;
-        case 6: f(d.erro); return true;
-        case 7: f(d.ost); return true;
-        case 8: f(d.add); return true;
-        case 9: f(d.words); return true;
-        case 10: f(d.live); return true;
-        case 11: f(d.inputs); return true;
-        default: return false;
+        case 0:
+            f(d.comp);
+            return true;
+        case 1:
+            f(d.alarm1);
+            return true;
+        case 2:
+            f(d.sens);
+            return true;
+        case 3:
+            f(d.pid);
+            return true;
+        case 4:
+            f(d.rego);
+            return true;
+        case 5:
+            f(d.daco);
+            return true;
+        case 6:
+            f(d.erro);
+            return true;
+        case 7:
+            f(d.ost);
+            return true;
+        case 8:
+            f(d.add);
+            return true;
+        case 9:
+            f(d.words);
+            return true;
+        case 10:
+            f(d.live);
+            return true;
+        case 11:
+            f(d.inputs);
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -9,7 +9,7 @@
 // The byte line the request layer talks to: purge-then-write, reads bounded by the
 // bus time-outs (100 ms between bytes, 500 ms + 2 ms per byte in total).
 class Line {
-public:
+  public:
     virtual ~Line() = default;
     // Purges receive, then transmit, then writes n bytes. True when the write call worked.
     virtual bool write_bytes(const std::uint8_t* buf, int n, int* written) = 0;
@@ -29,7 +29,7 @@ public:
 // A line on a port that can be opened, re-rated and closed. Configuration failures
 // throw PortError carrying the message for the user, naming com_name.
 class PortLine : public Line {
-public:
+  public:
     virtual void open(const QString& com_name, const QString& device, qint32 baud) = 0;
     // Applies a new rate to the open port without reopening it.
     virtual void apply_rate(const QString& com_name, qint32 baud) = 0;
@@ -41,14 +41,14 @@ public:
 inline PortError make_port_error(PortError::Kind kind, const QString& name) {
     switch (kind) {
         case PortError::Kind::Open:
-            return PortError(kind, QStringLiteral("Sériový port ") + name +
-                                       QStringLiteral(" nelze otevřít"));
+            return PortError(
+                kind, QStringLiteral("Sériový port ") + name + QStringLiteral(" nelze otevřít"));
         case PortError::Kind::Queues:
             return PortError(kind, QStringLiteral("Na ") + name +
                                        QStringLiteral(" nelze otevřít vyrovnávací buffer"));
         case PortError::Kind::Timeouts:
-            return PortError(kind, QStringLiteral("Na ") + name +
-                                       QStringLiteral(" nelze nastavit Timeout"));
+            return PortError(
+                kind, QStringLiteral("Na ") + name + QStringLiteral(" nelze nastavit Timeout"));
         case PortError::Kind::ReadSettings:
             return PortError(kind,
                              QStringLiteral("Nelze získat konfiguraci na sériovém portu ") + name);

@@ -22,14 +22,12 @@ int finish_sd2(Buffer& buf, std::uint8_t da, std::uint8_t sa, std::uint8_t fc, i
     return le + 6;
 }
 
-int build_command(Buffer& tx, std::uint8_t da, std::uint8_t sa, std::uint8_t fc,
-                  std::uint8_t cmd) {
+int build_command(Buffer& tx, std::uint8_t da, std::uint8_t sa, std::uint8_t fc, std::uint8_t cmd) {
     tx[kDataOffset] = cmd;
     return finish_sd2(tx, da, sa, fc, 1);
 }
 
-int build_read(Buffer& tx, std::uint8_t da, std::uint8_t sa, std::uint8_t table,
-               std::uint8_t len) {
+int build_read(Buffer& tx, std::uint8_t da, std::uint8_t sa, std::uint8_t table, std::uint8_t len) {
     tx[7] = CMD_READ;
     tx[8] = table;
     tx[9] = len;

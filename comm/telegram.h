@@ -25,8 +25,8 @@ constexpr std::uint8_t CMD_WRITE = 0x02;
 constexpr std::uint8_t CMD_VERSION = 0x04;
 constexpr std::uint8_t CMD_EEPROM = 0x06;
 
-constexpr int kDataOffset = 7;       // first byte of an SD2 data unit
-constexpr int kTableDataOffset = 11; // first table byte of a write request
+constexpr int kDataOffset = 7;        // first byte of an SD2 data unit
+constexpr int kTableDataOffset = 11;  // first table byte of a write request
 constexpr int kSd1Length = 6;
 constexpr std::uint8_t kBroadcast = 127;
 

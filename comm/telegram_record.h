@@ -8,33 +8,33 @@
 enum class TelegramDir : std::uint8_t { Sent, Received };
 
 enum class Verdict : std::uint8_t {
-    Ok,            // "OK"
-    NoReply,       // "bez odpovědi"
-    ShortReply,    // "krátká odpověď (n z m bajtů)"
-    BadChecksum,   // "chybný součet"
-    BadFunction,   // "chybný kód funkce"
-    LengthMismatch,// "odlišné délky"
-    Refused,       // "odmítnuto"
-    Resent,        // "opakováno"
-    BadFrame,      // "chybný rámec" (listener: frame not well formed)
-    Pending,       // request sent, no verdict yet
-    Discarded      // "pozdní, zahozeno": bytes read off the line after a failed exchange
+    Ok,              // "OK"
+    NoReply,         // "bez odpovědi"
+    ShortReply,      // "krátká odpověď (n z m bajtů)"
+    BadChecksum,     // "chybný součet"
+    BadFunction,     // "chybný kód funkce"
+    LengthMismatch,  // "odlišné délky"
+    Refused,         // "odmítnuto"
+    Resent,          // "opakováno"
+    BadFrame,        // "chybný rámec" (listener: frame not well formed)
+    Pending,         // request sent, no verdict yet
+    Discarded        // "pozdní, zahozeno": bytes read off the line after a failed exchange
 };
 
 struct TelegramRecord {
-    static constexpr int kMaxBytes = 256;    // fixed slot; longer frames are cut, `truncated` set
-    std::uint64_t seq = 0;                   // 1, 2, 3 ... never reused
-    qint64 time_ms = 0;                      // ms since the recorder started
+    static constexpr int kMaxBytes = 256;  // fixed slot; longer frames are cut, `truncated` set
+    std::uint64_t seq = 0;                 // 1, 2, 3 ... never reused
+    qint64 time_ms = 0;                    // ms since the recorder started
     TelegramDir dir = TelegramDir::Sent;
-    int dest = -1;                           // destination address, -1 unknown
-    int src = -1;                            // source address, -1 unknown
+    int dest = -1;  // destination address, -1 unknown
+    int src = -1;   // source address, -1 unknown
     Verdict verdict = Verdict::Pending;
-    int expected = 0, received = 0;          // for ShortReply text
+    int expected = 0, received = 0;  // for ShortReply text
     bool truncated = false;
-    int length = 0;                          // bytes used in `bytes`
+    int length = 0;  // bytes used in `bytes`
     std::array<std::uint8_t, kMaxBytes> bytes{};
-    std::uint64_t answers = 0;               // for a reply: seq of the request it answers, else 0
-    int reply_ms = -1;                       // for a reply: ms from request written to reply read
+    std::uint64_t answers = 0;  // for a reply: seq of the request it answers, else 0
+    int reply_ms = -1;          // for a reply: ms from request written to reply read
 };
 
 QString verdict_text(const TelegramRecord& r);      // the Czech verdict words above
@@ -48,16 +48,16 @@ struct AddressStats {
         format_errors = 0, refusals = 0, resends = 0;
     int reply_min_ms = -1, reply_max_ms = -1;
     double reply_mean_ms = 0.0;
-    qint64 last_error_ms = -1;                // recorder time of the last error, -1 none
-    QDateTime last_error_at;                  // wall time of the last error (invalid = none)
+    qint64 last_error_ms = -1;  // recorder time of the last error, -1 none
+    QDateTime last_error_at;    // wall time of the last error (invalid = none)
 };
 
 struct LinkState {
-    bool any_exchange = false;     // false until the first exchange ended
-    bool ok = true;                // last exchange ended well
+    bool any_exchange = false;  // false until the first exchange ended
+    bool ok = true;             // last exchange ended well
     Verdict last_verdict = Verdict::Ok;
     int failures_in_row = 0;
-    QDateTime last_good;           // wall time of the last good exchange (invalid = none)
+    QDateTime last_good;  // wall time of the last good exchange (invalid = none)
 };
 
 // Fills a record's slot from raw bytes; what does not fit is cut and marked.

@@ -168,7 +168,8 @@ TargetResult clone_target(RequestLayer& r, int address, const ParameterSet& refe
 }
 
 std::optional<std::vector<int>> parse_targets(const QString& text, QString* error) {
-    static const QRegularExpression item(QStringLiteral("^\\s*(\\d{1,3})\\s*(?:-\\s*(\\d{1,3})\\s*)?$"));
+    static const QRegularExpression item(
+        QStringLiteral("^\\s*(\\d{1,3})\\s*(?:-\\s*(\\d{1,3})\\s*)?$"));
     const auto fail = [error](const QString& why) {
         if (error) *error = why;
         return std::nullopt;
@@ -183,10 +184,8 @@ std::optional<std::vector<int>> parse_targets(const QString& text, QString* erro
         const int from = m.captured(1).toInt();
         const int to = m.captured(2).isEmpty() ? from : m.captured(2).toInt();
         for (int a : {from, to})
-            if (a < 1 || a > 126)
-                return fail(QStringLiteral("adresa %1 leží mimo 1..126").arg(a));
-        if (to < from)
-            return fail(QStringLiteral("rozsah %1 jde pozpátku").arg(part.trimmed()));
+            if (a < 1 || a > 126) return fail(QStringLiteral("adresa %1 leží mimo 1..126").arg(a));
+        if (to < from) return fail(QStringLiteral("rozsah %1 jde pozpátku").arg(part.trimmed()));
         for (int a = from; a <= to; ++a) {
             if (!seen.insert(a).second)
                 return fail(QStringLiteral("adresa %1 je v seznamu dvakrát").arg(a));

@@ -45,9 +45,9 @@ QString u(const char* s) { return QString::fromUtf8(s); }
 
 std::optional<QString> ask_targets_dialog(QWidget* parent) {
     bool ok = false;
-    const QString text = QInputDialog::getText(
-        parent, u(kCloneCaption), QStringLiteral("Cílové adresy (např. 1-5,9):"),
-        QLineEdit::Normal, QString(), &ok);
+    const QString text = QInputDialog::getText(parent, u(kCloneCaption),
+                                               QStringLiteral("Cílové adresy (např. 1-5,9):"),
+                                               QLineEdit::Normal, QString(), &ok);
     if (!ok) return std::nullopt;
     return text;
 }
@@ -102,8 +102,8 @@ CommissioningWindow::CommissioningWindow(BusWorker& bus, Prompts& prompts, Conte
         group->setFont(0, bold);
         group->setFirstColumnSpanned(true);
         for (const params::ParamDef* p : params::tab_params(t.position)) {
-            const QString name = *p->mnemonic ? QString::fromLatin1(p->mnemonic)
-                                              : QStringLiteral("ADRESA");
+            const QString name =
+                *p->mnemonic ? QString::fromLatin1(p->mnemonic) : QStringLiteral("ADRESA");
             auto* item = new QTreeWidgetItem(
                 group, {name, QString::fromUtf8(p->label).replace(QLatin1Char('\n'), ' ')});
             rows_[static_cast<std::size_t>(param_index(*p))] = item;
@@ -178,9 +178,8 @@ QWidget* CommissioningWindow::build_source(int side, const QString& caption) {
     c.path = new QLineEdit(box);
     c.station = new QSpinBox(box);
     c.station->setRange(1, 126);
-    c.station->setValue(bus_.device_address() >= 1 && bus_.device_address() <= 126
-                            ? bus_.device_address()
-                            : 1);
+    c.station->setValue(
+        bus_.device_address() >= 1 && bus_.device_address() <= 126 ? bus_.device_address() : 1);
     c.browse = new QPushButton(QStringLiteral("..."), box);
     c.browse->setFixedWidth(30);
     c.load = new QPushButton(QStringLiteral("Načíst"), box);
@@ -281,8 +280,7 @@ void CommissioningWindow::set_loaded(int side, std::optional<ParameterSet> s,
                                  .arg(sets_[i]->type_text, sets_[i]->version_text);
         int refused = 0;
         for (int p = 0; p < kParamCount; ++p) refused += sets_[i]->refused(p) ? 1 : 0;
-        if (refused)
-            text += QStringLiteral("; odmítnuté hodnoty: %1").arg(refused);
+        if (refused) text += QStringLiteral("; odmítnuté hodnoty: %1").arg(refused);
         sources_[i].state->setText(text);
     }
     refresh();
@@ -304,8 +302,10 @@ void CommissioningWindow::refresh() {
             const int col = s == 0 ? ColA : ColB;
             QString text;
             QString tip;
-            if (set && set->has(i)) text = set->shown(i);
-            else if (set) text = QStringLiteral("–");
+            if (set && set->has(i))
+                text = set->shown(i);
+            else if (set)
+                text = QStringLiteral("–");
             if (set && set->refused(i)) {
                 tip = QStringLiteral("odmítnuto: %1")
                           .arg(set->refused_reason[static_cast<std::size_t>(i)]);
@@ -378,8 +378,9 @@ void CommissioningWindow::clone_click() {
     stop_asked_ = false;
     results_->setRowCount(static_cast<int>(targets_.size()));
     for (int row = 0; row < results_->rowCount(); ++row) {
-        results_->setItem(row, ResAddress,
-                          new QTableWidgetItem(QString::number(targets_[static_cast<std::size_t>(row)])));
+        results_->setItem(
+            row, ResAddress,
+            new QTableWidgetItem(QString::number(targets_[static_cast<std::size_t>(row)])));
         for (int col = ResIdent; col <= ResOutcome; ++col)
             results_->setItem(row, col, new QTableWidgetItem());
         results_->item(row, ResOutcome)->setText(QStringLiteral("čeká"));
@@ -416,8 +417,8 @@ void CommissioningWindow::clone_next() {
 
 void CommissioningWindow::show_result(int row, const TargetResult& r) {
     results_->item(row, ResIdent)->setText(r.identified ? r.type_text : QStringLiteral("ne"));
-    results_->item(row, ResTables)->setText(r.identified ? tables_text(r.tables_written)
-                                                         : QString());
+    results_->item(row, ResTables)
+        ->setText(r.identified ? tables_text(r.tables_written) : QString());
     results_->item(row, ResOutcome)->setText(r.status_text());
     results_->item(row, ResOutcome)
         ->setForeground(r.verified() ? QBrush(Qt::darkGreen) : QBrush(kRefusedColour));

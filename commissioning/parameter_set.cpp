@@ -48,9 +48,7 @@ DeviceData through_wire(const DeviceData& d) {
 
 }  // namespace
 
-QString Source::text() const {
-    return is_file() ? file : QStringLiteral("@%1").arg(address);
-}
+QString Source::text() const { return is_file() ? file : QStringLiteral("@%1").arg(address); }
 
 const params::ParamDef& param(int i) { return params::catalogue().at(static_cast<std::size_t>(i)); }
 
@@ -175,7 +173,8 @@ bool identify(RequestLayer& r, QString* type_text, QString* version_text, QStrin
         if (error) *error = u(kUnknownDevice);
         return false;
     }
-    if (version_text) *version_text = text_from_device(b.version_text.data(), b.version_text.size());
+    if (version_text)
+        *version_text = text_from_device(b.version_text.data(), b.version_text.size());
     switch (classify_version(b.version_text.data())) {
         case IdentResult::Supported:
             return true;

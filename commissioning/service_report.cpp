@@ -33,23 +33,22 @@ QString html(const ReportInput& in) {
         "td.diff { background-color: #ffd8a8; font-weight: bold; }"
         "</style></head><body>");
     h += QStringLiteral(
-        "<p style='font-size: 14pt; font-weight: bold'>Servisní protokol – regulátor KELVRA 20</p>");
+        "<p style='font-size: 14pt; font-weight: bold'>Servisní protokol – regulátor KELVRA "
+        "20</p>");
     h += QStringLiteral("<table cellspacing='0' cellpadding='3'>");
     const auto info = [&h](const QString& k, const QString& v) {
         h += row({QStringLiteral("<b>%1</b>").arg(esc(k)),
                   esc(v).replace(QLatin1Char('\n'), QStringLiteral("<br>"))});
     };
-    info(QStringLiteral("Datum a čas:"),
-         in.when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
+    info(QStringLiteral("Datum a čas:"), in.when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
     info(QStringLiteral("Port:"), in.port);
     info(QStringLiteral("Přenosová rychlost:"), QStringLiteral("%1 Bd").arg(in.rate));
     info(QStringLiteral("Adresa regulátoru:"), QString::number(in.address));
     info(QStringLiteral("Typ zařízení:"), in.type_text);
     info(QStringLiteral("Verze zařízení:"), in.version_text);
-    info(QStringLiteral("Výrobní číslo:"), in.serial_number ? QString::number(*in.serial_number)
-                                                             : QStringLiteral("nezjištěno"));
-    if (in.reference)
-        info(QStringLiteral("Reference:"), in.reference->source.text());
+    info(QStringLiteral("Výrobní číslo:"),
+         in.serial_number ? QString::number(*in.serial_number) : QStringLiteral("nezjištěno"));
+    if (in.reference) info(QStringLiteral("Reference:"), in.reference->source.text());
     h += QStringLiteral("</table>");
 
     // The 36 parameters, tab by tab.
@@ -80,8 +79,7 @@ QString html(const ReportInput& in) {
                               esc(in.actual.shown(i))};
             const bool diff = in.reference && differs(in.actual, *in.reference, i);
             if (in.reference) {
-                cells << esc(in.reference->has(i) ? in.reference->shown(i)
-                                                   : QStringLiteral("–"))
+                cells << esc(in.reference->has(i) ? in.reference->shown(i) : QStringLiteral("–"))
                       << (diff ? QStringLiteral("≠") : QString());
             }
             QString r = row(cells);

@@ -1,11 +1,10 @@
 // Windows-1250 both ways: bytes decode and encode back, and a text encodes to one byte
 // per character that decodes to it or to '?'.
+#include <QSet>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-#include <QSet>
 
 #include "platform/cp1250.h"
 

@@ -1,11 +1,10 @@
 // Any bytes as a parameter file: what loads must save and load back to the same
 // controls, and a save must keep every other line of the file.
+#include <QSet>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-#include <QSet>
 
 #include "params/parameter_file.h"
 #include "platform/cp1250.h"
@@ -90,8 +89,8 @@ void expect_kept(const QByteArray& before, const QByteArray& after) {
     for (qsizetype i = 0; i < old.size(); ++i) {
         if (written_by_save(where.at(i))) continue;
         while (j < now.size() && now.at(j) != old.at(i)) ++j;
-        if (j == now.size()) violated("a line the save had no business with is gone",
-                                      cp1250::decode(old.at(i)));
+        if (j == now.size())
+            violated("a line the save had no business with is gone", cp1250::decode(old.at(i)));
         ++j;
     }
 }

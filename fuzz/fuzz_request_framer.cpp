@@ -1,10 +1,10 @@
 // The simulator's request framer on any byte stream cut any way: every frame it gives
 // is well formed and stands in the stream where the framer says, no byte is lost
 // uncounted, and a clean frame after the noise still comes through.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -71,8 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int n = telegram::build_status(status, 1, 0);
     framer.feed(status.data(), n);
     if (!framer.next(frame) ||
-        frame != std::vector<std::uint8_t>(status.begin(), status.begin() + n) ||
-        !framer.empty())
+        frame != std::vector<std::uint8_t>(status.begin(), status.begin() + n) || !framer.empty())
         violated("a clean request after the noise did not come through");
     return 0;
 }

@@ -2,10 +2,10 @@
 
 #include <QFileInfo>
 #include <QFontMetrics>
-#include <algorithm>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "comm/Unit_hl.h"
 #include "comm/bus_worker.h"
@@ -21,10 +21,10 @@ struct Column {
     int count;
 };
 
-constexpr Column kColumns[12] = {
-    {"Platina", 0, 8},  {"Nikl 6180", 8, 5}, {"Nikl5000", 13, 5}, {"75mV", 18, 1},
-    {"Svorky", 19, 2},  {"Proud20mA", 21, 2}, {"v.č.", 23, 3},    {"Napětí", 26, 4},
-    {"zv", 30, 5},      {"DA", 35, 4},        {"UCC", 39, 1},     {"Datum", 40, 3}};
+constexpr Column kColumns[12] = {{"Platina", 0, 8}, {"Nikl 6180", 8, 5}, {"Nikl5000", 13, 5},
+                                 {"75mV", 18, 1},   {"Svorky", 19, 2},   {"Proud20mA", 21, 2},
+                                 {"v.č.", 23, 3},   {"Napětí", 26, 4},   {"zv", 30, 5},
+                                 {"DA", 35, 4},     {"UCC", 39, 1},      {"Datum", 40, 3}};
 
 struct Entry {
     const char* section;
@@ -34,21 +34,21 @@ struct Entry {
 
 // The export in its write order; the serial number appears twice.
 constexpr Entry kEntries[45] = {
-    {"IDENT", "TAB_VSTUPU", -1},      {"IDENT", "VYR_CISLO", 23},     {"PT100", "PT_60", 0},
-    {"PT100", "PT_100", 1},           {"PT100", "PT_140", 2},         {"PT100", "PT_180", 3},
-    {"PT100", "PT_220", 4},           {"PT100", "PT_260", 5},         {"PT100", "PT_300", 6},
-    {"PT100", "PT_340", 7},           {"NIKL5000ppm", "NI_-50", 8},   {"NIKL5000ppm", "NI_10", 9},
-    {"NIKL5000ppm", "NI_70", 10},     {"NIKL5000ppm", "NI_130", 11},  {"NIKL5000ppm", "NI_190", 12},
-    {"NIKL6810ppm", "NI_-50", 13},    {"NIKL6810ppm", "NI_10", 14},   {"NIKL6810ppm", "NI_70", 15},
-    {"NIKL6810ppm", "NI_130", 16},    {"NIKL6810ppm", "NI_190", 17},  {"VSTUP", "75MV", 18},
-    {"SVORKY", "TEPLOTA_0", 19},      {"SVORKY", "TEPLOTA_60", 20},   {"VSTUP", "PROUD20MA", 21},
-    {"VSTUP", "NAPETI10V", 22},       {"VYROBA", "CISLO", 23},        {"VYROBA", "TTD", 24},
-    {"VYROBA", "RESERVE", 25},        {"VSTUP", "PLUS75MV", 26},      {"VSTUP", "MINUS75MV", 27},
-    {"VSTUP", "PLUS18MV", 28},        {"VSTUP", "MINUS18MV", 29},     {"VSTUP", "ZV_OVL", 30},
-    {"VSTUP", "ZV_OVH", 31},          {"VSTUP", "ZV_4MA", 32},        {"VSTUP", "ZV_20MA", 33},
-    {"VSTUP", "ZV_1V", 34},           {"ANALOG", "OUT_1MA", 35},      {"ANALOG", "OUT_6MA", 36},
-    {"ANALOG", "OUT_12MA", 37},       {"ANALOG", "OUT_20MA", 38},     {"SYSTEM", "UCC1", 39},
-    {"DATUM", "DEN", 40},             {"DATUM", "MESIC", 41},         {"DATUM", "ROK", 42}};
+    {"IDENT", "TAB_VSTUPU", -1},   {"IDENT", "VYR_CISLO", 23},    {"PT100", "PT_60", 0},
+    {"PT100", "PT_100", 1},        {"PT100", "PT_140", 2},        {"PT100", "PT_180", 3},
+    {"PT100", "PT_220", 4},        {"PT100", "PT_260", 5},        {"PT100", "PT_300", 6},
+    {"PT100", "PT_340", 7},        {"NIKL5000ppm", "NI_-50", 8},  {"NIKL5000ppm", "NI_10", 9},
+    {"NIKL5000ppm", "NI_70", 10},  {"NIKL5000ppm", "NI_130", 11}, {"NIKL5000ppm", "NI_190", 12},
+    {"NIKL6810ppm", "NI_-50", 13}, {"NIKL6810ppm", "NI_10", 14},  {"NIKL6810ppm", "NI_70", 15},
+    {"NIKL6810ppm", "NI_130", 16}, {"NIKL6810ppm", "NI_190", 17}, {"VSTUP", "75MV", 18},
+    {"SVORKY", "TEPLOTA_0", 19},   {"SVORKY", "TEPLOTA_60", 20},  {"VSTUP", "PROUD20MA", 21},
+    {"VSTUP", "NAPETI10V", 22},    {"VYROBA", "CISLO", 23},       {"VYROBA", "TTD", 24},
+    {"VYROBA", "RESERVE", 25},     {"VSTUP", "PLUS75MV", 26},     {"VSTUP", "MINUS75MV", 27},
+    {"VSTUP", "PLUS18MV", 28},     {"VSTUP", "MINUS18MV", 29},    {"VSTUP", "ZV_OVL", 30},
+    {"VSTUP", "ZV_OVH", 31},       {"VSTUP", "ZV_4MA", 32},       {"VSTUP", "ZV_20MA", 33},
+    {"VSTUP", "ZV_1V", 34},        {"ANALOG", "OUT_1MA", 35},     {"ANALOG", "OUT_6MA", 36},
+    {"ANALOG", "OUT_12MA", 37},    {"ANALOG", "OUT_20MA", 38},    {"SYSTEM", "UCC1", 39},
+    {"DATUM", "DEN", 40},          {"DATUM", "MESIC", 41},        {"DATUM", "ROK", 42}};
 
 constexpr int kLeft = 6;
 constexpr int kRowHeight = 24;
@@ -129,8 +129,7 @@ void Ttab_vstupu::Button1Click() {
 
 void Ttab_vstupu::save_to(const QString& path) const {
     for (const Entry& e : kEntries) {
-        const QString value =
-            e.label < 0 ? QStringLiteral("KELVRA 20") : value_text(e.label);
+        const QString value = e.label < 0 ? QStringLiteral("KELVRA 20") : value_text(e.label);
         // One key per write: on a failure the entries written so far stay in the file.
         PrivateProfile::write_string(path, QString::fromLatin1(e.section),
                                      QString::fromLatin1(e.key), value);

@@ -12,7 +12,7 @@ class Prompts;
 // exported as an INI-form text file.
 class Ttab_vstupu : public QDialog {
     Q_OBJECT
-public:
+  public:
     Ttab_vstupu(BusWorker& requests, Prompts& prompts, QWidget* parent = nullptr);
 
     void Button1Click();  // read
@@ -22,7 +22,7 @@ public:
 
     QString value_text(int index) const;  // caption of Label<index + 1>
 
-private:
+  private:
     BusWorker& requests_;
     Prompts& prompts_;
     std::array<QLabel*, 43> labels_{};

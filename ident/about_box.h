@@ -9,12 +9,12 @@ class QPushButton;
 // the minimum system requirements. Created once at start-up, shown modally.
 class TAboutBox : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TAboutBox(QWidget* parent = nullptr);
 
     QLabel* Label5 = nullptr;  // "Verze " + FileVersion, empty without a version record
     QPushButton* OKButton = nullptr;
 
-private:
+  private:
     void FormCreate();
 };

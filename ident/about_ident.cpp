@@ -14,8 +14,8 @@
 #include "ident/ident_texts.h"
 #include "ident/program_picture.h"
 #include "platform/prompts.h"
-#include "platform/window_placement.h"
 #include "platform/version_info.h"
+#include "platform/window_placement.h"
 
 namespace {
 

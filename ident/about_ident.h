@@ -12,17 +12,17 @@ class Prompts;
 // and version texts, and warns when a foreign device answers only loosely.
 class Tabout_ident : public QDialog {
     Q_OBJECT
-public:
+  public:
     Tabout_ident(BusWorker& requests, Prompts& prompts, QWidget* parent = nullptr);
 
     void ShowIdentification();
 
     QTimer* timer() const { return Timer1; }
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void FormShow();
     void Timer1Timer();
 

@@ -6,7 +6,8 @@
 
 QString text_from_device(const char* bytes, std::size_t capacity) {
     const void* nul = std::memchr(bytes, 0, capacity);
-    const auto len = nul ? static_cast<const char*>(nul) - bytes : static_cast<std::ptrdiff_t>(capacity);
+    const auto len =
+        nul ? static_cast<const char*>(nul) - bytes : static_cast<std::ptrdiff_t>(capacity);
     return cp1250::decode(QByteArray(bytes, static_cast<int>(len)));
 }
 

@@ -11,12 +11,11 @@ class QTimer;
 class BusWorker;
 class Prompts;
 
-
 // The progress dialog shown before the parameter editor: presets the editor,
 // identifies the device and reads the parameter tables of the supported controller.
 class Tload_form : public QDialog {
     Q_OBJECT
-public:
+  public:
     // What the dialog needs of the parameter editor: its number of pages, a way to
     // put its controls to the presets, and word that every table was read.
     struct Editor {
@@ -25,8 +24,7 @@ public:
         std::function<void()> all_tables_read;
     };
 
-    Tload_form(BusWorker& requests, Prompts& prompts, Editor editor,
-               QWidget* parent = nullptr);
+    Tload_form(BusWorker& requests, Prompts& prompts, Editor editor, QWidget* parent = nullptr);
 
     IdentResult IdentifyDevice();
     void StepProgress(int n);
@@ -42,10 +40,10 @@ public:
     // Esc and the close box end the dialog only once the reading is over.
     void reject() override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void FormShow();
     void Timer1Timer();
     void set_bar(int value);

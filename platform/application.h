@@ -11,7 +11,7 @@ class Prompts;
 // that escapes an event handler is shown through the prompts and the event loop goes on.
 class Application : public QApplication {
     Q_OBJECT
-public:
+  public:
     Application(int& argc, char** argv);
 
     // Where errors are reported; null restores the standard message boxes.
@@ -20,7 +20,7 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
-private:
+  private:
     QTranslator framework_texts_;
     QtPrompts default_prompts_;
     Prompts* prompts_ = nullptr;

@@ -35,9 +35,7 @@ bool hex_digit(QChar c) {
     return ascii_digit(c) || (l >= QLatin1Char('a') && l <= QLatin1Char('f'));
 }
 
-bool same_name(QStringView a, QStringView b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
+bool same_name(QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 // A file line must stay one line, whatever the caller passes.
 QString one_line(QString s) {

@@ -16,12 +16,12 @@ enum class PromptAnswer { Ok, Yes, No, Cancel };
 enum class PromptOwner { Application, None };
 
 struct FileDialogRequest {
-    QString title;            // empty: the platform's default title
-    QString directory;        // initial folder; empty: the current one
-    QString file_name;        // initial name
-    QString default_suffix;   // added when the user types a name without one ("TXT", "ini")
-    QStringList filters;      // entries in the form "Text (*.txt)"
-    int filter_index = 0;     // the filter selected at first
+    QString title;                  // empty: the platform's default title
+    QString directory;              // initial folder; empty: the current one
+    QString file_name;              // initial name
+    QString default_suffix;         // added when the user types a name without one ("TXT", "ini")
+    QStringList filters;            // entries in the form "Text (*.txt)"
+    int filter_index = 0;           // the filter selected at first
     bool overwrite_prompt = false;  // ask before replacing an existing file
     bool path_must_exist = false;
     bool file_must_exist = false;
@@ -29,7 +29,7 @@ struct FileDialogRequest {
 };
 
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
 
     virtual PromptAnswer message(const QString& text, const QString& caption, PromptIcon icon,

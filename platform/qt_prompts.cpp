@@ -11,11 +11,16 @@ namespace {
 
 QMessageBox::Icon to_icon(PromptIcon icon) {
     switch (icon) {
-        case PromptIcon::Information: return QMessageBox::Information;
-        case PromptIcon::Warning: return QMessageBox::Warning;
-        case PromptIcon::Error: return QMessageBox::Critical;
-        case PromptIcon::Question: return QMessageBox::Question;
-        case PromptIcon::None: break;
+        case PromptIcon::Information:
+            return QMessageBox::Information;
+        case PromptIcon::Warning:
+            return QMessageBox::Warning;
+        case PromptIcon::Error:
+            return QMessageBox::Critical;
+        case PromptIcon::Question:
+            return QMessageBox::Question;
+        case PromptIcon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
@@ -59,10 +64,10 @@ int QtPrompts::message_min_width(const QString& caption, const QFont& font) {
 
 PromptAnswer QtPrompts::message(const QString& text, const QString& caption, PromptIcon icon,
                                 PromptButtons buttons, PromptOwner owner) {
-    QMessageBox box(to_icon(icon), caption, text,
-                    buttons == PromptButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
-                                                    : QMessageBox::Ok,
-                    owner == PromptOwner::Application ? owner_window() : nullptr);
+    QMessageBox box(
+        to_icon(icon), caption, text,
+        buttons == PromptButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+        owner == PromptOwner::Application ? owner_window() : nullptr);
     if (buttons == PromptButtons::YesNo) box.setDefaultButton(QMessageBox::Yes);
     // The box sizes itself to its text; a spacer across its grid holds a minimum width.
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))

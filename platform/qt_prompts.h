@@ -7,7 +7,7 @@ class QWidget;
 
 // Prompts shown with the standard Qt message boxes and dialogs.
 class QtPrompts final : public Prompts {
-public:
+  public:
     // Messages owned by the application are parented to this window (may be null).
     void set_main_window(QWidget* w) { main_window_ = w; }
 
@@ -20,7 +20,7 @@ public:
     // The least width of a message box with this caption.
     static int message_min_width(const QString& caption, const QFont& font);
 
-private:
+  private:
     QWidget* owner_window() const;
 
     QWidget* main_window_ = nullptr;

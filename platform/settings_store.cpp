@@ -1,7 +1,5 @@
 #include "platform/settings_store.h"
 
-#include "platform/atomic_file.h"
-
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -13,6 +11,8 @@
 #include <QTemporaryDir>
 #include <map>
 #include <vector>
+
+#include "platform/atomic_file.h"
 
 namespace {
 
@@ -258,9 +258,7 @@ QString SettingsStore::port_device(const QString& com_name) const {
 #endif
 }
 
-QString SettingsStore::location() const {
-    return shadow_ ? path_ : settings_->fileName();
-}
+QString SettingsStore::location() const { return shadow_ ? path_ : settings_->fileName(); }
 
 bool SettingsStore::set_port_device(const QString& com_name, const QString& device,
                                     QString* error) {

@@ -11,7 +11,7 @@ struct SettingsShadow;
 // decimal texts. On Windows the registry key HKEY_CURRENT_USER\TavTx20, elsewhere
 // an INI file TavTx20.ini in the user's configuration folder.
 class SettingsStore {
-public:
+  public:
     // The store of the current user.
     SettingsStore();
     // A store backed by the INI file at path (tests, tools).
@@ -44,7 +44,7 @@ public:
     // The backing file (or registry path).
     QString location() const;
 
-private:
+  private:
     void open_ini(const QString& path);
     bool sync_ini();
 

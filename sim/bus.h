@@ -28,7 +28,7 @@ enum class Fault {
 
 struct FaultSpec {
     Fault kind = Fault::None;
-    int every = 1;  // every N-th reply the fault can affect
+    int every = 1;     // every N-th reply the fault can affect
     int address = -1;  // only the station at this address; -1 every station
 };
 

@@ -1,10 +1,10 @@
 #include "sim/eeprom_file.h"
 
-#include "platform/atomic_file.h"
-
 #include <QFile>
 #include <QHash>
 #include <QTextStream>
+
+#include "platform/atomic_file.h"
 
 namespace sim {
 

@@ -1,8 +1,8 @@
 #include "sim/pty_server.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <dirent.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>

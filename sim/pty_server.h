@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QString>
 #include <termios.h>
+
+#include <QString>
 #include <atomic>
 #include <chrono>
 #include <mutex>

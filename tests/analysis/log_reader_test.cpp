@@ -134,9 +134,7 @@ TEST_P(BadInputs, giveAClearMessage) {
 }
 
 QByteArray czech() { return written_log(kCzech, true, samples()); }
-QByteArray utf8() {
-    return cp1250::decode(czech()).toUtf8();
-}
+QByteArray utf8() { return cp1250::decode(czech()).toUtf8(); }
 QByteArray lf() { return czech().replace("\r\n", "\n"); }
 QByteArray cut() { return czech().left(czech().size() - 12); }
 QByteArray backwards() {

@@ -14,13 +14,13 @@
 #include <functional>
 #include <memory>
 
-#include "comm/bus_worker.h"
 #include "app/Rotace_3d.h"
 #include "app/main_window.h"
 #include "app/panel_color.h"
 #include "chart/trend_chart.h"
 #include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
+#include "comm/bus_worker.h"
 #include "live_device.h"
 #include "platform/settings_store.h"
 #include "support/fake_clock.h"

@@ -1,7 +1,7 @@
-#include <QSet>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSet>
 #include <QStatusBar>
 
 #include "main_window_fixture.h"
@@ -182,8 +182,8 @@ TEST_P(StoredPlacement, EndsWithTheWholeWindowOnOneScreen) {
     const QRect frame = placement::frame_of(w);
     QScreen* s = placement::screen_of(frame);
     ASSERT_NE(s, nullptr);
-    EXPECT_TRUE(s->availableGeometry().contains(frame)) << frame.x() << "," << frame.y() << " "
-                                                        << frame.width() << "x" << frame.height();
+    EXPECT_TRUE(s->availableGeometry().contains(frame))
+        << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
     EXPECT_GE(w.width(), 1);
     EXPECT_GE(w.height(), 1);
     if (!c.expected.isEmpty()) {
@@ -200,11 +200,9 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{"fits_small", "1300", "30", "600", "400", QRect(1300, 30, 600, 400)},
         // The default placement on 800 x 600 is moved, not shrunk.
         PlacementCase{"default_on_small", "1472", "107", "718", "523", QRect()},
-        PlacementCase{"partly_left_of_large", "-100", "50", "718", "523",
-                      QRect(0, 50, 718, 523)},
+        PlacementCase{"partly_left_of_large", "-100", "50", "718", "523", QRect(0, 50, 718, 523)},
         PlacementCase{"larger_than_small", "1300", "10", "5000", "4000", QRect()},
-        PlacementCase{"max_left_top", "2147483647", "2147483647", "718", "523",
-                      QRect()},
+        PlacementCase{"max_left_top", "2147483647", "2147483647", "718", "523", QRect()},
         PlacementCase{"min_left_width", "-2147483648", "107", "-2147483648", "523", QRect()},
         PlacementCase{"max_size", "192", "107", "2147483647", "2147483647", QRect()},
         PlacementCase{"min_top_height", "192", "-2147483648", "718", "-2147483648", QRect()}),

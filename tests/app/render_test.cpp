@@ -19,7 +19,8 @@ class RenderTest : public MainWindowTest {
     // Readings of the simulated controller at address 1, one per simulated second.
     void run_readings(int n) {
         line.set_responder([this](const Bytes& request) {
-            return sim::flatten(controllers.handle(request.data(), static_cast<int>(request.size())));
+            return sim::flatten(
+                controllers.handle(request.data(), static_cast<int>(request.size())));
         });
         requests.set_device_address(1);
         for (int i = 0; i < n; ++i) {

@@ -15,8 +15,10 @@ const Bytes kAck{0x10, 0x00, 0x01, 0x00, 0x01, 0x16};
 
 Bytes live_data() {
     Bytes d(21, 0);
-    d[0] = 0x42; d[1] = 0x5C;        // MEAS 55.0
-    d[9] = 0xFF; d[10] = 0xFF;       // YOUT 65535
+    d[0] = 0x42;
+    d[1] = 0x5C;  // MEAS 55.0
+    d[9] = 0xFF;
+    d[10] = 0xFF;  // YOUT 65535
     return d;
 }
 
@@ -29,8 +31,8 @@ TEST_F(RequestLayerTest, ReadTableDecodesBigEndianFields) {
     EXPECT_FLOAT_EQ(data.live.MEAS, 55.0f);
     EXPECT_EQ(data.live.YOUT, 65535);
     EXPECT_EQ(line.trace(), QStringLiteral("W R"));
-    EXPECT_EQ(line.writes()[0],
-              (Bytes{0x68, 0x07, 0x07, 0x68, 0x01, 0x00, 0x6C, 0x01, 0x0A, 0x15, 0x00, 0x8D, 0x16}));
+    EXPECT_EQ(line.writes()[0], (Bytes{0x68, 0x07, 0x07, 0x68, 0x01, 0x00, 0x6C, 0x01, 0x0A, 0x15,
+                                       0x00, 0x8D, 0x16}));
 }
 
 TEST_F(RequestLayerTest, BroadcastReadOnlyWrites) {
@@ -121,7 +123,8 @@ TEST_F(RequestLayerTest, EepromDoesNotPurgeAfterAFailure) {
     line.clear_events();
     line.queue_reply(kAck);
     EXPECT_TRUE(req.store_eeprom());
-    EXPECT_EQ(line.writes()[0], (Bytes{0x68, 0x04, 0x04, 0x68, 0x01, 0x00, 0x63, 0x06, 0x6A, 0x16}));
+    EXPECT_EQ(line.writes()[0],
+              (Bytes{0x68, 0x04, 0x04, 0x68, 0x01, 0x00, 0x63, 0x06, 0x6A, 0x16}));
 }
 
 TEST_F(RequestLayerTest, ProbeIsOneAttempt) {
@@ -169,15 +172,18 @@ TEST_F(RequestLayerTest, TextReadRetriesOnceAfterAPause) {
 
 TEST_F(RequestLayerTest, LengthByteOf128OrMoreAlwaysCountsAsADifference) {
     Bytes r(134, 0);
-    r[0] = 0x68; r[1] = 128; r[2] = 128; r[3] = 0x68;
+    r[0] = 0x68;
+    r[1] = 128;
+    r[2] = 128;
+    r[3] = 0x68;
     line.queue_reply(r);
     EXPECT_FALSE(req.read_type_text());
     EXPECT_EQ(line.trace(), QStringLiteral("W R P100 W R R"));
 }
 
 TEST_F(RequestLayerTest, ForeignIdentAcceptsALooseReply) {
-    line.queue_reply({0x68, 0x09, 0x09, 0x68, 0x00, 0x01, 0x05, 0x41, 0x42, 0x43, 0x44, 0x45,
-                      0x46, 0x00, 0x16});
+    line.queue_reply(
+        {0x68, 0x09, 0x09, 0x68, 0x00, 0x01, 0x05, 0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x00, 0x16});
     ASSERT_TRUE(req.read_foreign_ident());
     EXPECT_STREQ(buffer.foreign_ident.data(), "BCDEF");
     EXPECT_EQ(buffer.foreign_ident[5], 0);

@@ -61,15 +61,16 @@ TEST_P(WorkedExamples, AreBuiltByteForByte) {
 INSTANTIATE_TEST_SUITE_P(
     Telegram, WorkedExamples,
     ::testing::Values(
-        Example{"read table 10", {0x68, 0x07, 0x07, 0x68, 0x01, 0x00, 0x6C, 0x01, 0x0A, 0x15,
-                                  0x00, 0x8D, 0x16}},
-        Example{"read table 0", {0x68, 0x07, 0x07, 0x68, 0x01, 0x00, 0x6C, 0x01, 0x00, 0x0C,
-                                 0x00, 0x7A, 0x16}},
+        Example{"read table 10",
+                {0x68, 0x07, 0x07, 0x68, 0x01, 0x00, 0x6C, 0x01, 0x0A, 0x15, 0x00, 0x8D, 0x16}},
+        Example{"read table 0",
+                {0x68, 0x07, 0x07, 0x68, 0x01, 0x00, 0x6C, 0x01, 0x00, 0x0C, 0x00, 0x7A, 0x16}},
         Example{"read type", {0x68, 0x04, 0x04, 0x68, 0x01, 0x00, 0x6C, 0x00, 0x6D, 0x16}},
         Example{"read version", {0x68, 0x04, 0x04, 0x68, 0x01, 0x00, 0x6C, 0x04, 0x71, 0x16}},
         Example{"eeprom", {0x68, 0x04, 0x04, 0x68, 0x01, 0x00, 0x63, 0x06, 0x6A, 0x16}},
-        Example{"write table 8", {0x68, 0x08, 0x08, 0x68, 0x01, 0x00, 0x63, 0x02, 0x08, 0x01,
-                                  0x00, 0x07, 0x76, 0x16}},
+        Example{
+            "write table 8",
+            {0x68, 0x08, 0x08, 0x68, 0x01, 0x00, 0x63, 0x02, 0x08, 0x01, 0x00, 0x07, 0x76, 0x16}},
         Example{"write table 0",
                 {0x68, 0x13, 0x13, 0x68, 0x01, 0x00, 0x63, 0x02, 0x00, 0x0C, 0x00, 0x42, 0x5C,
                  0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x42, 0xC8, 0x00, 0x00, 0x1A, 0x16}},
@@ -100,9 +101,9 @@ Bytes good_reply() {
 
 struct ReplyCase {
     const char* name;
-    int offset;         // byte to change, -1 for none
+    int offset;  // byte to change, -1 for none
     std::uint8_t value;
-    int received_delta; // bytes received relative to the frame length
+    int received_delta;  // bytes received relative to the frame length
     bool valid;
 };
 
@@ -117,20 +118,20 @@ TEST_P(DataReplyValidation, JudgesByTheOrderedTests) {
               c.valid);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Telegram, DataReplyValidation,
-    ::testing::Values(ReplyCase{"intact", -1, 0, 0, true},
-                      ReplyCase{"second_delimiter_ignored", 3, 0x00, 0, true},
-                      ReplyCase{"address_changed_without_new_checksum", 4, 0x55, 0, false},
-                      ReplyCase{"first_delimiter", 0, 0x10, 0, false},
-                      ReplyCase{"length_repeat_differs", 2, 0x05, 0, false},
-                      ReplyCase{"function_code", 6, 0x09, 0, false},
-                      ReplyCase{"end_byte", 9, 0x17, 0, false},
-                      ReplyCase{"checksum", 8, 0x00, 0, false},
-                      ReplyCase{"one_byte_short", -1, 0, -1, false},
-                      ReplyCase{"nothing_received", -1, 0, -10, false},
-                      ReplyCase{"extra_bytes_are_fine", -1, 0, 3, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Telegram, DataReplyValidation,
+                         ::testing::Values(ReplyCase{"intact", -1, 0, 0, true},
+                                           ReplyCase{"second_delimiter_ignored", 3, 0x00, 0, true},
+                                           ReplyCase{"address_changed_without_new_checksum", 4,
+                                                     0x55, 0, false},
+                                           ReplyCase{"first_delimiter", 0, 0x10, 0, false},
+                                           ReplyCase{"length_repeat_differs", 2, 0x05, 0, false},
+                                           ReplyCase{"function_code", 6, 0x09, 0, false},
+                                           ReplyCase{"end_byte", 9, 0x17, 0, false},
+                                           ReplyCase{"checksum", 8, 0x00, 0, false},
+                                           ReplyCase{"one_byte_short", -1, 0, -1, false},
+                                           ReplyCase{"nothing_received", -1, 0, -10, false},
+                                           ReplyCase{"extra_bytes_are_fine", -1, 0, 3, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Telegram, RepliesFromAnyStationToAnyStationAreAccepted) {
     Buffer b{};

@@ -30,8 +30,11 @@ QString make_file(const QTemporaryDir& dir, const Changes& changes,
 
 // SP, DSER and FILT differ from every simulated controller: tables 0, 4 and 7; the
 // address and password differ too but must never travel.
-const Changes kReference{{"COMP/SP", "40.00"}, {"REGO/DSER", "90"}, {"OSTAT/FILT", "3"},
-                         {"OSTAT/PASS", "1234"}, {"ADD/ADRESA", "77"}};
+const Changes kReference{{"COMP/SP", "40.00"},
+                         {"REGO/DSER", "90"},
+                         {"OSTAT/FILT", "3"},
+                         {"OSTAT/PASS", "1234"},
+                         {"ADD/ADRESA", "77"}};
 
 class CloneTest : public RequestFixture {
   protected:
@@ -71,11 +74,21 @@ TEST(TargetList, ParsesListsAndRejectsBadOnes) {
         std::vector<int> expected;  // empty: rejected
     };
     const Case cases[] = {
-        {"1-5,9", {1, 2, 3, 4, 5, 9}}, {" 7 ", {7}},          {"126,1", {126, 1}},
-        {"3 - 4 , 8", {3, 4, 8}},      {"", {}},              {"1-", {}},
-        {"a", {}},                     {"0", {}},             {"127", {}},
-        {"5-3", {}},                   {"1,1", {}},           {"1-3,2", {}},
-        {"1;2", {}},                   {"-1", {}},            {"1,,2", {}},
+        {"1-5,9", {1, 2, 3, 4, 5, 9}},
+        {" 7 ", {7}},
+        {"126,1", {126, 1}},
+        {"3 - 4 , 8", {3, 4, 8}},
+        {"", {}},
+        {"1-", {}},
+        {"a", {}},
+        {"0", {}},
+        {"127", {}},
+        {"5-3", {}},
+        {"1,1", {}},
+        {"1-3,2", {}},
+        {"1;2", {}},
+        {"-1", {}},
+        {"1,,2", {}},
     };
     for (const Case& c : cases) {
         QString why;
@@ -141,8 +154,8 @@ TEST(ParameterFileSet, UnusableFilesGiveNothingWithTheirReason) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(text);
     f.close();
-    const QString wrong = make_file(dir, {{"IDENT/VERSION", "KELVRA20 [V.2.0]"}},
-                                    QStringLiteral("b.ini"));
+    const QString wrong =
+        make_file(dir, {{"IDENT/VERSION", "KELVRA20 [V.2.0]"}}, QStringLiteral("b.ini"));
     const struct {
         QString path;
         const char* reason;
@@ -246,8 +259,8 @@ TEST_F(CloneTest, OnlyTheSupportedModelIsWritten) {
         line.clear_events();
         const TargetResult r = clone_target(req, 1, reference, CloneOptions{});
         EXPECT_EQ(r.outcome, TargetResult::Outcome::Failed);
-        EXPECT_EQ(r.failure, QString::fromUtf8(m == sim::Model::Krt01 ? kOlderModel
-                                                                       : kUnknownDevice));
+        EXPECT_EQ(r.failure,
+                  QString::fromUtf8(m == sim::Model::Krt01 ? kOlderModel : kUnknownDevice));
         EXPECT_TRUE(writes().empty());
     }
 }

@@ -1,3 +1,5 @@
+#include "commissioning/commissioning_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -8,7 +10,6 @@
 #include <QTreeWidget>
 
 #include "comm/bus_worker.h"
-#include "commissioning/commissioning_window.h"
 #include "platform/atomic_file.h"
 #include "platform/private_profile.h"
 #include "support/render.h"
@@ -37,8 +38,8 @@ class CommissioningWindowTest : public RequestFixture {
         ini.commit();
         window = std::make_unique<CommissioningWindow>(
             worker, prompts,
-            CommissioningWindow::Context{[] { return QStringLiteral("COM1"); },
-                                         [] { return 9600; }, {}, {}});
+            CommissioningWindow::Context{
+                [] { return QStringLiteral("COM1"); }, [] { return 9600; }, {}, {}});
     }
     void load_both() {
         window->choose_file(0, reference);

@@ -7,11 +7,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "comm/bus_worker.h"
 #include "comm/Unit_hl.h"
+#include "comm/bus_worker.h"
+#include "ident/Unittabvstupu.h"
 #include "ident/about_ident.h"
 #include "ident/load_form.h"
-#include "ident/Unittabvstupu.h"
 #include "params/Unitmenumod.h"
 #include "params/catalogue.h"
 #include "params/parameter_file.h"
@@ -34,20 +34,19 @@ TEST_P(VersionPrefixes, ClassifyByTheFirstTenBytes) {
     EXPECT_EQ(classify_version(v.data()), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ident, VersionPrefixes,
-    ::testing::Values(VersionCase{"FW-R-18-02", IdentResult::Supported},
-                      VersionCase{"FW-R-18-02 rev. 7", IdentResult::Supported},
-                      VersionCase{"fw-r-18-02", IdentResult::Unknown},
-                      VersionCase{"FW-R-11-01", IdentResult::Krt01_1},
-                      VersionCase{"FW-R-11-02x", IdentResult::Krt01_2},
-                      VersionCase{"FW-R-11-03", IdentResult::Krt01_3},
-                      VersionCase{"FW-R-18-0", IdentResult::Unknown},
-                      VersionCase{"", IdentResult::Unknown}));
+INSTANTIATE_TEST_SUITE_P(Ident, VersionPrefixes,
+                         ::testing::Values(VersionCase{"FW-R-18-02", IdentResult::Supported},
+                                           VersionCase{"FW-R-18-02 rev. 7", IdentResult::Supported},
+                                           VersionCase{"fw-r-18-02", IdentResult::Unknown},
+                                           VersionCase{"FW-R-11-01", IdentResult::Krt01_1},
+                                           VersionCase{"FW-R-11-02x", IdentResult::Krt01_2},
+                                           VersionCase{"FW-R-11-03", IdentResult::Krt01_3},
+                                           VersionCase{"FW-R-18-0", IdentResult::Unknown},
+                                           VersionCase{"", IdentResult::Unknown}));
 
 // A bus of simulated controllers behind the fake line, in virtual time.
 class IdentTest : public RequestFixture {
-protected:
+  protected:
     int reads_of_table(int t) const {
         int n = 0;
         for (const auto& w : line.writes())
@@ -301,17 +300,34 @@ QByteArray expected_export(const std::function<QString(int)>& v) {
     auto keys = [&](const char* section, std::initializer_list<std::pair<const char*, int>> kv) {
         line(QStringLiteral("[%1]").arg(QLatin1String(section)));
         for (const auto& [k, i] : kv)
-            line(QLatin1String(k) + QLatin1Char('=') + (i < 0 ? QStringLiteral("KELVRA 20") : v(i)));
+            line(QLatin1String(k) + QLatin1Char('=') +
+                 (i < 0 ? QStringLiteral("KELVRA 20") : v(i)));
     };
     keys("IDENT", {{"TAB_VSTUPU", -1}, {"VYR_CISLO", 23}});
-    keys("PT100", {{"PT_60", 0}, {"PT_100", 1}, {"PT_140", 2}, {"PT_180", 3}, {"PT_220", 4},
-                   {"PT_260", 5}, {"PT_300", 6}, {"PT_340", 7}});
-    keys("NIKL5000ppm", {{"NI_-50", 8}, {"NI_10", 9}, {"NI_70", 10}, {"NI_130", 11}, {"NI_190", 12}});
+    keys("PT100", {{"PT_60", 0},
+                   {"PT_100", 1},
+                   {"PT_140", 2},
+                   {"PT_180", 3},
+                   {"PT_220", 4},
+                   {"PT_260", 5},
+                   {"PT_300", 6},
+                   {"PT_340", 7}});
+    keys("NIKL5000ppm",
+         {{"NI_-50", 8}, {"NI_10", 9}, {"NI_70", 10}, {"NI_130", 11}, {"NI_190", 12}});
     keys("NIKL6810ppm",
          {{"NI_-50", 13}, {"NI_10", 14}, {"NI_70", 15}, {"NI_130", 16}, {"NI_190", 17}});
-    keys("VSTUP", {{"75MV", 18}, {"PROUD20MA", 21}, {"NAPETI10V", 22}, {"PLUS75MV", 26},
-                   {"MINUS75MV", 27}, {"PLUS18MV", 28}, {"MINUS18MV", 29}, {"ZV_OVL", 30},
-                   {"ZV_OVH", 31}, {"ZV_4MA", 32}, {"ZV_20MA", 33}, {"ZV_1V", 34}});
+    keys("VSTUP", {{"75MV", 18},
+                   {"PROUD20MA", 21},
+                   {"NAPETI10V", 22},
+                   {"PLUS75MV", 26},
+                   {"MINUS75MV", 27},
+                   {"PLUS18MV", 28},
+                   {"MINUS18MV", 29},
+                   {"ZV_OVL", 30},
+                   {"ZV_OVH", 31},
+                   {"ZV_4MA", 32},
+                   {"ZV_20MA", 33},
+                   {"ZV_1V", 34}});
     keys("SVORKY", {{"TEPLOTA_0", 19}, {"TEPLOTA_60", 20}});
     keys("VYROBA", {{"CISLO", 23}, {"TTD", 24}, {"RESERVE", 25}});
     keys("ANALOG", {{"OUT_1MA", 35}, {"OUT_6MA", 36}, {"OUT_12MA", 37}, {"OUT_20MA", 38}});
@@ -321,7 +337,7 @@ QByteArray expected_export(const std::function<QString(int)>& v) {
 }
 
 class InputTableTest : public IdentTest {
-protected:
+  protected:
     QTemporaryDir dir;
     Ttab_vstupu table{worker, prompts};
     QString path() const { return dir.filePath(QStringLiteral("vstupy.txt")); }
@@ -346,9 +362,10 @@ TEST_F(InputTableTest, ExportAfterReadingWritesTheValuesUnsigned) {
     prompts.answer_save(path());
     table.Button3Click();
     const auto in = data.inputs.IN;
-    EXPECT_EQ(read_all(path()), expected_export([&](int i) {
-                  return QString::number(static_cast<std::uint16_t>(in[static_cast<std::size_t>(i)]));
-              }));
+    EXPECT_EQ(
+        read_all(path()), expected_export([&](int i) {
+            return QString::number(static_cast<std::uint16_t>(in[static_cast<std::size_t>(i)]));
+        }));
 }
 
 TEST_F(InputTableTest, FailedReadingKeepsTheLabels) {

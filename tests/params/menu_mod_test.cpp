@@ -15,14 +15,14 @@
 #include <QTest>
 #include <memory>
 
-#include "comm/bus_worker.h"
 #include "comm/Unit_hl.h"
+#include "comm/bus_worker.h"
 #include "params/Unitmenumod.h"
 #include "params/catalogue.h"
 #include "platform/errors.h"
 #include "platform/private_profile.h"
-#include "support/render.h"
 #include "support/fake_line.h"
+#include "support/render.h"
 #include "support/scripted_prompts.h"
 #include "tests/params/fake_controller.h"
 #include "tests/params/print_qstring.h"

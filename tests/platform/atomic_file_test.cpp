@@ -1,4 +1,3 @@
-#include "comm/bus_worker.h"
 #include "platform/atomic_file.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +10,7 @@
 
 #include "app/measurement_log.h"
 #include "comm/Unit_hl.h"
+#include "comm/bus_worker.h"
 #include "ident/Unittabvstupu.h"
 #include "params/catalogue.h"
 #include "params/parameter_file.h"

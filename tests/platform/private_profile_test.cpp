@@ -128,11 +128,11 @@ TEST_F(PrivateProfileTest, ValuesReadBackAsWritten) {
         const char* value;
         const char* line;
     } cases[] = {
-        {"25,00", "k=25,00"},          {"", "k="},
-        {"a b", "k=a b"},              {"\"x", "k=\"x"},
-        {"\"", "k=\""},                {"  25,00 ", "k=\"  25,00 \""},
-        {"\t1", "k=\"\t1\""},         {"\"x\"", "k=\"\"x\"\""},
-        {"'x'", "k=\"'x'\""},          {"\"\"", "k=\"\"\"\""},
+        {"25,00", "k=25,00"}, {"", "k="},
+        {"a b", "k=a b"},     {"\"x", "k=\"x"},
+        {"\"", "k=\""},       {"  25,00 ", "k=\"  25,00 \""},
+        {"\t1", "k=\"\t1\""}, {"\"x\"", "k=\"\"x\"\""},
+        {"'x'", "k=\"'x'\""}, {"\"\"", "k=\"\"\"\""},
     };
     for (const Case& c : cases) {
         PrivateProfile p = PrivateProfile::from_bytes("[S]\r\n");

@@ -18,14 +18,30 @@ QString FakeLine::trace() const {
     QStringList parts;
     for (const auto& e : events_) {
         switch (e.op) {
-            case Op::Write: parts << QStringLiteral("W"); break;
-            case Op::Read: parts << QStringLiteral("R"); break;
-            case Op::PurgeRx: parts << QStringLiteral("PR"); break;
-            case Op::PurgeTx: parts << QStringLiteral("PT"); break;
-            case Op::Pause: parts << QStringLiteral("P%1").arg(e.requested); break;
-            case Op::Open: parts << QStringLiteral("O"); break;
-            case Op::ApplyRate: parts << QStringLiteral("B"); break;
-            case Op::Close: parts << QStringLiteral("C"); break;
+            case Op::Write:
+                parts << QStringLiteral("W");
+                break;
+            case Op::Read:
+                parts << QStringLiteral("R");
+                break;
+            case Op::PurgeRx:
+                parts << QStringLiteral("PR");
+                break;
+            case Op::PurgeTx:
+                parts << QStringLiteral("PT");
+                break;
+            case Op::Pause:
+                parts << QStringLiteral("P%1").arg(e.requested);
+                break;
+            case Op::Open:
+                parts << QStringLiteral("O");
+                break;
+            case Op::ApplyRate:
+                parts << QStringLiteral("B");
+                break;
+            case Op::Close:
+                parts << QStringLiteral("C");
+                break;
         }
     }
     return parts.join(QLatin1Char(' '));

@@ -15,13 +15,13 @@ using Bytes = std::vector<std::uint8_t>;
 // the responder) and queues its bytes for the reads that follow; reads take what is
 // queued and cost the time a real line would wait. Every call is recorded.
 class FakeLine : public PortLine {
-public:
+  public:
     enum class Op { Write, Read, PurgeRx, PurgeTx, Pause, Open, ApplyRate, Close };
     struct Event {
         Op op;
-        Bytes bytes;       // written bytes, or bytes returned by a read
-        int requested = 0; // read limit, pause or rate
-        QString name;      // open: device path
+        Bytes bytes;        // written bytes, or bytes returned by a read
+        int requested = 0;  // read limit, pause or rate
+        QString name;       // open: device path
     };
     // A piece of a reply; gap_ms is the silence before its first byte.
     struct Chunk {
@@ -65,7 +65,7 @@ public:
     void close() override;
     bool is_open() const override { return open_; }
 
-private:
+  private:
     std::deque<std::vector<Chunk>> scripted_;
     std::deque<Chunk> pending_;
     Responder responder_;

@@ -12,7 +12,7 @@
 // A request layer of its own on a scripted line, talking to device 1 from computer 0;
 // attach() puts simulated controllers behind the line.
 class RequestFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         req.set_device_address(1);
         req.set_computer_address(0);

@@ -21,9 +21,8 @@ std::optional<ScriptedPrompts::Answer> ScriptedPrompts::next(Kind kind, const QS
     return a;
 }
 
-PromptAnswer ScriptedPrompts::message(const QString& text, const QString& caption,
-                                      PromptIcon icon, PromptButtons buttons,
-                                      PromptOwner owner) {
+PromptAnswer ScriptedPrompts::message(const QString& text, const QString& caption, PromptIcon icon,
+                                      PromptButtons buttons, PromptOwner owner) {
     Record r;
     r.kind = Kind::Message;
     r.text = text;

@@ -10,7 +10,7 @@
 // Answers prompts from a script and records every one of them. A prompt that the
 // test did not expect fails the test.
 class ScriptedPrompts : public Prompts {
-public:
+  public:
     enum class Kind { Message, SaveFile, OpenFile, Color };
     struct Record {
         Kind kind = Kind::Message;
@@ -54,7 +54,7 @@ public:
     std::optional<QString> open_file(const FileDialogRequest& request) override;
     std::optional<std::uint32_t> choose_color(std::uint32_t initial) override;
 
-private:
+  private:
     struct Answer {
         Kind kind;
         PromptAnswer answer;

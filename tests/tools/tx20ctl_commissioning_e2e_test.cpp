@@ -49,7 +49,8 @@ class CommissioningE2E : public ::testing::Test {
         static const QRegularExpression w(
             QStringLiteral("-> 68 (?:[0-9A-F]{2} ){3}([0-9A-F]{2}) [0-9A-F]{2} 63 02 "));
         std::map<int, int> out;
-        for (auto it = w.globalMatch(trace); it.hasNext();) ++out[it.next().captured(1).toInt(nullptr, 16)];
+        for (auto it = w.globalMatch(trace); it.hasNext();)
+            ++out[it.next().captured(1).toInt(nullptr, 16)];
         return out;
     }
     DeviceData station(int a) {
@@ -100,9 +101,9 @@ TEST_F(CommissioningE2E, CloneVerifiesEveryTargetAndReportsTheRefusingOne) {
                                     {"OSTAT/PASS", "1234"},
                                     {"ADD/ADRESA", "77"}});
 
-    CtlRun r = run({QStringLiteral("--trace"), QStringLiteral("clone"), QStringLiteral("--from"),
-                    file, QStringLiteral("--to"), QStringLiteral("1-4"),
-                    QStringLiteral("--dry-run")});
+    CtlRun r =
+        run({QStringLiteral("--trace"), QStringLiteral("clone"), QStringLiteral("--from"), file,
+             QStringLiteral("--to"), QStringLiteral("1-4"), QStringLiteral("--dry-run")});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(writes(r.err).empty());
     EXPECT_TRUE(r.out.contains(QString::fromUtf8("@2: KELVRA 20; k zápisu: 0, 4, 7;")))
@@ -174,13 +175,14 @@ TEST_F(CommissioningE2E, ReportIsAPdfWithEveryParameterAndTheDeviceTexts) {
                              env);
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     QProcess text;
-    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
-                                             QStringLiteral("-")});
+    text.start(QStringLiteral("pdftotext"),
+               {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
     ASSERT_TRUE(text.waitForFinished(20000));
     ASSERT_EQ(text.exitCode(), 0) << text.readAllStandardError().toStdString();
     const QString t = QString::fromUtf8(text.readAllStandardOutput());
     for (const params::ParamDef& p : params::catalogue()) {
-        const QString name = *p.mnemonic ? QString::fromLatin1(p.mnemonic) : QStringLiteral("ADRESA");
+        const QString name =
+            *p.mnemonic ? QString::fromLatin1(p.mnemonic) : QStringLiteral("ADRESA");
         EXPECT_TRUE(t.contains(name)) << p.control;
     }
     for (const char* word : {"KELVRA 20", "FW-R-18-02", "žádaná hodnota", "Jiří Šťastný",

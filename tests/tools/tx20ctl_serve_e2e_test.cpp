@@ -19,8 +19,8 @@
 #include <memory>
 
 #include "sim/pty_server.h"
-#include "tools/ctl_run.h"
 #include "support/free_port.h"
+#include "tools/ctl_run.h"
 
 namespace {
 

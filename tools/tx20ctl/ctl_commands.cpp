@@ -123,7 +123,7 @@ int CtlCommands::run(const CtlOptions& o) {
         case CtlOptions::Command::Diff:
         case CtlOptions::Command::Clone:
         case CtlOptions::Command::Report:
-        case CtlOptions::Command::Serve:   // opens the port itself, again when it vanishes
+        case CtlOptions::Command::Serve:  // opens the port itself, again when it vanishes
         case CtlOptions::Command::None:
             break;
     }

@@ -43,17 +43,17 @@ QString parse(const CtlOptions& o, Args& a) {
         } else if (clone && arg == QLatin1String("--dry-run")) {
             a.clone.dry_run = true;
         } else if ((clone && (arg == QLatin1String("--from") || arg == QLatin1String("--to"))) ||
-                   (report && (arg == QLatin1String("--out") || arg == QLatin1String("--reference") ||
-                               arg == QLatin1String("--technician") ||
-                               arg == QLatin1String("--note")))) {
+                   (report &&
+                    (arg == QLatin1String("--out") || arg == QLatin1String("--reference") ||
+                     arg == QLatin1String("--technician") || arg == QLatin1String("--note")))) {
             if (i + 1 >= args.size()) return QStringLiteral("option %1 needs a value").arg(arg);
             const QString v = args[++i];
-            QString* target = arg == QLatin1String("--from")        ? &a.from
-                              : arg == QLatin1String("--to")        ? &a.to
-                              : arg == QLatin1String("--out")       ? &a.out
-                              : arg == QLatin1String("--reference") ? &a.reference
+            QString* target = arg == QLatin1String("--from")         ? &a.from
+                              : arg == QLatin1String("--to")         ? &a.to
+                              : arg == QLatin1String("--out")        ? &a.out
+                              : arg == QLatin1String("--reference")  ? &a.reference
                               : arg == QLatin1String("--technician") ? &a.technician
-                                                                      : &a.note;
+                                                                     : &a.note;
             *target = v;
         } else if (arg.startsWith(QLatin1String("--"))) {
             return QStringLiteral("unknown option %1").arg(arg);
@@ -116,7 +116,12 @@ class Runner {
   public:
     Runner(const CtlOptions& o, const Args& a, RequestLayer* req, const RecordingLine* recorded,
            QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted)
-        : o_(o), a_(a), req_(req), recorded_(recorded), out_(out), err_(err),
+        : o_(o),
+          a_(a),
+          req_(req),
+          recorded_(recorded),
+          out_(out),
+          err_(err),
           interrupted_(interrupted) {}
 
     int run() {
@@ -182,8 +187,8 @@ class Runner {
     }
 
     int diff() {
-        const QString b = a_.positional.size() > 1 ? a_.positional[1]
-                                                   : QStringLiteral("@%1").arg(o_.da);
+        const QString b =
+            a_.positional.size() > 1 ? a_.positional[1] : QStringLiteral("@%1").arg(o_.da);
         const auto sa = load(a_.positional[0]);
         if (!sa) return kExitUsage;
         const auto sb = load(b);
@@ -216,8 +221,8 @@ class Runner {
             } else {
                 r = clone_target(*req_, address, *reference, a_.clone);
             }
-            const bool good = a_.clone.dry_run ? r.outcome == TargetResult::Outcome::Planned
-                                               : r.verified();
+            const bool good =
+                a_.clone.dry_run ? r.outcome == TargetResult::Outcome::Planned : r.verified();
             all = all && good;
             out_ << '@' << address << ": ";
             if (r.identified) out_ << r.type_text << "; ";
@@ -255,8 +260,7 @@ class Runner {
         in.version_text = actual->version_text;
         // The serial number stands in the input table; a controller without one still
         // gets its report.
-        if (req_->read_table(TableId::TAB_INPUTS))
-            in.serial_number = req_->data().inputs.IN[23];
+        if (req_->read_table(TableId::TAB_INPUTS)) in.serial_number = req_->data().inputs.IN[23];
         if (recorded_) in.stats = recorded_->stats();
         QString reason;
         if (!write_report(a_.out, in, &reason)) {

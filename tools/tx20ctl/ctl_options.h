@@ -8,7 +8,19 @@
 // The command line of tx20ctl, checked but not yet acted on.
 struct CtlOptions {
     enum class Command {
-        None, Live, Read, Write, Eeprom, Scan, Ident, Listen, Backup, Diff, Clone, Report, Serve
+        None,
+        Live,
+        Read,
+        Write,
+        Eeprom,
+        Scan,
+        Ident,
+        Listen,
+        Backup,
+        Diff,
+        Clone,
+        Report,
+        Serve
     };
 
     QString port;  // a device path or "COMn"
@@ -20,12 +32,12 @@ struct CtlOptions {
     bool help = false;
 
     Command command = Command::None;
-    double watch_s = 0;       // live: repeat period; 0 reads once
-    int table = -1;           // read, write
-    QStringList assignments;  // write: FIELD=VALUE
-    int timeout_ms = 0;       // scan: probe read time-out; 0 keeps the line's own
+    double watch_s = 0;        // live: repeat period; 0 reads once
+    int table = -1;            // read, write
+    QStringList assignments;   // write: FIELD=VALUE
+    int timeout_ms = 0;        // scan: probe read time-out; 0 keeps the line's own
     QStringList command_args;  // backup, diff, clone, report: everything after the word
-    bool json = false;        // live, read, scan, ident: one JSON object per result
+    bool json = false;         // live, read, scan, ident: one JSON object per result
     ServeOptions serve;
 };
 

@@ -13,8 +13,8 @@
 #include "comm/serial_ports.h"
 #include "platform/settings_store.h"
 #include "tools/tx20ctl/console_prompts.h"
-#include "tools/tx20ctl/ctl_commissioning.h"
 #include "tools/tx20ctl/ctl_commands.h"
+#include "tools/tx20ctl/ctl_commissioning.h"
 #include "tools/tx20ctl/ctl_diag.h"
 #include "tools/tx20ctl/ctl_options.h"
 #include "tools/tx20ctl/log2csv_command.h"
@@ -46,7 +46,8 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
             err << "tx20ctl: " << l << Qt::endl;
         return kExitFailed;
     }
-    if (o.command == CtlOptions::Command::Listen) return listen_bus(serial, out, err, g_interrupted);
+    if (o.command == CtlOptions::Command::Listen)
+        return listen_bus(serial, out, err, g_interrupted);
     if (o.timeout_ms > 0) serial.set_total_timeout_ms(o.timeout_ms);
     RecordingLine recorded(serial);
     TraceLine traced(recorded, err);

@@ -26,7 +26,8 @@ bool TraceLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
 
 bool TraceLine::discard_late(std::uint8_t* buf, int n, int* received) {
     const bool ok = inner_.discard_late(buf, n, received);
-    if (ok && *received > 0) line(QStringLiteral("<- ") + hex(buf, *received) + QStringLiteral("  (late, discarded)"));
+    if (ok && *received > 0)
+        line(QStringLiteral("<- ") + hex(buf, *received) + QStringLiteral("  (late, discarded)"));
     return ok;
 }
 
