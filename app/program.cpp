@@ -4,8 +4,12 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPointer>
+#include <QStatusBar>
 
+#include "alarms/alarm_panel.h"
+#include "alarms/alarms_window.h"
 #include "analysis/analysis_window.h"
 #include "analysis/live_chart_tools.h"
 #include "app/Rotace_3d.h"
@@ -17,11 +21,15 @@
 #include "comm/bus_worker.h"
 #include "comm/recording_line.h"
 #include "comm/serial_line.h"
+#include "commissioning/clone.h"
 #include "commissioning/commissioning_window.h"
 #include "ident/Unittabvstupu.h"
 #include "ident/about_box.h"
 #include "ident/about_ident.h"
+#include "ident/ident_texts.h"
 #include "ident/load_form.h"
+#include "journal/journal_window.h"
+#include "journal/service_journal.h"
 #include "overview/bus_overview.h"
 #include "params/Unitmenumod.h"
 #include "platform/clock.h"
@@ -37,6 +45,8 @@ struct Program::Parts {
     RecordingLine line{serial};
     RequestLayer requests{line, prompts};
     BusWorker bus{requests, prompts};
+    // Outlives the windows that tell it what they do.
+    std::unique_ptr<ServiceJournal> journal;
     std::unique_ptr<Tkrt01> krt01;
 };
 
@@ -79,7 +89,122 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
     add_commissioning(*w, d.port);
     add_analysis(*w);
     add_overview(*w, d.port);
+    add_journal(*w, d);
 }
+
+namespace {
+
+void show_window(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+QString device_text(const std::array<char, 250>& text) {
+    return text_from_device(text.data(), text.size());
+}
+
+}  // namespace
+
+// The service journal and the alarms: what the windows do is recorded, the live readings
+// drive the alarms, and "Servis" opens both windows.
+void Program::add_journal(Tkrt01& w, const Tkrt01::Dialogs& d) {
+    Parts& p = *parts_;
+    p.journal = std::make_unique<ServiceJournal>();
+    ServiceJournal* j = p.journal.get();
+    BusWorker* bus = &p.bus;
+
+    // Told once for each kind of fault, beside the work: nothing waits for an answer.
+    QObject::connect(j, &ServiceJournal::fault, &w, [&w](const QString& text) {
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Deník servisu"), text,
+                                    QMessageBox::Ok, &w);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box->show();
+    });
+
+    auto* menu_mod = static_cast<Tmenu_mod*>(d.menu_mod);
+    const QString editor = QStringLiteral("Parametry regulátoru");
+    QObject::connect(menu_mod, &Tmenu_mod::table_read, j,
+                     [j, bus](int a, int t, bool ok) { j->table_read(a, t, ok, bus->data()); });
+    QObject::connect(
+        menu_mod, &Tmenu_mod::table_written, j, [j, bus, editor](int a, int t, bool ok) {
+            j->table_written(a, t, ok, bus->data(), editor + QStringLiteral(" – Zápis"));
+        });
+    QObject::connect(menu_mod, &Tmenu_mod::eeprom_stored, j, [j, editor](int a, bool ok) {
+        j->eeprom_stored(a, ok, editor + QStringLiteral(" – EEPROM"));
+    });
+    QObject::connect(menu_mod, &Tmenu_mod::file_saved, j, [j, editor](const QString& path) {
+        j->file_saved(QStringLiteral("Soubor parametrů"), path, editor);
+    });
+    auto* load_form = static_cast<Tload_form*>(d.load_form);
+    QObject::connect(load_form, &Tload_form::table_read, j,
+                     [j, bus](int a, int t, bool ok) { j->table_read(a, t, ok, bus->data()); });
+    QObject::connect(load_form, &Tload_form::identified, j, [j, bus, editor](int a, int r) {
+        const auto result = static_cast<IdentResult>(r);
+        const QString version =
+            result == IdentResult::Unknown ? QString() : device_text(bus->buffer().version_text);
+        j->identified(a, result == IdentResult::Supported, {}, version, ServiceJournal::verdict(r),
+                      editor);
+    });
+    QObject::connect(d.port, &Tport::port_opened, j,
+                     [j](const QString& name, const QString& device) {
+                         j->port_opened(name, device, true, {});
+                     });
+    QObject::connect(d.port, &Tport::port_open_failed, j,
+                     [j](const QString& name, const QString& device, const QString& reason) {
+                         j->port_opened(name, device, false, reason);
+                     });
+    QObject::connect(d.port, &Tport::port_closed, j,
+                     [j](const QString& name) { j->port_closed(name); });
+    // The port the program started with.
+    bool open = false;
+    p.bus.run([&open, &serial = p.serial](RequestLayer&) {
+        open = serial.is_open();
+        return true;
+    });
+    if (open)
+        j->port_opened(QStringLiteral("COM%1").arg(d.port->com()),
+                       p.store.port_device(QStringLiteral("COM%1").arg(d.port->com())), true, {});
+
+    w.set_reading_observer(
+        [j](int address, bool ok, const LiveGroup& live) { j->reading(address, ok, live); });
+    // The periodic save writes the same file again and again: the first write to a file is
+    // what the journal keeps.
+    auto last_log = std::make_shared<QString>();
+    w.set_log_written_observer([j, last_log](const QString& path) {
+        if (*last_log == path) return;
+        *last_log = path;
+        j->file_saved(QStringLiteral("Záznam měření"), path, QStringLiteral("Hlavní okno"));
+    });
+
+    auto* panel = new AlarmPanel(w.statusBar());
+    w.statusBar()->addPermanentWidget(panel);
+    auto alarms = std::make_shared<QPointer<AlarmsWindow>>();
+    auto open_alarms = [&w, j, &prompts = p.prompts, alarms] {
+        if (!*alarms) *alarms = new AlarmsWindow(*j, prompts, &w);
+        show_window(*alarms);
+    };
+    QObject::connect(panel, &AlarmPanel::clicked, &w, open_alarms);
+    QObject::connect(j, &ServiceJournal::alarms_changed, panel,
+                     [panel, j] { panel->show_count(j->alarms().unacknowledged()); });
+    QObject::connect(j, &ServiceJournal::recorded, panel,
+                     [panel, j] { panel->show_journal_fault(j->journal().fault_text()); });
+
+    auto journal_window = std::make_shared<QPointer<JournalWindow>>();
+    QAction* mn_denik = w.servis_menu()->addAction(QStringLiteral("&Deník servisu"));
+    mn_denik->setObjectName(QStringLiteral("mn_denik"));
+    QObject::connect(mn_denik, &QAction::triggered, &w,
+                     [&w, j, &prompts = p.prompts, journal_window] {
+                         if (!*journal_window) *journal_window = new JournalWindow(*j, prompts, &w);
+                         show_window(*journal_window);
+                     });
+    QAction* mn_alarmy = w.servis_menu()->addAction(QStringLiteral("&Alarmy"));
+    mn_alarmy->setObjectName(QStringLiteral("mn_alarmy"));
+    QObject::connect(mn_alarmy, &QAction::triggered, &w, open_alarms);
+}
+
+ServiceJournal& Program::journal() { return *parts_->journal; }
 
 // The bus overview: every controller on the line, polled between the main window's readings.
 void Program::add_overview(Tkrt01& w, Tport* port) {
@@ -105,7 +230,14 @@ void Program::add_commissioning(Tkrt01& w, Tport* port) {
     QAction* open = w.servis_menu()->addAction(QStringLiteral("&Porovnání a klonování parametrů"));
     open->setObjectName(QStringLiteral("mn_commissioning"));
     QObject::connect(open, &QAction::triggered, &w, [&w, &p, context, window] {
-        if (!*window) *window = new CommissioningWindow(p.bus, p.prompts, context, &w);
+        if (!*window) {
+            *window = new CommissioningWindow(p.bus, p.prompts, context, &w);
+            QObject::connect(*window, &CommissioningWindow::target_done, p.journal.get(),
+                             [&p](const commissioning::TargetResult& r, const QString& ref) {
+                                 p.journal->cloned(
+                                     r, ref, QStringLiteral("Porovnání a klonování parametrů"));
+                             });
+        }
         (*window)->show();
         (*window)->raise();
         (*window)->activateWindow();

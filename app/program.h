@@ -3,12 +3,15 @@
 #include <QString>
 #include <memory>
 
+#include "app/main_window.h"
+
 class BusWorker;
 class Prompts;
 class SettingsStore;
 class RecordingLine;
 class Tkrt01;
 class Tport;
+class ServiceJournal;
 
 // The whole program: the settings store, prompts, clock, serial line, request layer
 // and every window, created once in start-up order and kept until the end.
@@ -27,6 +30,8 @@ class Program {
     // The bus worker every exchange of the windows goes through.
     BusWorker& bus();
     SettingsStore& store();
+    // The service journal and the alarms.
+    ServiceJournal& journal();
     // A recorded measurement log in an analysis window beside the main window.
     void open_analysis(const QString& path);
 
@@ -35,6 +40,7 @@ class Program {
     void add_commissioning(Tkrt01& w, Tport* port);
     void add_analysis(Tkrt01& w);
     void add_overview(Tkrt01& w, Tport* port);
+    void add_journal(Tkrt01& w, const Tkrt01::Dialogs& d);
 
     struct Parts;
     std::unique_ptr<Parts> parts_;

@@ -8,6 +8,9 @@
 #include <cmath>
 #include <type_traits>
 
+#include "ident/ident_result.h"
+#include "ident/ident_texts.h"
+#include "journal/service_journal.h"
 #include "params/value_check.h"
 #include "tools/tx20ctl/ctl_json.h"
 #include "tools/tx20ctl/ctl_tr.h"
@@ -221,7 +224,10 @@ int CtlCommands::write(int table, const QStringList& assignments) {
 }
 
 int CtlCommands::eeprom() {
-    if (!req_.store_eeprom()) return failed(QStringLiteral("storing in EEPROM failed"));
+    const bool ok = req_.store_eeprom();
+    if (journal_)
+        journal_->eeprom_stored(req_.device_address(), ok, QStringLiteral("tx20ctl eeprom"));
+    if (!ok) return failed(QStringLiteral("storing in EEPROM failed"));
     return kExitOk;
 }
 
@@ -247,6 +253,15 @@ int CtlCommands::ident() {
     if (type_ok) out_ << "type: " << printable(b.type_text.data(), 250) << Qt::endl;
     const bool version_ok = req_.read_version_text();
     if (version_ok) out_ << "version: " << printable(b.version_text.data(), 250) << Qt::endl;
+    if (journal_ && (type_ok || version_ok))
+        journal_->identified(
+            req_.device_address(), version_ok,
+            type_ok ? text_from_device(b.type_text.data(), b.type_text.size()) : QString(),
+            version_ok ? text_from_device(b.version_text.data(), b.version_text.size()) : QString(),
+            version_ok
+                ? ServiceJournal::verdict(static_cast<int>(classify_version(b.version_text.data())))
+                : QString(),
+            QStringLiteral("tx20ctl ident"));
     if (type_ok && version_ok) return kExitOk;
     if (type_ok || version_ok)
         return failed(type_ok ? QStringLiteral("reading the version text failed")
