@@ -62,7 +62,7 @@ AlarmsWindow::AlarmsWindow(ServiceJournal& journal, Prompts& prompts, QWidget* p
     setObjectName(QStringLiteral("alarms_window"));
     setWindowTitle(kCaption);
     setAttribute(Qt::WA_QuitOnClose, false);
-    resize(900, 560);
+    resize(900, 600);
     asks_.comment = [this]() -> std::optional<QString> {
         bool ok = false;
         const QString t = QInputDialog::getText(this, kCaption, QStringLiteral("Poznámka:"),
@@ -88,7 +88,8 @@ AlarmsWindow::AlarmsWindow(ServiceJournal& journal, Prompts& prompts, QWidget* p
     alarms_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     alarms_->verticalHeader()->hide();
     alarms_->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {55, 140, 65, 190, 130, 70, 80};
+    alarms_->setWordWrap(false);
+    const int widths[] = {55, 140, 65, 190, 150, 70, 80};
     for (int c = 0; c < AComment; ++c) alarms_->setColumnWidth(c, widths[c]);
     tl_potvrdit = new QPushButton(QStringLiteral("Potvrdit..."), this);
     tl_potvrdit->setObjectName(QStringLiteral("tl_potvrdit"));
@@ -137,6 +138,12 @@ AlarmsWindow::AlarmsWindow(ServiceJournal& journal, Prompts& prompts, QWidget* p
         for (int p = 1; p <= 3; ++p) prio->addItem(priority_caption(p), p);
         rules_->setCellWidget(row, RPriority, prio);
     }
+    // Every condition in view, no scrolling.
+    rules_->resizeRowsToContents();
+    int rows_height = rules_->horizontalHeader()->sizeHint().height() + 2 * rules_->frameWidth();
+    for (int row = 0; row < kAlarmConditionCount; ++row) rows_height += rules_->rowHeight(row);
+    rules_->setFixedHeight(rows_height);
+    rules_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     tl_ulozit = new QPushButton(QStringLiteral("Uložit pravidla"), rules_box);
     tl_ulozit->setObjectName(QStringLiteral("tl_ulozit"));
     tl_import = new QPushButton(QStringLiteral("Import..."), rules_box);

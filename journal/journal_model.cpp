@@ -40,7 +40,7 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
         case Kind:
             return kind_caption(e.kind);
         case Outcome:
-            return e.ok ? QStringLiteral("ano") : QStringLiteral("ne");
+            return e.ok ? QStringLiteral("ok") : QStringLiteral("chyba");
         case Summary:
             return e.summary;
         default:
@@ -51,7 +51,7 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
 QVariant JournalModel::headerData(int section, Qt::Orientation o, int role) const {
     if (o != Qt::Horizontal || role != Qt::DisplayRole) return {};
     static const char* const kHeaders[ColumnCount] = {
-        "Čas", "Uživatel", "Program", "Okno / příkaz", "Adresa", "Druh", "Úspěch", "Popis"};
+        "Čas", "Uživatel", "Program", "Okno / příkaz", "Adresa", "Druh", "Výsledek", "Popis"};
     return section >= 0 && section < ColumnCount ? QString::fromUtf8(kHeaders[section])
                                                  : QVariant();
 }

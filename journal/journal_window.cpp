@@ -32,7 +32,7 @@ JournalWindow::JournalWindow(ServiceJournal& journal, Prompts& prompts, QWidget*
     setObjectName(QStringLiteral("journal_window"));
     setWindowTitle(kCaption);
     setAttribute(Qt::WA_QuitOnClose, false);
-    resize(960, 480);
+    resize(1040, 480);
 
     const QDateTime now = QDateTime::currentDateTime();
     check_od = new QCheckBox(QStringLiteral("Od:"), this);
@@ -79,7 +79,7 @@ JournalWindow::JournalWindow(ServiceJournal& journal, Prompts& prompts, QWidget*
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
     QHeaderView* h = view_->horizontalHeader();
     h->setStretchLastSection(true);
-    const int widths[] = {130, 80, 60, 150, 50, 80, 50};
+    const int widths[] = {145, 80, 60, 190, 55, 80, 60};
     for (int c = 0; c < JournalModel::Summary; ++c) view_->setColumnWidth(c, widths[c]);
     lb_stav = new QLabel(this);
     lb_stav->setObjectName(QStringLiteral("lb_stav"));

@@ -201,7 +201,9 @@ int CtlCommands::read(int table) {
 
 int CtlCommands::write(int table, const QStringList& assignments) {
     // Fields not named keep what the controller holds.
+    const int address = req_.device_address();
     if (!req_.read_table(table)) return failed(Ctl::tr("reading table %1 failed").arg(table));
+    if (journal_) journal_->table_read(address, table, true, req_.data());
     DeviceData& d = req_.data();
     const QString error = apply_assignments(d, table, assignments);
     if (!error.isEmpty()) return failed(error);  // checked before; cannot happen
@@ -219,7 +221,9 @@ int CtlCommands::write(int table, const QStringList& assignments) {
             return kExitUsage;
         }
     }
-    if (!req_.write_table(table)) return failed(Ctl::tr("writing table %1 failed").arg(table));
+    const bool ok = req_.write_table(table);
+    if (journal_) journal_->table_written(address, table, ok, d, QStringLiteral("tx20ctl write"));
+    if (!ok) return failed(Ctl::tr("writing table %1 failed").arg(table));
     return kExitOk;
 }
 
