@@ -1,6 +1,8 @@
 #include "gateway/credentials.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <cerrno>
 #include <cstring>
@@ -21,7 +23,12 @@ bool read_credentials(const QString& path, Credentials* out, QString* error) {
         *error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+    // systemd hands a service its credentials in a folder of their own that only the
+    // service may enter, and grants the read through an ACL that shows in the group bits.
+    const QString systemd = qEnvironmentVariable("CREDENTIALS_DIRECTORY");
+    const bool private_folder =
+        !systemd.isEmpty() && QFileInfo(path).absolutePath() == QDir(systemd).absolutePath();
+    if (!private_folder && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
         *error = QStringLiteral(
                      "others may read or change it (mode %1); allow only its owner (chmod 600)")
                      .arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'));

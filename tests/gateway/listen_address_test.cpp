@@ -109,6 +109,12 @@ TEST(Credentials, TheFileGivesUserAndPasswordAndIsRefusedWhenOthersMayReadIt) {
     QString reason;
     EXPECT_FALSE(read_credentials(dir.filePath(QStringLiteral("missing")), &got, &reason));
     EXPECT_FALSE(reason.isEmpty());
+    // systemd's credentials folder is private, whatever its ACL shows in the group bits.
+    const QString shared = dir.filePath(QStringLiteral("4"));
+    EXPECT_FALSE(read_credentials(shared, &got, &reason));
+    qputenv("CREDENTIALS_DIRECTORY", dir.path().toLocal8Bit());
+    EXPECT_TRUE(read_credentials(shared, &got, &reason)) << reason.toStdString();
+    qunsetenv("CREDENTIALS_DIRECTORY");
 }
 
 }  // namespace
