@@ -5,6 +5,7 @@
 
 #include "commissioning/clone.h"
 #include "ident/ident_result.h"
+#include "tuning/tuning_write.h"
 
 namespace {
 
@@ -79,6 +80,25 @@ void ServiceJournal::cloned(const commissioning::TargetResult& r, const QString&
                        .arg(commissioning::tables_text(r.tables_written));
     known_.forget(r.address);
     record(make(JournalKind::Clone, r.address, source, ok, summary));
+}
+
+void ServiceJournal::tuning_written(int address, const PidWrite& w, const QString& source) {
+    // Nothing went out when the reading failed or a value was refused.
+    if (w.outcome == PidWrite::Outcome::ReadFailed || w.outcome == PidWrite::Outcome::Refused)
+        return;
+    JournalEntry e = make(JournalKind::Tuning, address, source, w.ok(), {});
+    const auto text = [](double v) { return QString::number(v, 'g', 7); };
+    const std::pair<const char*, std::pair<double, double>> fields[] = {
+        {"PB", {w.before.PB, w.sent.PB}},
+        {"INT", {w.before.INT, w.sent.INT}},
+        {"DER", {w.before.DER, w.sent.DER}}};
+    for (const auto& [name, values] : fields)
+        e.changes.push_back(
+            {3, QString::fromLatin1(name), text(values.first), text(values.second)});
+    e.summary = QStringLiteral("Ladění zapsáno: %1 (%2)")
+                    .arg(changes_text(e.changes), pid_write_text(w, true));
+    known_.forget(address);
+    record(std::move(e));
 }
 
 QString ServiceJournal::verdict(int r) {

@@ -15,6 +15,7 @@
 // also drives the link state and the alarms). Turns each into its entry; keeps what each
 // controller was last known to hold, the link state per address and the alarms with
 // their rules. Lives on the window thread.
+struct PidWrite;
 namespace commissioning {
 struct TargetResult;
 }
@@ -43,6 +44,8 @@ class ServiceJournal : public QObject {
     // One target of a clone with its verdict; the controller's tables are no longer known.
     void cloned(const commissioning::TargetResult& r, const QString& reference,
                 const QString& source);
+    // PB, INT and DER of a tuning written and read back.
+    void tuning_written(int address, const PidWrite& w, const QString& source);
     // The model a version text names, in the journal's words.
     static QString verdict(int ident_result);
     void identified(int address, bool ok, const QString& type, const QString& version,

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "tools/tx20ctl/ctl_commissioning.h"
+#include "tools/tx20ctl/ctl_tuning.h"
 
 namespace {
 
@@ -62,7 +63,8 @@ QString ctl_usage() {
         "    --period SECONDS       from one poll of every controller to the next (default 1)\n"
         "    --modbus HOST:PORT     serve them over Modbus TCP (input registers, unit = address);\n"
         "                           :PORT listens on 127.0.0.1 only\n"
-        "    --modbus-allow LIST    let in only these Modbus clients, e.g. 192.168.1.0/24,10.0.0.5\n"
+        "    --modbus-allow LIST    let in only these Modbus clients, e.g. "
+        "192.168.1.0/24,10.0.0.5\n"
         "    --mqtt HOST:PORT       publish them to an MQTT broker\n"
         "    --topic PREFIX         MQTT topic prefix (default tx20)\n"
         "    --mqtt-auth FILE       log in to the broker: user on line 1, password on line 2\n"
@@ -83,8 +85,18 @@ QString ctl_usage() {
         "                           alarm, ack or missed\n"
         "    --text S               entries whose description contains S\n"
         "    --csv                  as CSV (UTF-8, header row); --json: one object a line\n"
+        "  tune LOG [--from T] [--to T] [--rule simc|lambda=SECONDS|amigo|zn] [--json]\n"
+        "           [--span UNITS] [--tpid N] [--write]\n"
+        "                           identify the process from a step in a measurement log\n"
+        "                           and propose PB, INT and DER; T is ISO 8601 or the log's\n"
+        "                           H:MM:SS on its first day; --write (with --port, --da)\n"
+        "                           writes them to the controller and reads them back\n"
+        "  steptest --sp-step DELTA --duration S --out LOG [--before S]\n"
+        "                           step the set point of --da, record at one reading a\n"
+        "                           second until settled or S seconds, put the old one back\n"
         "\n"
         "Exit status: 0 success, 1 failed request, 2 bad usage.\n"
+        "tune: 1 when no model can be found (the reason on stderr).\n"
         "diff: 0 equal, 1 different, 2 bad usage or a failed read.\n");
 }
 
@@ -102,7 +114,8 @@ CtlParse parse_ctl_args(const QStringList& args) {
         QString arg = args[i];
         if (!arg.startsWith(QLatin1String("--"))) {
             // The commissioning commands take the rest of the line as options of their own.
-            if (positional.isEmpty() && is_commissioning_command(arg, &o.command)) {
+            if (positional.isEmpty() &&
+                (is_commissioning_command(arg, &o.command) || is_tuning_command(arg, &o.command))) {
                 o.command_args = args.mid(i + 1);
                 if (watch_given || o.timeout_ms > 0)
                     return fail(QStringLiteral("--watch and --timeout belong to live and scan"));

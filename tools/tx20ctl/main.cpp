@@ -18,6 +18,7 @@
 #include "tools/tx20ctl/ctl_commissioning.h"
 #include "tools/tx20ctl/ctl_diag.h"
 #include "tools/tx20ctl/ctl_options.h"
+#include "tools/tx20ctl/ctl_tuning.h"
 #include "tools/tx20ctl/journal_command.h"
 #include "tools/tx20ctl/log2csv_command.h"
 #include "tools/tx20ctl/ports_command.h"
@@ -32,8 +33,10 @@ extern "C" void on_signal(int) { g_interrupted = true; }
 // Commands that change a controller or tell who it is leave an entry in the journal.
 std::unique_ptr<ServiceJournal> journal_for(const CtlOptions& o, QTextStream& err) {
     using C = CtlOptions::Command;
+    const bool tune_write =
+        o.command == C::Tune && o.command_args.contains(QStringLiteral("--write"));
     if (o.command != C::Write && o.command != C::Eeprom && o.command != C::Ident &&
-        o.command != C::Clone)
+        o.command != C::Clone && !tune_write)
         return nullptr;
     auto j = std::make_unique<ServiceJournal>();
     j->journal().set_fault_handler(
@@ -44,6 +47,8 @@ std::unique_ptr<ServiceJournal> journal_for(const CtlOptions& o, QTextStream& er
 int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
     if (is_commissioning(o.command) && !commissioning_needs_port(o))
         return run_commissioning(o, nullptr, nullptr, out, err, g_interrupted);
+    if (is_tuning(o.command) && !tuning_needs_port(o))
+        return run_tuning(o, nullptr, out, err, g_interrupted);
     // Port names like COM3 go through the user's port map, anything else is a path.
     static const QRegularExpression com_name(QStringLiteral("^COM[0-9]+$"));
     const bool is_com = com_name.match(o.port).hasMatch();
@@ -75,9 +80,11 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
     commands.set_json(o.json);
     commands.set_journal(journal.get());
     commands.keep_port_open(serial, o.port, device, o.rate);
-    const int status = is_commissioning(o.command) ? run_commissioning(o, &req, &recorded, out, err,
-                                                                       g_interrupted, journal.get())
-                                                   : commands.run(o);
+    const int status =
+        is_commissioning(o.command)
+            ? run_commissioning(o, &req, &recorded, out, err, g_interrupted, journal.get())
+        : is_tuning(o.command) ? run_tuning(o, &req, out, err, g_interrupted, journal.get())
+                               : commands.run(o);
     if (journal && journal->journal().held() > 0)
         err << "tx20ctl: " << journal->journal().held() << " journal entries could not be stored"
             << Qt::endl;
@@ -105,7 +112,7 @@ int main(int argc, char** argv) {
         return run_journal_command(args.mid(1), stdout, err);
     if (!args.isEmpty() && args.first() == QLatin1String("log2csv"))
         return run_log2csv_command(args.mid(1), stdout, err);
-    const CtlParse parsed = parse_ctl_args(args);
+    CtlParse parsed = parse_ctl_args(args);
     if (parsed.options.help) {
         out << ctl_usage();
         return kExitOk;
@@ -113,6 +120,13 @@ int main(int argc, char** argv) {
     if (parsed.error.isEmpty() && parsed.options.command == CtlOptions::Command::Write) {
         const QString problem =
             CtlCommands::check_assignments(parsed.options.table, parsed.options.assignments);
+        if (!problem.isEmpty()) {
+            err << "tx20ctl: " << problem << Qt::endl;
+            return kExitUsage;
+        }
+    }
+    if (parsed.error.isEmpty() && is_tuning(parsed.options.command)) {
+        const QString problem = check_tuning(parsed.options);
         if (!problem.isEmpty()) {
             err << "tx20ctl: " << problem << Qt::endl;
             return kExitUsage;
