@@ -60,7 +60,7 @@ QString ctl_usage() {
         "    --period SECONDS       from one poll of every controller to the next (default 1)\n"
         "    --modbus HOST:PORT     serve them over Modbus TCP (input registers, unit = address);\n"
         "                           :PORT listens on 127.0.0.1 only\n"
-        "    --modbus-allow LIST    let in only these Modbus clients, e.g. 192.168.1.0/24,10.0.0.5\n"
+        "    --modbus-allow LIST    only these Modbus clients, e.g. 192.168.1.0/24,10.0.0.5\n"
         "    --mqtt HOST:PORT       publish them to an MQTT broker\n"
         "    --topic PREFIX         MQTT topic prefix (default tx20)\n"
         "    --mqtt-auth FILE       log in to the broker: user on line 1, password on line 2\n"
