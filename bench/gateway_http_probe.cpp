@@ -25,35 +25,14 @@
 #include <thread>
 #include <vector>
 
+#include "bench/process_memory.h"
 #include "sim/pty_server.h"
 #include "tests/support/free_port.h"
+#include "tests/tools/gateway_run.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long rss_kib(qint64 pid) {
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
-int connect_to(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    timeval tv{5, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    return fd;
-}
 
 // One request on a kept-alive connection; false when the answer did not come whole.
 bool fetch(int fd, const QByteArray& path, QByteArray* body) {

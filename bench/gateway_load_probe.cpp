@@ -21,20 +21,13 @@
 #include <thread>
 #include <vector>
 
+#include "bench/process_memory.h"
 #include "sim/pty_server.h"
 #include "tests/support/free_port.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long rss_kib(qint64 pid) {
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 }  // namespace
 
