@@ -5,7 +5,7 @@
 #include <map>
 #include <vector>
 
-#include "gateway/unit_table.h"
+#include "bus/unit_table.h"
 
 struct _modbus;
 struct _modbus_mapping_t;

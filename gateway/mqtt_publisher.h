@@ -5,7 +5,7 @@
 #include <functional>
 #include <mutex>
 
-#include "gateway/unit_table.h"
+#include "bus/unit_table.h"
 
 struct mosquitto;
 

@@ -41,6 +41,7 @@ struct Options {
     int krt01_variant = 2;  // 1..3: which older firmware the krt01 model reports
     int device_fault = 0;   // initial FAULT byte of table 10
     bool frozen = false;    // the process holds still: table 10 changes only by writes
+    QString type_text;      // the supported model's type text, when not the usual one
 };
 
 struct Chunk {
