@@ -46,7 +46,7 @@ AnalysisWindow::AnalysisWindow(const QString& path, LogReadResult result, Prompt
     }
     top->addStretch(1);
     all_ = new QPushButton(QStringLiteral("Celý záznam"), this);
-    csv_ = new QPushButton(QStringLiteral("Export CSV..."), this);
+    csv_ = new QPushButton(QStringLiteral("Exportovat CSV..."), this);
     picture_ = new QPushButton(QStringLiteral("Uložit obrázek..."), this);
     top->addWidget(all_);
     top->addWidget(csv_);
@@ -95,6 +95,9 @@ AnalysisWindow::AnalysisWindow(const QString& path, LogReadResult result, Prompt
         info << QStringLiteral("začátek měření %1")
                     .arg(time_text(
                         LogData::from_date_time(result.start.date(), result.start.time())));
+    if (data_->gap_count() > 0)
+        info << QStringLiteral("%1 z nich bez odpovědi regulátoru (šedé pásy, mimo výpočty)")
+                    .arg(data_->gap_count());
     if (!result.header) info << QStringLiteral("bez hlavičky");
     info << QStringLiteral("formát data a času: %1").arg(result.locale_name);
     QString text = info.join(QStringLiteral(", ")) + QLatin1Char('.');
@@ -142,7 +145,10 @@ void AnalysisWindow::update_readout() {
     };
     for (int c = 0; c < 2; ++c) {
         const int i = chart_->cursor(c);
-        set(c, 0, i < 0 ? QString() : time_text(d.wall_ms(i)));
+        QString when = i < 0 ? QString() : time_text(d.wall_ms(i));
+        if (i >= 0 && !d.is_reading(i))
+            when += QStringLiteral(" (%1)").arg(LogChart::gap_band_name());
+        set(c, 0, when);
         for (int t = 0; t < LogData::kTraces; ++t)
             set(c, t + 1, i < 0 ? QString() : value_text(t, d.value(t, i)));
     }
@@ -182,7 +188,7 @@ void AnalysisWindow::update_readout() {
 
 void AnalysisWindow::export_csv() {
     FileDialogRequest r;
-    r.title = QStringLiteral("Export CSV");
+    r.title = QStringLiteral("Exportovat CSV");
     r.file_name = QFileInfo(path_).completeBaseName();
     r.default_suffix = QStringLiteral("csv");
     r.filters = {QStringLiteral("CSV (*.csv)")};
@@ -192,7 +198,7 @@ void AnalysisWindow::export_csv() {
     QString reason;
     if (!log_csv::write(*target, *data_, chart_->first_visible(), chart_->last_visible(), &reason))
         prompts_.message(QStringLiteral("Soubor %1 nelze zapsat: %2").arg(*target, reason),
-                         QStringLiteral("Export CSV"), PromptIcon::Error);
+                         QStringLiteral("Exportovat CSV"), PromptIcon::Error);
 }
 
 void AnalysisWindow::save_picture() {

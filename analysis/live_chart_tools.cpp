@@ -111,7 +111,7 @@ void LiveChartTools::save_picture() {
 
 void LiveChartTools::export_csv() {
     FileDialogRequest r;
-    r.title = QStringLiteral("Export CSV");
+    r.title = QStringLiteral("Exportovat CSV");
     r.file_name = QStringLiteral("graf");
     r.default_suffix = QStringLiteral("csv");
     r.filters = {QStringLiteral("CSV (*.csv)")};
@@ -122,7 +122,7 @@ void LiveChartTools::export_csv() {
     QString reason;
     if (!AtomicFile::write(*path, {QByteArrayView(bytes)}, &reason))
         prompts_.message(QStringLiteral("Soubor %1 nelze zapsat: %2").arg(*path, reason),
-                         QStringLiteral("Export CSV"), PromptIcon::Error);
+                         QStringLiteral("Exportovat CSV"), PromptIcon::Error);
 }
 
 bool LiveChartTools::eventFilter(QObject* watched, QEvent* event) {
@@ -141,7 +141,7 @@ bool LiveChartTools::eventFilter(QObject* watched, QEvent* event) {
         auto* menu_event = static_cast<QContextMenuEvent*>(event);
         QMenu menu(&chart_);
         QAction* picture = menu.addAction(QStringLiteral("Uložit obrázek..."));
-        QAction* csv_action = menu.addAction(QStringLiteral("Export CSV..."));
+        QAction* csv_action = menu.addAction(QStringLiteral("Exportovat CSV..."));
         QAction* chosen = menu.exec(menu_event->globalPos());
         if (chosen == picture) save_picture();
         if (chosen == csv_action) export_csv();

@@ -15,6 +15,8 @@ namespace {
 constexpr int kGap = 8;
 constexpr int kTick = 4;
 constexpr qint64 kMinSpan = 2000;  // the closest zoom: two seconds across the plot
+const QColor kFaultBand(255, 205, 205);
+const QColor kGapBand(215, 215, 215);
 
 QString time_label(const QDateTime& t, qint64 step) {
     if (step < 1000) return t.toString(QStringLiteral("HH:mm:ss.zzz"));
@@ -85,6 +87,10 @@ QString LogChart::trace_name(int trace) {
             return QStringLiteral("Akční zásah");
     }
 }
+
+QString LogChart::fault_band_name() { return QStringLiteral("porucha"); }
+
+QString LogChart::gap_band_name() { return QStringLiteral("bez odpovědi"); }
 
 void LogChart::set_trace_shown(int trace, bool shown) {
     shown_[static_cast<std::size_t>(trace)] = shown;
@@ -241,16 +247,19 @@ void LogChart::paint(QPainter& p, const QRect& bounds) const {
     const LogData& d = *data_;
     const int first = first_visible();
     const int last = last_visible();
-    const auto& runs = d.fault_runs();
-    auto run = std::lower_bound(runs.begin(), runs.end(), first,
-                                [](const std::pair<int, int>& r, int i) { return r.second < i; });
-    const QColor band(255, 205, 205);
-    for (; run != runs.end() && run->first <= last + 1; ++run) {
-        const double x0 = std::max<double>(s.px(d.axis_ms(run->first)), s.plot.left());
-        const int after = std::min(run->second + 1, d.size() - 1);
-        const double x1 = std::min<double>(s.px(d.axis_ms(after)), s.plot.right());
-        p.fillRect(QRectF(x0, s.plot.top(), std::max(x1 - x0, 1.0), s.plot.height()), band);
-    }
+    const auto bands = [&](const std::vector<std::pair<int, int>>& runs, const QColor& band) {
+        auto run =
+            std::lower_bound(runs.begin(), runs.end(), first,
+                             [](const std::pair<int, int>& r, int i) { return r.second < i; });
+        for (; run != runs.end() && run->first <= last + 1; ++run) {
+            const double x0 = std::max<double>(s.px(d.axis_ms(run->first)), s.plot.left());
+            const int after = std::min(run->second + 1, d.size() - 1);
+            const double x1 = std::min<double>(s.px(d.axis_ms(after)), s.plot.right());
+            p.fillRect(QRectF(x0, s.plot.top(), std::max(x1 - x0, 1.0), s.plot.height()), band);
+        }
+    };
+    bands(d.fault_runs(), kFaultBand);
+    bands(d.gap_runs(), kGapBand);
 
     // Grid and frame.
     QPen grid(QColor(160, 160, 160), 0, Qt::DotLine);
@@ -322,8 +331,18 @@ void LogChart::paint(QPainter& p, const QRect& bounds) const {
         }
     }
 
-    // Legend: the shown traces in their colours.
+    // Legend: the shown traces in their colours, then the bands the file has.
     double x = s.plot.right();
+    const auto band_entry = [&](const QString& name, const QColor& color) {
+        x -= fm.horizontalAdvance(name);
+        p.setPen(Qt::black);
+        p.drawText(QPointF(x, bounds.top() + kGap + fm.ascent()), name);
+        x -= fm.height() + 2;
+        p.fillRect(QRectF(x, bounds.top() + kGap + 2, fm.height() - 4, fm.height() - 4), color);
+        x -= 2 * fm.averageCharWidth();
+    };
+    if (!d.gap_runs().empty()) band_entry(gap_band_name(), kGapBand);
+    if (!d.fault_runs().empty()) band_entry(fault_band_name(), kFaultBand);
     for (int t = LogData::kTraces - 1; t >= 0; --t) {
         if (!trace_shown(t)) continue;
         const QString name = trace_name(t);

@@ -9,7 +9,7 @@
 
 #include "analysis/log_data.h"
 
-// The three traces of a recorded log over wall-clock time, with fault bands and two
+// The three traces of a recorded log over wall-clock time, with fault and gap bands and two
 // cursors. Each pixel column draws the lowest and highest value of the samples it
 // covers, taken from the data's range blocks, so a repaint follows the width of the
 // plot, not the number of samples. Wheel zooms round the mouse, a drag pans, a click
@@ -25,6 +25,9 @@ class LogChart : public QWidget {
     bool trace_shown(int trace) const { return shown_[static_cast<std::size_t>(trace)]; }
     static QColor trace_color(int trace);
     static QString trace_name(int trace);
+    // The bands: fault lines, and lines without an answer (gaps in the traces).
+    static QString fault_band_name();
+    static QString gap_band_name();
 
     // The visible span on the axis, in axis milliseconds.
     qint64 view_from() const { return from_; }

@@ -19,7 +19,8 @@ void two(char* p, int v) {
 }  // namespace
 
 QByteArray header() {
-    return QStringLiteral("čas,naměřená hodnota,žádaná hodnota,akční zásah,porucha\r\n").toUtf8();
+    return QStringLiteral("čas,naměřená hodnota,žádaná hodnota,akční zásah,porucha,čtení\r\n")
+        .toUtf8();
 }
 
 void append_iso(QByteArray& out, qint64 wall) {
@@ -93,7 +94,11 @@ QByteArray rows(const LogData& data, int first, int last) {
             out.append(',');
             append_value(out, data.value(t, i), data.decimals(t));
         }
-        out.append(data.fault(i) ? ",1\r\n" : ",0\r\n");
+        // A line without an answer knows neither values nor the fault state.
+        if (!data.is_reading(i))
+            out.append(",,0\r\n");
+        else
+            out.append(data.fault(i) ? ",1,1\r\n" : ",0,1\r\n");
     }
     return out;
 }

@@ -7,7 +7,9 @@ class LogData;
 
 // CSV of recorded samples for spreadsheets and scripts: UTF-8, a header row, ISO 8601
 // timestamps, a decimal point, comma separators, CR LF line ends. Each value keeps the
-// decimals the log wrote; a missing value is an empty field.
+// decimals the log wrote; a missing value is an empty field. The last column says
+// whether the line is a reading (1) or a line written without an answer (0), whose
+// values and fault state are empty.
 namespace log_csv {
 
 QByteArray header();

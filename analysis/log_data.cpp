@@ -8,6 +8,14 @@ namespace {
 constexpr qint64 kDayMs = 86400000;
 constexpr qint64 kEpochJulianDay = 2440588;
 constexpr qint64 kMaxOffset = qint64(1) << 61;
+
+void extend_runs(std::vector<std::pair<int, int>>& runs, int i) {
+    if (!runs.empty() && runs.back().second == i - 1) {
+        runs.back().second = i;
+    } else {
+        runs.emplace_back(i, i);
+    }
+}
 }  // namespace
 
 qint64 LogData::wall_ms(int i) const {
@@ -31,7 +39,7 @@ int LogData::nearest(qint64 ms) const {
     return ms - axis_ms(i - 1) <= axis_ms(i) - ms ? i - 1 : i;
 }
 
-void LogData::append(qint64 wall, const std::array<float, kTraces>& v, bool fault) {
+void LogData::append(qint64 wall, const std::array<float, kTraces>& v, bool fault, bool reading) {
     if (!axis_.empty()) {
         if (wall < last_wall_) {
             // The clock went back (a clock change, a corrected clock): continue one step
@@ -46,16 +54,16 @@ void LogData::append(qint64 wall, const std::array<float, kTraces>& v, bool faul
     last_wall_ = wall;
     axis_.push_back(axis_.empty() ? wall + offset_ : std::max(wall + offset_, axis_.back()));
     for (int t = 0; t < kTraces; ++t)
-        values_[static_cast<std::size_t>(t)].push_back(v[static_cast<std::size_t>(t)]);
+        values_[static_cast<std::size_t>(t)].push_back(
+            reading ? v[static_cast<std::size_t>(t)] : std::numeric_limits<float>::quiet_NaN());
     const int i = size() - 1;
-    if (fault) {
-        if (!fault_runs_.empty() && fault_runs_.back().second == i - 1) {
-            fault_runs_.back().second = i;
-        } else {
-            fault_runs_.emplace_back(i, i);
-        }
+    if (fault) extend_runs(fault_runs_, i);
+    if (!reading) {
+        extend_runs(gap_runs_, i);
+        ++gaps_;
     }
     faults_.push_back(fault);
+    readings_.push_back(reading);
 }
 
 void LogData::note_decimals(int trace, int decimals) {
@@ -66,6 +74,7 @@ void LogData::note_decimals(int trace, int decimals) {
 void LogData::finish() {
     axis_.shrink_to_fit();
     faults_.shrink_to_fit();
+    readings_.shrink_to_fit();
     for (int t = 0; t < kTraces; ++t) {
         std::vector<float>& v = values_[static_cast<std::size_t>(t)];
         v.shrink_to_fit();
@@ -136,7 +145,8 @@ LogData::Stats LogData::stats(int trace, int first, int last) const {
 
 std::size_t LogData::memory_bytes() const {
     std::size_t total = axis_.capacity() * sizeof(qint64) + faults_.capacity() / 8 +
-                        fault_runs_.capacity() * sizeof(fault_runs_[0]) +
+                        readings_.capacity() / 8 + fault_runs_.capacity() * sizeof(fault_runs_[0]) +
+                        gap_runs_.capacity() * sizeof(gap_runs_[0]) +
                         jumps_.capacity() * sizeof(jumps_[0]);
     for (int t = 0; t < kTraces; ++t) {
         total += values_[static_cast<std::size_t>(t)].capacity() * sizeof(float);

@@ -35,6 +35,10 @@ class LogData {
         return values_[static_cast<std::size_t>(trace)][static_cast<std::size_t>(i)];
     }
     bool fault(int i) const { return faults_[static_cast<std::size_t>(i)]; }
+    // False for a line written when the controller did not answer ("bez odpovědi"): it
+    // repeats the previous values, which are not a measurement, so its values read as
+    // missing (NaN) and it belongs to no range figure.
+    bool is_reading(int i) const { return readings_[static_cast<std::size_t>(i)]; }
     // Decimals the file wrote for a trace (the most seen).
     int decimals(int trace) const { return decimals_[static_cast<std::size_t>(trace)]; }
 
@@ -46,11 +50,14 @@ class LogData {
     int nearest(qint64 ms) const;
     // Runs of consecutive fault samples, as first and last index.
     const std::vector<std::pair<int, int>>& fault_runs() const { return fault_runs_; }
+    // Runs of consecutive lines that are no reading, likewise.
+    const std::vector<std::pair<int, int>>& gap_runs() const { return gap_runs_; }
+    qint64 gap_count() const { return gaps_; }
 
     std::size_t memory_bytes() const;
 
     // Filling, in file order.
-    void append(qint64 wall, const std::array<float, kTraces>& v, bool fault);
+    void append(qint64 wall, const std::array<float, kTraces>& v, bool fault, bool reading = true);
     void note_decimals(int trace, int decimals);
     // Builds the range blocks; call once after the last append.
     void finish();
@@ -75,7 +82,10 @@ class LogData {
     std::vector<bool> faults_;
     std::array<int, kTraces> decimals_{};
     std::array<std::vector<Block>, kTraces> blocks_;
+    std::vector<bool> readings_;
     std::vector<std::pair<int, int>> fault_runs_;
+    std::vector<std::pair<int, int>> gap_runs_;
+    qint64 gaps_ = 0;
     // (first index after the jump, total offset added from there on)
     std::vector<std::pair<int, qint64>> jumps_;
     qint64 offset_ = 0;

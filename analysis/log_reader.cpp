@@ -66,6 +66,10 @@ bool starts_with(const char* p, int n, const char* prefix) {
     return n >= k && std::memcmp(p, prefix, static_cast<std::size_t>(k)) == 0;
 }
 
+bool equals(const char* p, int n, const char* text) {
+    return n == static_cast<int>(std::strlen(text)) && starts_with(p, n, text);
+}
+
 // Length of the UTF-8 sequence starting at p, or 0 when it is not one.
 int utf8_sequence(const unsigned char* p, qsizetype left) {
     const unsigned char c = p[0];
@@ -260,10 +264,17 @@ bool LogReader::data_line(const char* p, int size) {
     int fn = len[3];
     trim(fp, fn);
     const bool fault = fn == 7 && std::memcmp(fp, "PORUCHA", 7) == 0;
+    // "bez odpovědi", in Windows-1250 or UTF-8: the controller did not answer.
+    const bool reading = !equals(fp, fn,
+                                 "bez odpov\xec"
+                                 "di") &&
+                         !equals(fp, fn,
+                                 "bez odpov\xc4\x9b"
+                                 "di");
     qint64 wall = 0;
     if (!read_stamp(field[4], len[4], field[5], len[5], &wall)) return false;
     const int before = r_.data.clock_jumps();
-    r_.data.append(wall, v, fault);
+    r_.data.append(wall, v, fault, reading);
     if (r_.data.clock_jumps() != before && jumps_first_line_ == 0) jumps_first_line_ = r_.lines;
     for (int t = 0; t < LogData::kTraces; ++t)
         r_.data.note_decimals(t, dec[static_cast<std::size_t>(t)]);

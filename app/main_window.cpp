@@ -52,6 +52,7 @@ constexpr QRect kDesignPlacement(192, 107, 718, 523);
 
 const QString kClearQuestion = QStringLiteral("Chceš vymazat naměřená data?");
 const QString kClearCaption = QStringLiteral("Clear");
+const QString kNoAnswer = QStringLiteral("bez odpovědi");
 
 QColor ref_color(std::int32_t ref) { return color_from_ref(static_cast<std::uint32_t>(ref)); }
 
@@ -208,23 +209,27 @@ void Tkrt01::tl_precistClick() {
 // The panels, the trend point and whatever follows come when the reading does; a flow
 // that goes on after the reading waits for it.
 void Tkrt01::read_live(std::function<void()> then, Wait wait) {
+    // A broadcast is answered by nobody: nothing was measured either.
+    const bool broadcast = requests_.device_address() == telegram::kBroadcast;
     if (wait == Wait::Yes) {
-        requests_.read_table(TableId::TAB_LIVE);
-        show_live();
+        const bool ok = requests_.read_table(TableId::TAB_LIVE);
+        show_live(ok && !broadcast);
         if (then) then();
         return;
     }
     live_pending_ = true;
     requests_.post([](RequestLayer& r) { return r.read_table(TableId::TAB_LIVE); },
-                   [this, then = std::move(then)](bool) {
+                   [this, broadcast, then = std::move(then)](bool ok) {
                        live_pending_ = false;
-                       show_live();
+                       show_live(ok && !broadcast);
                        if (then) then();
                    });
 }
 
-void Tkrt01::show_live() {
-    // A failed reading leaves the previous values, which are shown again.
+void Tkrt01::show_live(bool answered) {
+    // A failed reading leaves the previous values, which are shown again, greyed, and the
+    // fault panel says that no answer came: the log line built from the panels must not
+    // pass the old values off as a measurement.
     const LiveGroup& live = requests_.data().live;
     const LiveTexts texts = live_texts(live);
     pa_measure->setText(texts.measure);
@@ -238,9 +243,19 @@ void Tkrt01::show_live() {
     for (int bit = 0; bit < 3; ++bit)
         set_panel_color(lamps[bit],
                         color_from_ref((live.RELAYS >> bit) & 1 ? kYellow : kButtonFace));
-    set_panel_color(pa_porucha, color_from_ref(live.FAULT != 0 ? kRed : kButtonFace));
-    pa_porucha->setText(texts.fault);
+    set_panel_color(pa_porucha, color_from_ref(live.FAULT != 0 || !answered ? kRed : kButtonFace));
+    pa_porucha->setText(answered ? texts.fault : kNoAnswer);
+    grey_values(!answered);
     AddTrendPoint(live.MEAS);
+}
+
+void Tkrt01::grey_values(bool grey) {
+    for (QLabel* value : {pa_measure, pa_sp, lb_yout}) {
+        QPalette p = value->palette();
+        p.setColor(QPalette::WindowText,
+                   grey ? QColor(128, 128, 128) : palette().color(QPalette::WindowText));
+        value->setPalette(p);
+    }
 }
 
 void Tkrt01::Timer1Timer() {
@@ -288,6 +303,7 @@ void Tkrt01::GenerateDemoData() {
     const int m = random_mod(100);
     pa_measure->setText(formats::general(m));
     pa_porucha->setText(QStringLiteral("DEMO"));
+    grey_values(false);
     pa_sp->setText(QStringLiteral("55,00"));
     const int a = random_mod(50);
     lb_yout->setText(QString::number(a));

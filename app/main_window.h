@@ -147,7 +147,9 @@ class Tkrt01 : public QMainWindow {
   private:
     Q_INVOKABLE void on_traffic();
     void read_live(std::function<void()> then, Wait wait);
-    void show_live();
+    // answered: the reading came back; otherwise the previous values are shown as such.
+    void show_live(bool answered);
+    void grey_values(bool grey);
     void build_controls();
     void build_menu();
     void FormCreate();

@@ -5,14 +5,14 @@
 #include "bus/bus_session.h"
 #include "ident/ident_texts.h"
 
-QString Identification::refusal() const {
+QString DeviceIdentity::refusal() const {
     if (supported()) return {};
     if (!version_read || model == IdentResult::Unknown) return QString::fromUtf8(kUnknownDevice);
     return QString::fromUtf8(kOlderModel);
 }
 
-Identification identify(BusSession& session, int address) {
-    Identification id;
+DeviceIdentity identify(BusSession& session, int address) {
+    DeviceIdentity id;
     std::array<char, 250> text{};
     id.type_read = session.read_type_text(address, text);
     if (id.type_read) id.type_text = text_from_device(text.data(), text.size());

@@ -8,7 +8,7 @@ class BusSession;
 
 // Who answers at an address: the type and version texts (code page 1250) and the model
 // the version text names.
-struct Identification {
+struct DeviceIdentity {
     bool type_read = false;
     bool version_read = false;
     QString type_text;
@@ -22,7 +22,7 @@ struct Identification {
 };
 
 // Reads the type text, then the version text, and classifies the model.
-Identification identify(BusSession& session, int address);
+DeviceIdentity identify(BusSession& session, int address);
 
 inline constexpr char kUnknownDevice[] = "Chyba při čtení nebo neznámé zřízení";
 inline constexpr char kOlderModel[] = "Identifikováno zařízení typu KRT 01";

@@ -84,7 +84,7 @@ TargetResult clone_target(BusSession& s, int address, const ParameterSet& refere
                           const CloneOptions& o) {
     TargetResult res;
     res.address = address;
-    const Identification id = identify(s, address);
+    const DeviceIdentity id = identify(s, address);
     res.type_text = id.type_text;
     if (!id.supported()) {
         res.outcome = TargetResult::Outcome::Failed;

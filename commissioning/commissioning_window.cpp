@@ -351,7 +351,10 @@ void CommissioningWindow::clone_click() {
     CloneOptions o;
     o.eeprom = eeprom_->isChecked();
     o.with_password = password_->isChecked();
-    const std::vector<int> refused = blocking_refusals(*sets_[0], o);
+    // A controller's values go through the same rules as a file's.
+    ParameterSet checked = *sets_[0];
+    mark_refusals(checked);
+    const std::vector<int> refused = blocking_refusals(checked, o);
     if (!refused.empty()) {
         QStringList keys;
         for (int i : refused) keys << param_key(i);

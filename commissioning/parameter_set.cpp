@@ -6,22 +6,17 @@
 
 #include "bus/bus_session.h"
 #include "params/parameter_file.h"
+#include "params/value_check.h"
 #include "platform/private_profile.h"
 
 namespace commissioning {
 
 namespace {
 
-const char* const kRealRefused = "Je nutné zadávat pouze čísla nebo desetinnou čárku";
-const char* const kWholeRefused = "Je nutné zadávat pouze čísla";
-const char* const kLimitRefused = "Žádaná hodnota je mimo hranice nastavení";
-const char* const kOutOfList = "mimo rozsah seznamu";
-const char* const kOutOfWire = "mimo rozsah, který regulátor uchová";
-
 QString u(const char* s) { return QString::fromUtf8(s); }
 
 // A field's value as one comparable number (reals by their bits).
-std::int64_t field_value(const params::ParamDef& p, const DeviceData& d) {
+std::int64_t comparable(const params::ParamDef& p, const DeviceData& d) {
     const params::FieldRef f = p.field(const_cast<DeviceData&>(d));
     if (f.real) {
         std::uint32_t bits = 0;
@@ -68,7 +63,7 @@ QString ParameterSet::shown(int i) const {
     if (!params::is_list(p.kind)) return params::edit_text(p, d);
     const int pos = params::list_position(p, d);
     if (pos >= 0) return p.entry(pos);
-    return QStringLiteral("? (%1)").arg(field_value(p, d));
+    return QStringLiteral("? (%1)").arg(comparable(p, d));
 }
 
 QString ParameterSet::file_value(int i) const {
@@ -78,9 +73,36 @@ QString ParameterSet::file_value(int i) const {
     DeviceData d = data;
     if (!params::is_list(p.kind)) return params::edit_text(p, d);
     const int pos = params::list_position(p, d);
-    if (pos >= 0 || field_value(p, d) == (p.kind == params::ValueKind::ChoicePlusOne ? 0 : -1))
+    if (pos >= 0 || comparable(p, d) == (p.kind == params::ValueKind::ChoicePlusOne ? 0 : -1))
         return QString::number(pos);
-    return QStringLiteral("?%1").arg(field_value(p, d));
+    return QStringLiteral("?%1").arg(comparable(p, d));
+}
+
+void ParameterSet::refuse(int i, const params::Verdict& v) {
+    const auto idx = static_cast<std::size_t>(i);
+    if (refused_text[idx].isEmpty()) refused_text[idx] = shown(i);
+    refused_reason[idx] = params::editor_reason(v);
+    refused_verdict[idx] = v;
+}
+
+void mark_refusals(ParameterSet& set) {
+    // A value the controller would hold as something else than the set says (a whole
+    // number beyond 16 bits, an address off the bus, a list position without an entry) is
+    // refused as every writer refuses it.
+    for (int i = 0; i < kParamCount; ++i) {
+        if (!set.has(i) || set.refused(i)) continue;
+        const params::Verdict v =
+            params::check_value(param(i), params::field_value(param(i), set.data));
+        if (!v.ok()) set.refuse(i, v);
+    }
+    // The set-point rule, on the three numbers.
+    const int sp = param_index(*params::find_control(QStringLiteral("ed_sp")));
+    for (int i = sp; i < sp + 3; ++i)
+        if (!set.has(i) || set.refused(i)) return;
+    const params::Verdict v =
+        params::check_set_point(set.data.comp.SP, set.data.comp.SP_L, set.data.comp.SP_H);
+    if (!v.ok())
+        for (int i = sp; i < sp + 3; ++i) set.refuse(i, v);
 }
 
 std::optional<ParameterSet> load_file(const QString& path, QStringList* errors) {
@@ -119,14 +141,19 @@ std::optional<ParameterSet> load_file(const QString& path, QStringList* errors) 
             qint32 pos = -1;
             if (!PrivateProfile::parse_integer(text, &pos) || pos < 0 || pos >= p->entries.count) {
                 set.refused_text[idx] = text;
-                set.refused_reason[idx] = u(kOutOfList);
+                params::Verdict v;
+                v.refusal = params::Refusal::NotInList;
+                v.high = p->entries.count - 1;
+                set.refuse(i, v);
                 continue;
             }
             params::store_position(*p, set.data, pos);
         } else if (!params::store_text(*p, set.data, text)) {
             set.refused_text[idx] = text;
-            set.refused_reason[idx] =
-                u(p->kind == params::ValueKind::Real ? kRealRefused : kWholeRefused);
+            params::Verdict v;
+            v.refusal = p->kind == params::ValueKind::Real ? params::Refusal::NotANumber
+                                                           : params::Refusal::NotAWholeNumber;
+            set.refuse(i, v);
         }
     }
     if (!problems.isEmpty()) {
@@ -134,31 +161,8 @@ std::optional<ParameterSet> load_file(const QString& path, QStringList* errors) 
         return std::nullopt;
     }
 
-    // The set-point rule, on the numbers the three texts give.
-    const auto& cat = params::catalogue();
-    const int sp = param_index(*params::find_control(QStringLiteral("ed_sp")));
-    if (!set.refused(sp) && !set.refused(sp + 1) && !set.refused(sp + 2)) {
-        const float v = *cat[static_cast<std::size_t>(sp)].field(set.data).real;
-        const float lo = *cat[static_cast<std::size_t>(sp) + 1].field(set.data).real;
-        const float hi = *cat[static_cast<std::size_t>(sp) + 2].field(set.data).real;
-        if (!(lo <= v && v <= hi)) {
-            for (int i = sp; i < sp + 3; ++i) {
-                set.refused_text[static_cast<std::size_t>(i)] = set.shown(i);
-                set.refused_reason[static_cast<std::size_t>(i)] = u(kLimitRefused);
-            }
-        }
-    }
-
-    // A value that does not survive the wire (a whole number beyond 16 bits) would be
-    // written as something else than the file says.
+    mark_refusals(set);
     const DeviceData held = through_wire(set.data);
-    for (int i = 0; i < kParamCount; ++i) {
-        if (!set.has(i) || set.refused(i)) continue;
-        if (field_value(param(i), held) != field_value(param(i), set.data)) {
-            set.refused_text[static_cast<std::size_t>(i)] = set.shown(i);
-            set.refused_reason[static_cast<std::size_t>(i)] = u(kOutOfWire);
-        }
-    }
     set.data = held;
     return set;
 }
@@ -166,7 +170,7 @@ std::optional<ParameterSet> load_file(const QString& path, QStringList* errors) 
 std::optional<ParameterSet> read_controller(BusSession& s, int address, QString* error) {
     ParameterSet set;
     set.source.address = address;
-    const Identification id = identify(s, address);
+    const DeviceIdentity id = identify(s, address);
     set.type_text = id.type_text;
     set.version_text = id.version_text;
     if (!id.supported()) {
@@ -201,7 +205,7 @@ void save_backup(const QString& path, const DeviceData& data) {
 bool differs(const ParameterSet& a, const ParameterSet& b, int i) {
     if (!a.has(i) || !b.has(i)) return false;
     if (a.refused(i) || b.refused(i)) return true;
-    return field_value(param(i), a.data) != field_value(param(i), b.data);
+    return comparable(param(i), a.data) != comparable(param(i), b.data);
 }
 
 std::vector<int> differences(const ParameterSet& a, const ParameterSet& b) {

@@ -9,6 +9,7 @@
 #include "bus/identification.h"
 #include "comm/device_data.h"
 #include "params/catalogue.h"
+#include "params/value_check.h"
 
 class BusSession;
 
@@ -34,12 +35,15 @@ struct ParameterSet {
     // A file value the editor would refuse: its text as the file has it and why.
     std::array<QString, kParamCount> refused_text{};
     std::array<QString, kParamCount> refused_reason{};
+    std::array<params::Verdict, kParamCount> refused_verdict{};
     // Identification of a controller source.
     QString type_text;
     QString version_text;
 
     bool refused(int i) const { return !refused_reason[static_cast<std::size_t>(i)].isEmpty(); }
     bool has(int i) const { return present[static_cast<std::size_t>(i)]; }
+    // Marks parameter i refused, keeping a text already noted.
+    void refuse(int i, const params::Verdict& v);
     // The value as the editor shows it: a real's text, a whole number, a list entry.
     QString shown(int i) const;
     // The value as the parameter file holds it: the edit text or the list position.
@@ -55,6 +59,10 @@ int param_index(const params::ParamDef& p);
 // signature and an unreadable file give nothing, with the reasons in errors; a value
 // the editor would refuse (or that the controller could not hold) is kept as refused.
 std::optional<ParameterSet> load_file(const QString& path, QStringList* errors);
+
+// Marks every value of the set that the editor's rules refuse (params::check_value and
+// the set-point rule); done by load_file, and before a clone from any source.
+void mark_refusals(ParameterSet& set);
 
 // Fills the set from a controller: identification as the parameter reading does it
 // (only the supported model), then tables 0..8. Nothing on failure, with the reason

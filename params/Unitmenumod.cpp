@@ -16,6 +16,7 @@
 #include "comm/Unit_hl.h"
 #include "comm/bus_worker.h"
 #include "params/parameter_file.h"
+#include "params/value_check.h"
 #include "platform/errors.h"
 #include "platform/prompts.h"
 
@@ -260,7 +261,7 @@ int Tmenu_mod::CollectTab(int position) {
                     QStringLiteral("'%1' is not a valid floating point value").arg(text));
             v[i] = *n;
         }
-        if (!(v[1] <= v[0] && v[0] <= v[2])) {
+        if (!params::check_set_point(v[0], v[1], v[2]).ok()) {
             prompts_.message(u(kLimitMessage), u(kLimitCaption), PromptIcon::Information,
                              PromptButtons::Ok, PromptOwner::None);
             return 1;

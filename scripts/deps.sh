@@ -5,7 +5,8 @@ packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev
           xvfb xauth fonts-dejavu-core qt6-translations-l10n
           desktop-file-utils appstream dpkg-dev
           qt6-svg-dev openbox lintian poppler-utils
-          libmodbus-dev libmosquitto-dev mosquitto mosquitto-clients mbpoll)
+          libmodbus-dev libmosquitto-dev mosquitto mosquitto-clients mbpoll
+          libqt6sql6-sqlite)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -235,14 +235,49 @@ TEST(LogCsv, bytesOfASmallLog) {
         "as,nam\xc4\x9b\xc5\x99"
         "en\xc3\xa1 hodnota,\xc5\xbe\xc3\xa1"
         "dan\xc3\xa1 hodnota,"
-        "ak\xc4\x8dn\xc3\xad z\xc3\xa1sah,porucha\r\n"
-        "2026-12-09T23:59:58,21.46,55.00,65.5,0\r\n"
-        "2026-12-09T23:59:59,-3.20,55.00,100.0,1\r\n"
-        "2026-12-10T00:00:00,1234.50,60.25,0.0,0\r\n"
-        "2026-12-10T12:30:01,0.01,60.25,7.1,0\r\n"
-        "2026-12-10T13:05:07,99.99,60.25,7.1,1\r\n";
+        "ak\xc4\x8dn\xc3\xad z\xc3\xa1sah,porucha,\xc4\x8dten\xc3\xad\r\n"
+        "2026-12-09T23:59:58,21.46,55.00,65.5,0,1\r\n"
+        "2026-12-09T23:59:59,-3.20,55.00,100.0,1,1\r\n"
+        "2026-12-10T00:00:00,1234.50,60.25,0.0,0,1\r\n"
+        "2026-12-10T12:30:01,0.01,60.25,7.1,0,1\r\n"
+        "2026-12-10T13:05:07,99.99,60.25,7.1,1,1\r\n";
     EXPECT_EQ(log_csv::bytes(r.data, 0, r.data.size() - 1), expected);
-    EXPECT_EQ(log_csv::rows(r.data, 1, 1), "2026-12-09T23:59:59,-3.20,55.00,100.0,1\r\n");
+    EXPECT_EQ(log_csv::rows(r.data, 1, 1), "2026-12-09T23:59:59,-3.20,55.00,100.0,1,1\r\n");
+}
+
+// Lines written while the controller did not answer repeat the values before them; they
+// are gaps, not readings, whichever encoding the file has.
+TEST(LogReader, linesWithoutAnAnswerAreGapsOutsideTheRangeFigures) {
+    const QDate d(2026, 12, 10);
+    const std::vector<LogSample> s = {
+        {QDateTime(d, QTime(5, 41, 17)), 60.5, 60.5, 25.0, false},
+        {QDateTime(d, QTime(5, 41, 18)), 61.0, 60.5, 20.0, false},
+        {QDateTime(d, QTime(5, 41, 19)), 61.0, 60.5, 20.0, false, false},
+        {QDateTime(d, QTime(5, 41, 20)), 61.0, 60.5, 20.0, false, false},
+        {QDateTime(d, QTime(5, 41, 21)), 59.0, 60.5, 30.0, true}};
+    const QByteArray cp1250 = written_log(kCzech, true, s);
+    const QByteArray utf8 = cp1250::decode(cp1250).toUtf8();
+    for (const QByteArray& bytes : {cp1250, utf8}) {
+        const LogReadResult r = LogReader::read_bytes(bytes, kCzech);
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(r.skipped, 0);
+        ASSERT_EQ(r.data.size(), 5);
+        EXPECT_TRUE(r.data.is_reading(1));
+        EXPECT_FALSE(r.data.is_reading(2));
+        EXPECT_FALSE(r.data.is_reading(3));
+        EXPECT_FALSE(r.data.fault(2));
+        EXPECT_TRUE(std::isnan(r.data.value(LogData::Measured, 2)));
+        EXPECT_EQ(r.data.gap_runs(), (std::vector<std::pair<int, int>>{{2, 3}}));
+        EXPECT_EQ(r.data.gap_count(), 2);
+        const LogData::Stats m = r.data.stats(LogData::Measured, 0, 4);
+        EXPECT_EQ(m.count, 3);
+        EXPECT_DOUBLE_EQ(m.mean, (60.5 + 61.0 + 59.0) / 3);
+        EXPECT_EQ(log_csv::rows(r.data, 1, 4),
+                  "2026-12-10T05:41:18,61.00,60.50,20.0,0,1\r\n"
+                  "2026-12-10T05:41:19,,,,,0\r\n"
+                  "2026-12-10T05:41:20,,,,,0\r\n"
+                  "2026-12-10T05:41:21,59.00,60.50,30.0,1,1\r\n");
+    }
 }
 
 TEST(LogCsv, aFailedWriteLeavesTheOldFile) {

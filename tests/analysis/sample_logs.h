@@ -16,6 +16,7 @@ struct LogSample {
     double set_point;
     double action;
     bool fault;
+    bool answered = true;  // false: the line written when the controller did not answer
 };
 
 // Through the program's own log writer, with the texts of `locale`.
@@ -29,7 +30,9 @@ inline QByteArray written_log(const QLocale& locale, bool header,
         log.append(MeasurementLog::data_line(
             formats::fixed(s.measure, 2, 15, locale), formats::fixed(s.set_point, 2, 15, locale),
             formats::fixed(s.action, 1, 15, locale),
-            s.fault ? QStringLiteral("PORUCHA") : QStringLiteral("není porucha"),
+            !s.answered ? QStringLiteral("bez odpovědi")
+            : s.fault   ? QStringLiteral("PORUCHA")
+                        : QStringLiteral("není porucha"),
             formats::long_time(s.at.time(), locale), formats::short_date(s.at.date(), locale)));
     }
     return log.file_bytes();

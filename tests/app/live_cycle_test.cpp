@@ -83,7 +83,6 @@ TEST_F(LiveCycleTest, FailedReadingRepeatsTheLastValuesAndTheTrendGoesOnFlat) {
     EXPECT_EQ(text("pa_sp"), QStringLiteral("0,00"));
     EXPECT_EQ(text("lb_yout"), QStringLiteral("0,0"));
     EXPECT_EQ(text("lb_ts"), QStringLiteral("0,0"));
-    EXPECT_EQ(text("pa_porucha"), QStringLiteral("není porucha"));
     EXPECT_TRUE(prompts.empty());
 
     line.set_responder(device.responder());
@@ -97,6 +96,44 @@ TEST_F(LiveCycleTest, FailedReadingRepeatsTheLastValuesAndTheTrendGoesOnFlat) {
     ASSERT_EQ(w.chart().point_count(), 3);
     EXPECT_DOUBLE_EQ(w.chart().y_at(2), 42.0);
     EXPECT_EQ(w.chart().x_at(2), 3);
+}
+
+// The previous values are shown again, but never as a measurement: the fault panel says
+// that no answer came, in the fault colour, and the values are greyed until the next
+// good reading.
+TEST_F(LiveCycleTest, FailedReadingSaysNoAnswerUntilTheNextGoodOne) {
+    Tkrt01& w = create();
+    device.data.live.MEAS = 42.0f;
+    w.tl_precistClick();
+    bus.wait_idle();
+    const auto fg = [this](const char* name) {
+        return label(name)->palette().color(QPalette::WindowText);
+    };
+    const QColor live_text = fg("pa_measure");
+    EXPECT_EQ(text("pa_porucha"), QStringLiteral("není porucha"));
+
+    line.set_responder({});
+    w.tl_precistClick();
+    bus.wait_idle();
+    EXPECT_EQ(text("pa_porucha"), QStringLiteral("bez odpovědi"));
+    EXPECT_EQ(color("pa_porucha"), red());
+    EXPECT_EQ(text("pa_measure"), QStringLiteral("42,00"));
+    for (const char* name : {"pa_measure", "pa_sp", "lb_yout"})
+        EXPECT_NE(fg(name), live_text) << name;
+
+    line.set_responder(device.responder());
+    w.tl_precistClick();
+    bus.wait_idle();
+    EXPECT_EQ(text("pa_porucha"), QStringLiteral("není porucha"));
+    EXPECT_EQ(color("pa_porucha"), face());
+    for (const char* name : {"pa_measure", "pa_sp", "lb_yout"})
+        EXPECT_EQ(fg(name), live_text) << name;
+
+    // Nobody answers a broadcast either.
+    requests.set_device_address(127);
+    w.tl_precistClick();
+    bus.wait_idle();
+    EXPECT_EQ(text("pa_porucha"), QStringLiteral("bez odpovědi"));
 }
 
 TEST_F(LiveCycleTest, TimerActsOncePerChangeOfTheClockSecond) {

@@ -118,6 +118,24 @@ TEST_F(MeasurementLogWindowTest, AutomaticReadingWithoutANewLogHasNoHeader) {
     EXPECT_EQ(log_bytes(), data_line("9:26:54") + data_line("9:26:55"));
 }
 
+// A reading that got no answer logs the previous values with "bez odpovědi" in the fault
+// column; lines of good readings keep their bytes.
+TEST_F(MeasurementLogWindowTest, AReadingWithoutAnAnswerIsLoggedAsSuch) {
+    create();
+    check("check_auto")->click();
+    tick();
+    line.set_responder({});
+    tick();
+    line.set_responder(device.responder());
+    tick();
+    const QByteArray no_answer = QByteArray(
+        "bez odpov"
+        "\xEC"
+        "di");
+    EXPECT_EQ(log_bytes(), data_line("9:26:54") + "21,46; 55,00; 12,3; " + no_answer +
+                               ";   9:26:55;   14.03.26\r\n" + data_line("9:26:56"));
+}
+
 TEST_F(MeasurementLogWindowTest, ReadNowAndDemoStepsWriteNoLogLine) {
     create();
     window->tl_precistClick();

@@ -120,7 +120,7 @@ TEST_F(ResponsiveE2E, ADeviceThatVanishesInTheMiddleOfAReadingEndsItAndNothingHa
     bus.wait_idle();
     EXPECT_EQ(window->chart().point_count(), 2);
     window->close();
-    EXPECT_EQ(panel("pa_porucha"), QStringLiteral("není porucha"));
+    EXPECT_EQ(panel("pa_porucha"), QStringLiteral("bez odpovědi"));
 }
 
 TEST_F(ResponsiveE2E, AHealthyReadingKeepsItsPanelsAndTrendPoint) {

@@ -41,13 +41,13 @@ TEST_F(BusSessionTest, ReadsAndWritesNameTheirControllerAndLeaveTheSharedRecords
     EXPECT_FALSE(session.read(1, 12, d));
 }
 
-TEST_F(BusSessionTest, IdentificationDecodesCodePage1250AndClassifiesTheModel) {
-    const Identification id = identify(session, 2);
+TEST_F(BusSessionTest, IdentityDecodesCodePage1250AndClassifiesTheModel) {
+    const DeviceIdentity id = identify(session, 2);
     EXPECT_TRUE(id.supported());
     EXPECT_EQ(id.type_text, QStringLiteral("KELVRA 20 Příbram"));
     EXPECT_TRUE(id.version_text.startsWith(QStringLiteral("FW-R-18-02")));
     EXPECT_TRUE(id.refusal().isEmpty());
-    const Identification nobody = identify(session, 9);
+    const DeviceIdentity nobody = identify(session, 9);
     EXPECT_FALSE(nobody.supported());
     EXPECT_EQ(nobody.refusal(), QString::fromUtf8(kUnknownDevice));
     // The request layer's read of the same text gives the same letters.

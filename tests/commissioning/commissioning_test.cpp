@@ -239,3 +239,18 @@ TEST_F(CloneTest, RefusedReferenceValuesBlockOnlyWhatTheCloneWrites) {
     with.with_password = true;
     EXPECT_EQ(blocking_refusals(reference, with), (std::vector<int>{pass}));
 }
+
+// A controller's set goes through the editor's rules before it is cloned: a set point
+// beyond the limits it holds blocks the clone as a file's would.
+TEST_F(CloneTest, AControllersValuesTheEditorWouldRefuseBlockTheClone) {
+    auto set = read_controller(session, 1, nullptr);
+    ASSERT_TRUE(set);
+    mark_refusals(*set);
+    EXPECT_TRUE(blocking_refusals(*set, CloneOptions{}).empty());
+    set->data.comp.SP = 150.0f;
+    set->data.rego.TPID = 0;
+    mark_refusals(*set);
+    QStringList keys;
+    for (int i : blocking_refusals(*set, CloneOptions{})) keys << param_key(i);
+    EXPECT_EQ(keys.join(' '), QStringLiteral("COMP/SP COMP/SP_L COMP/SP_H REGO/TPID"));
+}

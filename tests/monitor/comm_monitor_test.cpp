@@ -278,8 +278,8 @@ TEST_F(LinkIndicatorTest, GoodThenFailedThenGood) {
     const auto second = failed.match(panel->text());
     ASSERT_TRUE(second.hasMatch()) << panel->text().toStdString();
     EXPECT_GT(second.captured(1).toInt(), first.captured(1).toInt());
-    // The live panels keep what the controller last said.
-    EXPECT_EQ(text("pa_porucha"), QStringLiteral("není porucha"));
+    // The live panels keep what the controller last said, marked as no answer.
+    EXPECT_EQ(text("pa_porucha"), QStringLiteral("bez odpovědi"));
     EXPECT_TRUE(render_window(&w, QStringLiteral("main_window_link_failed")));
 
     silent = false;

@@ -5,6 +5,7 @@
 #include <QSet>
 #include <limits>
 
+#include "params/value_check.h"
 #include "tests/params/print_qstring.h"
 
 using namespace params;
@@ -219,6 +220,75 @@ TEST(Catalogue, EditTextsConvertBothWays) {
     EXPECT_FALSE(store_text(param("ed_pb"), d, QStringLiteral("2.5")));
     EXPECT_EQ(d.pid.PB, 0.0f);
     QLocale::setDefault(kPoint);
+}
+
+// What every writer beside the editor is held to: either decimal separator, and no value
+// the controller would hold as something else.
+TEST(ValueCheck, TextsGiveTheValueOrTheEditorsReason) {
+    struct Case {
+        const char* control;
+        const char* text;
+        Refusal refusal;
+        double value;  // when accepted
+    } cases[] = {
+        {"ed_sp", "58,5", Refusal::None, 58.5},
+        {"ed_sp", "58.5", Refusal::None, 58.5},
+        {"ed_sp", " -7 ", Refusal::None, -7},
+        {"ed_sp", "1.000,5", Refusal::NotANumber, 0},
+        {"ed_sp", "1,2,3", Refusal::NotANumber, 0},
+        {"ed_sp", "abc", Refusal::NotANumber, 0},
+        {"ed_sp", "1e39", Refusal::NotANumber, 0},
+        {"ed_pb", "0,1", Refusal::None, static_cast<double>(0.1f)},
+        {"ed_dser", "65535", Refusal::None, 65535},
+        {"ed_dser", "70000", Refusal::OutOfRange, 0},  // the editor takes it; 16 bits travel
+        {"ed_dser", "-1", Refusal::OutOfRange, 0},
+        {"ed_dser", "1,5", Refusal::NotAWholeNumber, 0},
+        {"ed_pass", "1234", Refusal::None, 1234},
+        {"ed_adresa", "126", Refusal::None, 126},
+        {"ed_adresa", "127", Refusal::OutOfRange, 0},
+        {"ed_adresa", "300", Refusal::OutOfRange, 0},
+        {"cb_rala1", "3", Refusal::None, 3},
+        {"cb_rala1", "4", Refusal::NotInList, 0},
+        {"cb_rala1", "-1", Refusal::NotInList, 0},
+        {"cb_erro12", "4", Refusal::None, 4},  // the empty fifth entry
+        {"cb_tpid", "10", Refusal::None, 10},  // the number shown
+        {"cb_tpid", "0", Refusal::NotInList, 0},
+        {"cb_f2", "16", Refusal::None, 16},
+        {"cb_f2", "1.0", Refusal::NotAWholeNumber, 0},
+    };
+    for (const Case& c : cases) {
+        const Verdict v = check_text(param(c.control), QLatin1String(c.text));
+        EXPECT_EQ(v.refusal, c.refusal) << c.control << " " << c.text;
+        if (c.refusal == Refusal::None) {
+            EXPECT_DOUBLE_EQ(v.value, c.value) << c.control;
+        }
+        EXPECT_EQ(editor_reason(v).isEmpty(), c.refusal == Refusal::None) << c.control;
+    }
+    EXPECT_EQ(editor_reason(check_text(param("ed_sp"), QStringLiteral("x"))),
+              QStringLiteral("Je nutné zadávat pouze čísla nebo desetinnou čárku"));
+    const Verdict list = check_text(param("cb_tpid"), QStringLiteral("11"));
+    EXPECT_EQ(list.low, 1);
+    EXPECT_EQ(list.high, 10);
+}
+
+TEST(ValueCheck, TablesKeepTheSetPointRuleAndTheListPositions) {
+    DeviceData d;
+    d.comp = {55.0f, 0.0f, 100.0f};
+    EXPECT_TRUE(check_table(d, TableId::TAB_COMP).empty());
+    d.comp.SP = 100.0f;  // equality allowed
+    EXPECT_TRUE(check_table(d, TableId::TAB_COMP).empty());
+    d.comp.SP = 150.0f;
+    const auto refused = check_table(d, TableId::TAB_COMP);
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].param, &param("ed_sp"));
+    EXPECT_EQ(refused[0].verdict.refusal, Refusal::SetPointLimits);
+
+    d.rego.TPID = 0;  // no entry: the editor would show nothing selected
+    const auto rego = check_table(d, TableId::TAB_REGO);
+    ASSERT_EQ(rego.size(), 1u);
+    EXPECT_EQ(rego[0].param, &param("cb_tpid"));
+    EXPECT_EQ(param_of_field(TableId::TAB_REGO, &d.rego.RESV, d), nullptr);
+    EXPECT_EQ(param_of_field(TableId::TAB_REGO, &d.rego.TPID, d), &param("cb_tpid"));
 }
 
 }  // namespace

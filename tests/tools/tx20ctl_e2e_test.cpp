@@ -60,6 +60,23 @@ TEST_F(Tx20ctlE2E, WriteChangesOnlyTheNamedFields) {
     EXPECT_FLOAT_EQ(c.SP_H, 100.0f);
 }
 
+// The editor's rules: a decimal comma is a number, a set point beyond the limits the
+// controller holds is refused with nothing written.
+TEST_F(Tx20ctlE2E, WriteTakesADecimalCommaAndRefusesASetPointOutsideItsLimits) {
+    const CtlRun comma =
+        run({QStringLiteral("write"), QStringLiteral("0"), QStringLiteral("SP=58,5")});
+    ASSERT_EQ(comma.code, 0) << comma.err.toStdString();
+    EXPECT_FLOAT_EQ(on_bus([](sim::Bus& b) { return b.station(1).comp.SP; }), 58.5f);
+
+    const CtlRun high = run({QStringLiteral("--trace"), QStringLiteral("write"),
+                             QStringLiteral("0"), QStringLiteral("SP=150")});
+    EXPECT_EQ(high.code, 2);
+    EXPECT_TRUE(high.err.contains(QStringLiteral("SP 150 lies outside SP_L 0 .. SP_H 100")))
+        << high.err.toStdString();
+    EXPECT_FALSE(high.err.contains(QStringLiteral("63 02 00"))) << "a write telegram went out";
+    EXPECT_FLOAT_EQ(on_bus([](sim::Bus& b) { return b.station(1).comp.SP; }), 58.5f);
+}
+
 TEST_F(Tx20ctlE2E, IdentAndEepromTraceTheirRequests) {
     CtlRun r = run({QStringLiteral("--trace"), QStringLiteral("ident")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
@@ -170,7 +187,13 @@ TEST_F(Tx20ctlE2E, BadUsageExitsTwoBeforeTouchingTheLine) {
         {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("0"),
          QStringLiteral("NOPE=1")},
         {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("0"),
-         QStringLiteral("SP=5,5")},
+         QStringLiteral("SP=1.005,5")},
+        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("1"),
+         QStringLiteral("RALA=4")},
+        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("4"),
+         QStringLiteral("DSER=1.5")},
+        {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("4"),
+         QStringLiteral("RESV=1")},
         {QStringLiteral("--port"), p, QStringLiteral("write"), QStringLiteral("8"),
          QStringLiteral("ADD=300")},
         {QStringLiteral("--port"), p, QStringLiteral("--da"), QStringLiteral("200"),

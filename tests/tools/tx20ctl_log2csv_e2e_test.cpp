@@ -22,15 +22,17 @@ class Tx20ctlLog2csv : public ::testing::Test {
 };
 
 const QString kCsv = QStringLiteral(
-    "čas,naměřená hodnota,žádaná hodnota,akční zásah,porucha\r\n"
-    "2026-12-09T23:59:59,21.46,55.00,65.5,0\r\n"
-    "2026-12-10T00:00:00,-1.50,55.00,100.0,1\r\n");
+    "čas,naměřená hodnota,žádaná hodnota,akční zásah,porucha,čtení\r\n"
+    "2026-12-09T23:59:59,21.46,55.00,65.5,0,1\r\n"
+    "2026-12-10T00:00:00,-1.50,55.00,100.0,1,1\r\n"
+    "2026-12-10T00:00:01,,,,,0\r\n");
 
 QByteArray two_samples() {
     const QDate d(2026, 12, 9);
     return written_log(QLocale(QLocale::Czech, QLocale::Czechia), true,
                        {{QDateTime(d, QTime(23, 59, 59)), 21.46, 55, 65.5, false},
-                        {QDateTime(d.addDays(1), QTime(0, 0, 0)), -1.5, 55, 100, true}});
+                        {QDateTime(d.addDays(1), QTime(0, 0, 0)), -1.5, 55, 100, true},
+                        {QDateTime(d.addDays(1), QTime(0, 0, 1)), -1.5, 55, 100, true, false}});
 }
 
 TEST_F(Tx20ctlLog2csv, writesTheCsvToStandardOutputOrToAFile) {

@@ -11,16 +11,11 @@
 #include "bus/bus_scan.h"
 #include "bus/identification.h"
 #include "ident/ident_texts.h"
+#include "params/value_check.h"
 #include "tools/tx20ctl/ctl_json.h"
+#include "tools/tx20ctl/ctl_tr.h"
 
 namespace {
-
-// The C locale without group separators: "1,5" is no number.
-QLocale strict_c() {
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
-    return c;
-}
 
 QString format_float(float v) { return QString::number(static_cast<double>(v), 'g', 7); }
 
@@ -41,28 +36,11 @@ bool same_field(const char* name, const QString& wanted) {
     return n.compare(w, Qt::CaseInsensitive) == 0;
 }
 
-template <class T>
-bool parse_value(const QString& text, T* out) {
-    bool ok = false;
-    if constexpr (std::is_same_v<T, float>) {
-        const float v = strict_c().toFloat(text, &ok);
-        if (!ok || !std::isfinite(v)) return false;
-        *out = v;
-    } else if constexpr (std::is_same_v<T, std::int32_t>) {
-        const int v = strict_c().toInt(text, &ok);  // 16 bits on the wire
-        if (!ok || v < -32768 || v > 65535) return false;
-        *out = v;
-    } else {
-        const int v = strict_c().toInt(text, &ok);  // one byte on the wire
-        if (!ok || v < -128 || v > 255) return false;
-        *out = static_cast<T>(static_cast<std::uint8_t>(v));
-    }
-    return true;
-}
-
-// Applies assignments to group t of d; returns the first problem, or an empty text.
+// Applies assignments to group t of d with the editor's rules for each value; returns the
+// first problem, or an empty text.
 QString apply_assignments(DeviceData& d, int table, const QStringList& assignments) {
     QString error;
+    const auto t = static_cast<TableId>(table);
     for (const QString& a : assignments) {
         const int eq = a.indexOf(QLatin1Char('='));
         const QString name = a.left(eq).trimmed();
@@ -72,12 +50,22 @@ QString apply_assignments(DeviceData& d, int table, const QStringList& assignmen
             for_each_field(group, [&](const char* field_name, auto& field) {
                 if (found || !same_field(field_name, name)) return;
                 found = true;
-                if (!parse_value(value, &field))
-                    error = QStringLiteral("%1 is not a valid value for %2")
-                                .arg(value, QString::fromLatin1(field_name));
+                const params::ParamDef* p = params::param_of_field(t, &field, d);
+                if (!p) {
+                    error = Ctl::tr("%1 is not a parameter: the editor always writes it as 0")
+                                .arg(QString::fromLatin1(field_name));
+                    return;
+                }
+                const params::Verdict v = params::check_text(*p, value);
+                if (!v.ok()) {
+                    error = Ctl::tr("%1 is not a valid value for %2: %3")
+                                .arg(value, QString::fromLatin1(field_name), refusal_text(v));
+                    return;
+                }
+                params::store_value(*p, d, v.value);
             });
         });
-        if (!found) error = QStringLiteral("table %1 has no field %2").arg(table).arg(name);
+        if (!found) error = Ctl::tr("table %1 has no field %2").arg(table).arg(name);
         if (!error.isEmpty()) break;
     }
     return error;
@@ -214,12 +202,25 @@ int CtlCommands::read(int table) {
 int CtlCommands::write(int table, const QStringList& assignments) {
     // Fields not named keep what the controller holds.
     DeviceData d;
-    if (!session_.read(da_, table, d))
-        return failed(QStringLiteral("reading table %1 failed").arg(table));
+    if (!session_.read(da_, table, d)) return failed(Ctl::tr("reading table %1 failed").arg(table));
     const QString error = apply_assignments(d, table, assignments);
     if (!error.isEmpty()) return failed(error);  // checked before; cannot happen
+    // As the editor sends it with every write of its tab.
+    if (table == static_cast<int>(TableId::TAB_REGO)) d.rego.RESV = 0;
+    // The set-point rule needs the limits the controller holds.
+    if (table == static_cast<int>(TableId::TAB_COMP)) {
+        const params::Verdict v = params::check_set_point(d.comp.SP, d.comp.SP_L, d.comp.SP_H);
+        if (!v.ok()) {
+            err_ << "tx20ctl: "
+                 << Ctl::tr("SP %1 lies outside SP_L %2 .. SP_H %3; nothing was written")
+                        .arg(format_float(d.comp.SP), format_float(d.comp.SP_L),
+                             format_float(d.comp.SP_H))
+                 << Qt::endl;
+            return kExitUsage;
+        }
+    }
     if (!session_.write(da_, table, d))
-        return failed(QStringLiteral("writing table %1 failed").arg(table));
+        return failed(Ctl::tr("writing table %1 failed").arg(table));
     return kExitOk;
 }
 
@@ -239,7 +240,7 @@ int CtlCommands::scan(int wait_ms) {
 
 int CtlCommands::ident() {
     if (json_) return ident_json();
-    const Identification id = identify(session_, da_);
+    const DeviceIdentity id = identify(session_, da_);
     if (id.type_read) out_ << "type: " << printable(id.type_text) << Qt::endl;
     if (id.version_read) out_ << "version: " << printable(id.version_text) << Qt::endl;
     if (id.type_read && id.version_read) return kExitOk;

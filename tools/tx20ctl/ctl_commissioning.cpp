@@ -10,6 +10,7 @@
 #include "commissioning/service_report.h"
 #include "platform/errors.h"
 #include "tools/tx20ctl/ctl_commands.h"
+#include "tools/tx20ctl/ctl_tr.h"
 
 namespace {
 
@@ -163,9 +164,9 @@ class Runner {
         bool any = false;
         for (int i = 0; i < kParamCount; ++i) {
             if (!s.refused(i)) continue;
-            say(QStringLiteral("%1: %2 \"%3\" refused: %4")
+            say(Ctl::tr("%1: %2 \"%3\" refused: %4")
                     .arg(s.source.text(), param_key(i), s.refused_text[static_cast<std::size_t>(i)],
-                         s.refused_reason[static_cast<std::size_t>(i)]));
+                         refusal_text(s.refused_verdict[static_cast<std::size_t>(i)])));
             any = true;
         }
         return any;
@@ -204,8 +205,10 @@ class Runner {
     }
 
     int clone() {
-        const auto reference = load(a_.from);
+        auto reference = load(a_.from);
         if (!reference) return kExitUsage;
+        // A controller's values go through the same rules as a file's.
+        mark_refusals(*reference);
         const std::vector<int> blocking = blocking_refusals(*reference, a_.clone);
         if (!blocking.empty()) {
             report_refusals(*reference);

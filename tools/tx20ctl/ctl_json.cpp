@@ -58,7 +58,7 @@ QString station(int address) {
 int CtlCommands::ident_json() {
     QJsonObject o;
     o.insert(QStringLiteral("address"), da_);
-    const Identification id = identify(session_, da_);
+    const DeviceIdentity id = identify(session_, da_);
     if (id.type_read) o.insert(QStringLiteral("type"), id.type_text);
     if (id.version_read) o.insert(QStringLiteral("version"), id.version_text);
     bool foreign_ok = false;

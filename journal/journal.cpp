@@ -1,0 +1,466 @@
+#include "journal/journal.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+#include <utility>
+
+namespace {
+
+// SQLite's primary result codes, as the driver reports them.
+constexpr int kBusy = 5;
+constexpr int kLocked = 6;
+constexpr int kReadOnly = 8;
+constexpr int kIoError = 10;
+constexpr int kCorrupt = 11;
+constexpr int kFull = 13;
+constexpr int kCantOpen = 14;
+constexpr int kNotADatabase = 26;
+
+// Long enough for tx20ctl's single-entry transactions, short enough for the window thread.
+constexpr int kBusyTimeoutMs = 2000;
+
+const char* const kColumns = "id, time, user, program, source, address, kind, ok, summary, changes";
+
+// Each step brings the schema from the version before it to its own.
+const char* const kMigrations[] = {
+    // 1: the entries and what a query filters on.
+    "CREATE TABLE entries ("
+    " id INTEGER PRIMARY KEY,"
+    " time INTEGER NOT NULL,"
+    " user TEXT NOT NULL,"
+    " program TEXT NOT NULL,"
+    " source TEXT NOT NULL,"
+    " address INTEGER,"
+    " kind TEXT NOT NULL,"
+    " ok INTEGER NOT NULL,"
+    " summary TEXT NOT NULL);"
+    "CREATE INDEX entries_time ON entries(time);"
+    "CREATE INDEX entries_address ON entries(address, time);"
+    "CREATE INDEX entries_kind ON entries(kind, time);",
+    // 2: the changed fields of a write, and the alarm rules of each controller.
+    "ALTER TABLE entries ADD COLUMN changes TEXT;"
+    "CREATE TABLE alarm_rules (address INTEGER PRIMARY KEY, rules TEXT NOT NULL);",
+};
+static_assert(std::size(kMigrations) == Journal::kSchemaVersion);
+
+int sqlite_code(const QSqlError& e) { return e.nativeErrorCode().toInt() & 0xFF; }
+
+QString like_pattern(const QString& text) {
+    QString p = text;
+    p.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    p.replace(QLatin1Char('%'), QStringLiteral("\\%"));
+    p.replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    return QLatin1Char('%') + p + QLatin1Char('%');
+}
+
+struct Where {
+    QString sql;
+    QVariantList values;
+};
+
+Where where_of(const JournalFilter& f) {
+    QStringList parts;
+    Where w;
+    if (f.since) {
+        parts << QStringLiteral("time >= ?");
+        w.values << f.since->toMSecsSinceEpoch();
+    }
+    if (f.until) {
+        parts << QStringLiteral("time <= ?");
+        w.values << f.until->toMSecsSinceEpoch();
+    }
+    if (f.address) {
+        parts << QStringLiteral("address = ?");
+        w.values << *f.address;
+    }
+    if (f.kind) {
+        parts << QStringLiteral("kind = ?");
+        w.values << kind_name(*f.kind);
+    }
+    if (!f.text.isEmpty()) {
+        parts << QStringLiteral("summary LIKE ? ESCAPE '\\'");
+        w.values << like_pattern(f.text);
+    }
+    w.sql = parts.join(QStringLiteral(" AND "));
+    return w;
+}
+
+JournalEntry entry_of(const QSqlQuery& q) {
+    JournalEntry e;
+    e.id = q.value(0).toLongLong();
+    e.time = QDateTime::fromMSecsSinceEpoch(q.value(1).toLongLong());
+    e.user = q.value(2).toString();
+    e.program = q.value(3).toString();
+    e.source = q.value(4).toString();
+    e.address = q.value(5).isNull() ? -1 : q.value(5).toInt();
+    e.kind = kind_from_name(q.value(6).toString()).value_or(JournalKind::Write);
+    e.ok = q.value(7).toInt() != 0;
+    e.summary = q.value(8).toString();
+    e.changes = changes_from_json(q.value(9).toString());
+    return e;
+}
+
+bool exec_all(QSqlQuery& q, const QString& script) {
+    for (const QString& statement : script.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        if (statement.trimmed().isEmpty()) continue;
+        if (!q.exec(statement)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QString Journal::default_path() {
+    // The program and tx20ctl have different application names; both use the program's
+    // folder.
+    QDir dir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    dir.cdUp();
+    return dir.filePath(QStringLiteral("TX-20/journal.sqlite"));
+}
+
+QString Journal::current_user() {
+    for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
+        const QString v = qEnvironmentVariable(name);
+        if (!v.isEmpty()) return v;
+    }
+    return QDir::home().dirName();
+}
+
+Journal::Journal(const QString& path)
+    : path_(path),
+      connection_(QStringLiteral("tx20-journal-%1").arg(reinterpret_cast<quintptr>(this), 0, 16)) {
+    ensure_open();
+}
+
+Journal::~Journal() {
+    flush();
+    close_database();
+}
+
+QSqlDatabase Journal::db() const { return QSqlDatabase::database(connection_, false); }
+
+void Journal::close_database() {
+    if (!QSqlDatabase::contains(connection_)) return;
+    {
+        QSqlDatabase d = db();
+        d.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
+    open_ = false;
+}
+
+bool Journal::ensure_open() {
+    if (open_) return true;
+    if (fault_ != Fault::None && since_failure_.isValid() && since_failure_.elapsed() < retry_ms_)
+        return false;
+    return open_database();
+}
+
+bool Journal::open_database() {
+    close_database();
+    if (!QDir().mkpath(QFileInfo(path_).absolutePath()))
+        return failed_with(kCantOpen, QStringLiteral("folder cannot be created"));
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+        d.setDatabaseName(path_);
+        d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+        if (!d.open()) return failed_with(sqlite_code(d.lastError()), d.lastError().text());
+    }
+    QSqlQuery q(db());
+    // Reading the schema tells a damaged or foreign file at once.
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) return failed(q);
+    const int version = q.value(0).toInt();
+    if (version > kSchemaVersion) {
+        close_database();
+        report(Fault::Newer,
+               QStringLiteral("Deník servisu %1 je z novější verze programu a nelze do něj "
+                              "zapisovat.")
+                   .arg(QDir::toNativeSeparators(path_)));
+        since_failure_.start();
+        return false;
+    }
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
+        !q.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
+        return failed(q);
+    if (!migrate()) return false;
+    open_ = true;
+    return true;
+}
+
+bool Journal::migrate() {
+    QSqlQuery q(db());
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) return failed(q);
+    // Another process may have migrated while this one waited for the lock.
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+        const bool r = failed(q);
+        QSqlQuery(db()).exec(QStringLiteral("ROLLBACK"));
+        return r;
+    }
+    const int version = q.value(0).toInt();
+    for (int v = version; v < kSchemaVersion; ++v) {
+        if (!exec_all(q, QString::fromLatin1(kMigrations[v]))) {
+            const bool r = failed(q);
+            QSqlQuery(db()).exec(QStringLiteral("ROLLBACK"));
+            return r;
+        }
+    }
+    if (version < kSchemaVersion &&
+        !q.exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion))) {
+        const bool r = failed(q);
+        QSqlQuery(db()).exec(QStringLiteral("ROLLBACK"));
+        return r;
+    }
+    if (!q.exec(QStringLiteral("COMMIT"))) {
+        const bool r = failed(q);
+        QSqlQuery(db()).exec(QStringLiteral("ROLLBACK"));
+        return r;
+    }
+    return true;
+}
+
+bool Journal::failed(const QSqlQuery& q) {
+    return failed_with(sqlite_code(q.lastError()), q.lastError().text());
+}
+
+bool Journal::failed_with(int code, const QString& text) {
+    const QString where = QDir::toNativeSeparators(path_);
+    const QString held = QStringLiteral(
+        " Záznamy zůstávají v paměti a zapíší se, jakmile to půjde; program pracuje dál.");
+    since_failure_.start();
+    switch (code) {
+        case kCorrupt:
+        case kNotADatabase:
+            if (!setting_aside_ && set_aside_damaged()) return open_ || open_database();
+            report(Fault::Damaged,
+                   QStringLiteral("Deník servisu %1 je poškozen a nelze jej odložit.").arg(where) +
+                       held);
+            break;
+        case kReadOnly:
+            report(Fault::ReadOnly,
+                   QStringLiteral("Deník servisu %1 je jen pro čtení.").arg(where) + held);
+            break;
+        case kFull:
+            report(Fault::Full,
+                   QStringLiteral("Deník servisu %1: disk je plný.").arg(where) + held);
+            break;
+        case kBusy:
+        case kLocked:
+            report(Fault::Locked,
+                   QStringLiteral("Deník servisu %1 je zamčen jiným programem.").arg(where) + held);
+            break;
+        case kIoError:
+        case kCantOpen:
+        default:
+            report(Fault::Other,
+                   QStringLiteral("Deník servisu %1 nelze zapsat (%2).").arg(where, text) + held);
+            break;
+    }
+    close_database();
+    return false;
+}
+
+void Journal::report(Fault f, const QString& text) {
+    fault_ = f;
+    fault_text_ = text;
+    auto reported = reported_.begin() + static_cast<int>(f);
+    if (*reported) return;
+    *reported = true;
+    if (on_fault_)
+        on_fault_(text);
+    else
+        untold_ << text;
+}
+
+void Journal::set_fault_handler(std::function<void(const QString&)> handler) {
+    on_fault_ = std::move(handler);
+    if (!on_fault_) return;
+    const QStringList untold = std::exchange(untold_, {});
+    for (const QString& t : untold) on_fault_(t);
+}
+
+bool Journal::set_aside_damaged() {
+    close_database();
+    const QDateTime now = QDateTime::currentDateTime();
+    QString target;
+    for (int n = 0;; ++n) {
+        target = path_ + QStringLiteral(".damaged-") +
+                 now.toString(QStringLiteral("yyyyMMdd-HHmmss")) +
+                 (n ? QStringLiteral("-%1").arg(n) : QString());
+        if (!QFile::exists(target)) break;
+    }
+    if (!QFile::rename(path_, target)) return false;
+    // The write-ahead log belongs to the damaged file; the index is rebuilt.
+    for (const char* part : {"-wal", "-shm"}) {
+        const QString from = path_ + QLatin1String(part);
+        if (QFile::exists(from)) QFile::rename(from, target + QLatin1String(part));
+    }
+    set_aside_ = target;
+    report(Fault::Damaged,
+           QStringLiteral("Deník servisu byl poškozen; soubor je odložen jako %1 a začíná nový.")
+               .arg(QDir::toNativeSeparators(target)));
+    setting_aside_ = true;
+    const bool ok = open_database();
+    setting_aside_ = false;
+    if (ok) {
+        fault_ = Fault::None;
+        fault_text_.clear();
+    }
+    return ok;
+}
+
+void Journal::hold(JournalEntry e) {
+    held_.push_back(std::move(e));
+    while (static_cast<int>(held_.size()) > max_held_) {
+        if (missed_ == 0) missed_from_ = held_.front().time;
+        missed_to_ = held_.front().time;
+        ++missed_;
+        held_.pop_front();
+    }
+}
+
+bool Journal::insert(const JournalEntry& e) {
+    if (insert_once(e)) return true;
+    // A damaged file set aside leaves a fresh journal open: the entry goes there.
+    return open_ && insert_once(e);
+}
+
+bool Journal::insert_once(const JournalEntry& e) {
+    QSqlQuery q(db());
+    q.prepare(QStringLiteral(
+        "INSERT INTO entries (time, user, program, source, address, kind, ok, summary, changes) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    q.addBindValue(e.time.toMSecsSinceEpoch());
+    q.addBindValue(e.user);
+    q.addBindValue(e.program);
+    q.addBindValue(e.source);
+    q.addBindValue(e.address >= 0 ? QVariant(e.address) : QVariant(QMetaType(QMetaType::Int)));
+    q.addBindValue(kind_name(e.kind));
+    q.addBindValue(e.ok ? 1 : 0);
+    q.addBindValue(e.summary);
+    const QString changes = changes_json(e.changes);
+    q.addBindValue(changes.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : changes);
+    // In autocommit the one statement is the entry's transaction.
+    if (q.exec()) return true;
+    failed(q);
+    return false;
+}
+
+bool Journal::write_missed() {
+    if (missed_ == 0) return true;
+    JournalEntry m;
+    m.time = QDateTime::currentDateTime();
+    m.user = current_user();
+    m.program = QCoreApplication::applicationName();
+    m.source = QStringLiteral("deník");
+    m.kind = JournalKind::Missed;
+    m.ok = false;
+    m.summary = QStringLiteral("%1 záznamů se nepodařilo uložit (%2 – %3)")
+                    .arg(missed_)
+                    .arg(missed_from_.toString(Qt::ISODate), missed_to_.toString(Qt::ISODate));
+    if (!insert(m)) return false;
+    missed_ = 0;
+    return true;
+}
+
+bool Journal::flush() {
+    if (held_.empty() && missed_ == 0) return true;
+    if (!ensure_open()) return false;
+    if (!write_missed()) return false;
+    while (!held_.empty()) {
+        if (!insert(held_.front())) return false;
+        held_.pop_front();
+    }
+    fault_ = Fault::None;
+    fault_text_.clear();
+    return true;
+}
+
+bool Journal::record(JournalEntry e) {
+    if (!e.time.isValid()) e.time = QDateTime::currentDateTime();
+    if (e.user.isEmpty()) e.user = current_user();
+    if (e.program.isEmpty()) e.program = QCoreApplication::applicationName();
+    if (!ensure_open() || !flush() || !insert(e)) {
+        hold(std::move(e));
+        return false;
+    }
+    fault_ = Fault::None;
+    fault_text_.clear();
+    return true;
+}
+
+std::vector<JournalEntry> Journal::query(const JournalFilter& filter, int limit,
+                                         std::optional<Cursor> before) {
+    std::vector<JournalEntry> out;
+    if (!ensure_open()) return out;
+    Where w = where_of(filter);
+    if (before) {
+        w.sql +=
+            QLatin1String(w.sql.isEmpty() ? "" : " AND ") + QStringLiteral("(time, id) < (?, ?)");
+        w.values << before->time_ms << before->id;
+    }
+    QSqlQuery q(db());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM entries %2 ORDER BY time DESC, id DESC LIMIT %3")
+                  .arg(QLatin1String(kColumns),
+                       w.sql.isEmpty() ? QString() : QStringLiteral("WHERE ") + w.sql)
+                  .arg(limit));
+    for (const QVariant& v : w.values) q.addBindValue(v);
+    if (!q.exec()) return out;
+    while (q.next()) out.push_back(entry_of(q));
+    return out;
+}
+
+qint64 Journal::for_each(const JournalFilter& filter,
+                         const std::function<void(const JournalEntry&)>& f) {
+    if (!ensure_open()) return -1;
+    const Where w = where_of(filter);
+    QSqlQuery q(db());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM entries %2 ORDER BY time, id")
+                  .arg(QLatin1String(kColumns),
+                       w.sql.isEmpty() ? QString() : QStringLiteral("WHERE ") + w.sql));
+    for (const QVariant& v : w.values) q.addBindValue(v);
+    if (!q.exec()) return -1;
+    qint64 n = 0;
+    while (q.next()) {
+        f(entry_of(q));
+        ++n;
+    }
+    return n;
+}
+
+std::optional<QString> Journal::rules(int address) {
+    if (!ensure_open()) return std::nullopt;
+    QSqlQuery q(db());
+    q.prepare(QStringLiteral("SELECT rules FROM alarm_rules WHERE address = ?"));
+    q.addBindValue(address);
+    if (!q.exec() || !q.next()) return std::nullopt;
+    return q.value(0).toString();
+}
+
+bool Journal::set_rules(int address, const QString& json) {
+    if (!ensure_open()) return false;
+    QSqlQuery q(db());
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO alarm_rules (address, rules) VALUES (?, ?)"));
+    q.addBindValue(address);
+    q.addBindValue(json);
+    if (q.exec()) return true;
+    failed(q);
+    return false;
+}
+
+std::vector<int> Journal::addresses_with_rules() {
+    std::vector<int> out;
+    if (!ensure_open()) return out;
+    QSqlQuery q(db());
+    if (!q.exec(QStringLiteral("SELECT address FROM alarm_rules ORDER BY address"))) return out;
+    while (q.next()) out.push_back(q.value(0).toInt());
+    return out;
+}
