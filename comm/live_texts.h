@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 #include "comm/device_data.h"
@@ -15,4 +16,4 @@ struct LiveTexts {
     QString fault;     // "PORUCHA" or "není porucha"
 };
 
-LiveTexts live_texts(const LiveGroup& live);
+LiveTexts live_texts(const LiveGroup& live, const QLocale& locale = QLocale());

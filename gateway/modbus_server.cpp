@@ -23,10 +23,15 @@ ModbusServer::~ModbusServer() {
     if (ctx_) modbus_free(ctx_);
 }
 
+void ModbusServer::set_allowed(ClientAllowList allowed, Log log) {
+    allowed_ = std::move(allowed);
+    log_ = std::move(log);
+}
+
 bool ModbusServer::listen(const QString& host, int port) {
     const QByteArray node = host.toUtf8();
     const QByteArray service = QByteArray::number(port);
-    ctx_ = modbus_new_tcp_pi(node.isEmpty() ? nullptr : node.constData(), service.constData());
+    ctx_ = modbus_new_tcp_pi(node.constData(), service.constData());
     if (!ctx_) {
         error_ = QString::fromLocal8Bit(modbus_strerror(errno));
         return false;
@@ -58,8 +63,24 @@ void ModbusServer::serve(int timeout_ms) {
 
 void ModbusServer::accept_clients() {
     for (;;) {
-        const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        sockaddr_storage peer{};
+        socklen_t peer_len = sizeof peer;
+        const int fd = ::accept4(listen_fd_, reinterpret_cast<sockaddr*>(&peer), &peer_len,
+                                 SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) return;
+        if (!allowed_.empty()) {
+            const QHostAddress client(reinterpret_cast<const sockaddr*>(&peer));
+            if (!allowed_.allows(client)) {
+                ::close(fd);
+                // Told once per address; a scanner trying every port floods nobody's log.
+                const QString who = client.toString();
+                if (log_ && refused_told_.size() < kMaxRefusedTold &&
+                    refused_told_.insert(who).second)
+                    log_(QStringLiteral("Modbus TCP client %1 refused: not in --modbus-allow")
+                             .arg(who));
+                continue;
+            }
+        }
         if (client_count() >= kMaxClients) {
             ::close(fd);
             continue;

@@ -3,9 +3,11 @@
 #include <QString>
 #include <functional>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "bus/unit_table.h"
+#include "gateway/listen_address.h"
 
 struct _modbus;
 struct _modbus_mapping_t;
@@ -18,13 +20,18 @@ class ModbusServer {
   public:
     using NowMs = std::function<qint64()>;
     static constexpr int kMaxClients = 512;
+    static constexpr std::size_t kMaxRefusedTold = 100;
 
     ModbusServer(const UnitTable& table, NowMs now_ms);
     ~ModbusServer();
     ModbusServer(const ModbusServer&) = delete;
     ModbusServer& operator=(const ModbusServer&) = delete;
 
-    // Listens on host (empty: every interface) and port. False with error() set.
+    using Log = std::function<void(const QString&)>;
+
+    // Clients from elsewhere are closed at once; each refused address is told once.
+    void set_allowed(ClientAllowList allowed, Log log);
+    // Listens on host and port. False with error() set.
     bool listen(const QString& host, int port);
     QString error() const { return error_; }
 
@@ -45,4 +52,7 @@ class ModbusServer {
     std::vector<int> clients_;
     std::map<int, _modbus_mapping_t*> blocks_;  // per unit identifier
     QString error_;
+    ClientAllowList allowed_;
+    Log log_;
+    std::set<QString> refused_told_;
 };

@@ -1,7 +1,11 @@
 #include "gateway/unit_json.h"
 
 #include <QJsonArray>
+#include <QLocale>
 #include <QString>
+
+#include "comm/live_texts.h"
+#include "platform/formats.h"
 
 namespace {
 
@@ -33,5 +37,32 @@ QJsonObject state_json(const UnitReading& r) {
     o.insert(QStringLiteral("time"),
              r.last_good.isValid() ? QJsonValue(r.last_good.toUTC().toString(Qt::ISODateWithMs))
                                    : QJsonValue());
+    return o;
+}
+
+QJsonObject view_json(const UnitReading& r) {
+    static const QLocale czech(QLocale::Czech, QLocale::Czechia);
+    QJsonObject o = state_json(r);
+    QJsonObject t;
+    // Before the first good reading nothing is known, not even a zero.
+    const bool known = r.last_good.isValid();
+    const LiveTexts texts = live_texts(r.live, czech);
+    t.insert(QStringLiteral("measured"), known ? texts.measure : QString());
+    t.insert(QStringLiteral("set_point"), known ? texts.sp : QString());
+    t.insert(QStringLiteral("action"), known ? texts.yout : QString());
+    QJsonArray relays;
+    for (int bit = 0; bit < 3; ++bit)
+        relays.append(!known                       ? QString()
+                      : (r.live.RELAYS >> bit) & 1 ? QStringLiteral("ZAP")
+                                                   : QStringLiteral("vyp"));
+    t.insert(QStringLiteral("relays"), relays);
+    t.insert(QStringLiteral("fault"), known ? texts.fault : QString());
+    t.insert(QStringLiteral("link"), r.link ? QStringLiteral("OK")
+                                     : r.failures > 0
+                                         ? QStringLiteral("bez odpovědi (%1×)").arg(r.failures)
+                                         : QString());
+    t.insert(QStringLiteral("last_good"),
+             known ? formats::long_time(r.last_good.toLocalTime().time(), czech) : QString());
+    o.insert(QStringLiteral("texts"), t);
     return o;
 }

@@ -13,3 +13,8 @@ QJsonObject live_json(const LiveGroup& live);
 // A controller's state as the gateway publishes it: address, type, the live values,
 // link, failures and the ISO 8601 time of the last good reading (null before one).
 QJsonObject state_json(const UnitReading& r);
+
+// A controller's row on the status page: state_json plus "texts", what the bus overview
+// shows in its columns, in Czech (measured, set_point, action, relays, fault, link,
+// last_good).
+QJsonObject view_json(const UnitReading& r);

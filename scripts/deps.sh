@@ -6,6 +6,7 @@ packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev
           desktop-file-utils appstream dpkg-dev
           qt6-svg-dev openbox lintian poppler-utils
           libmodbus-dev libmosquitto-dev mosquitto mosquitto-clients mbpoll
+          qt6-httpserver-dev qt6-websockets-dev chromium prometheus python3-websocket openssl
           libqt6sql6-sqlite)
 missing=()
 for p in "${packages[@]}"; do

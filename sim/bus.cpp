@@ -108,6 +108,8 @@ Bus::Bus(Options options) : options_(std::move(options)) {
     options_.addresses = served;
     fault_counts_.assign(options_.faults.size(), 0);
     load_eeprom();
+    if (options_.plant)
+        for (auto& [a, st] : stations_) st.set_plant(*options_.plant);
 }
 
 void Bus::load_eeprom() {

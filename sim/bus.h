@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "comm/device_data.h"
@@ -38,10 +39,11 @@ struct Options {
     std::vector<FaultSpec> faults;
     QString eeprom_file;
     bool verbose = false;
-    int krt01_variant = 2;  // 1..3: which older firmware the krt01 model reports
-    int device_fault = 0;   // initial FAULT byte of table 10
-    bool frozen = false;    // the process holds still: table 10 changes only by writes
-    QString type_text;      // the supported model's type text, when not the usual one
+    int krt01_variant = 2;           // 1..3: which older firmware the krt01 model reports
+    int device_fault = 0;            // initial FAULT byte of table 10
+    bool frozen = false;             // the process holds still: table 10 changes only by writes
+    std::optional<PlantSpec> plant;  // a given process in place of the built-in heater
+    QString type_text;               // the supported model's type text, when not the usual one
 };
 
 struct Chunk {

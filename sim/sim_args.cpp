@@ -1,6 +1,7 @@
 #include "sim/sim_args.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace sim {
 
@@ -14,6 +15,57 @@ bool parse_int(const QString& text, int lo, int hi, int& out) {
     return true;
 }
 
+// gain=K,tau=T,dead=L[,noise=S][,tau2=T2][,integrating]
+bool parse_plant(const QString& text, PlantSpec& out, QString& error) {
+    PlantSpec p;
+    bool has_gain = false, has_tau = false, has_dead = false;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        if (part == QLatin1String("integrating")) {
+            p.model.kind = ModelKind::Integrating;
+            continue;
+        }
+        const int eq = static_cast<int>(part.indexOf(QLatin1Char('=')));
+        const QString key = part.left(eq);
+        bool ok = false;
+        const double v = eq > 0 ? part.mid(eq + 1).toDouble(&ok) : 0.0;
+        if (!ok || !std::isfinite(v)) {
+            error = QStringLiteral("--plant: ") + part + QStringLiteral(" is not NAME=NUMBER");
+            return false;
+        }
+        if (key == QLatin1String("gain") && v != 0) {
+            p.model.gain = v;
+            has_gain = true;
+        } else if (key == QLatin1String("tau") && v > 0) {
+            p.model.tau = v;
+            has_tau = true;
+        } else if (key == QLatin1String("dead") && v >= 0 && v <= 3600) {
+            p.model.dead = v;
+            has_dead = true;
+        } else if (key == QLatin1String("noise") && v >= 0) {
+            p.noise = v;
+        } else if (key == QLatin1String("tau2") && v >= 0) {
+            p.model.tau2 = v;
+        } else {
+            error = QStringLiteral("--plant: ") + part +
+                    QStringLiteral(
+                        " is not one of gain (not 0), tau (> 0), dead (0..3600), "
+                        "noise, tau2 (>= 0), integrating");
+            return false;
+        }
+    }
+    const bool integrating = p.model.kind == ModelKind::Integrating;
+    if (!has_gain || !has_dead || (!has_tau && !integrating)) {
+        error = QStringLiteral("--plant needs gain, tau and dead (tau not with integrating)");
+        return false;
+    }
+    if (!integrating && p.model.tau2 > 0) {
+        p.model.kind = ModelKind::Sopdt;
+        if (p.model.tau2 > p.model.tau) std::swap(p.model.tau, p.model.tau2);
+    }
+    out = p;
+    return true;
+}
+
 }  // namespace
 
 QString sim_usage() {
@@ -23,6 +75,7 @@ QString sim_usage() {
         "                    [--rate BAUD] [--pace] [--fault KIND[:every-N]]... "
         "[--eeprom FILE]\n"
         "                    [--device-fault CODE] [--type-text TEXT] [--freeze] [--verbose]\n"
+        "                    [--plant gain=K,tau=T,dead=L[,noise=S][,tau2=T2][,integrating]]\n"
         "fault kinds: silence short checksum function length pause refuse late\n");
 }
 
@@ -78,6 +131,11 @@ ArgsResult parse_sim_args(const QStringList& args, SimArgs& out, QString& error)
                 error = QStringLiteral("--rate: ") + v + QStringLiteral(" is not a baud rate");
                 return ArgsResult::Error;
             }
+        } else if (a == QLatin1String("--plant")) {
+            if (!value(i, a, v)) return ArgsResult::Error;
+            PlantSpec plant;
+            if (!parse_plant(v, plant, error)) return ArgsResult::Error;
+            out.options.plant = plant;
         } else if (a == QLatin1String("--device-fault")) {
             if (!value(i, a, v)) return ArgsResult::Error;
             if (!parse_int(v, 0, 127, out.options.device_fault)) {

@@ -15,6 +15,15 @@ constexpr double kMaxSpan = 3600.0;   // longer gaps are treated as an hour
 
 }  // namespace
 
+struct Station::Plant {
+    PlantSpec spec;
+    PlantState state;
+    PidController pid;
+    double clock = 0;
+    double meas = 0;
+    std::normal_distribution<double> noise;
+};
+
 Station::Station(int address) : rng_(static_cast<unsigned>(address) * 7919u + 17u) {
     data.comp = {55.0f, 0.0f, 100.0f};
     data.alarm1 = {0.0f, 70.0f, 1.0f, 0, 0};
@@ -51,13 +60,72 @@ void Station::advance(double seconds) {
     data.live.TTERM = static_cast<float>(kAmbient + noise(rng_));
 }
 
+namespace {
+
+PidController::Config pid_config(const DeviceData& d) {
+    PidController::Config c;
+    const double span = pid_convention::span(d.sens.STRS, d.sens.ENDS);
+    c.pid = pid_convention::from_fields({d.pid.PB, d.pid.INT, d.pid.DER}, span);
+    c.sample_s = pid_convention::sample_period_s(d.rego.TPID);
+    c.dead_band = pid_convention::dead_band(d.rego.DEAD, span);
+    return c;
+}
+
+}  // namespace
+
+void Station::set_plant(const PlantSpec& spec) {
+    const ProcessModel& m = spec.model;
+    double sp = data.comp.SP;
+    if (data.comp.SP_L <= data.comp.SP_H)
+        sp = std::clamp(sp, double{data.comp.SP_L}, double{data.comp.SP_H});
+    // At rest: the action that holds the set point, where the process can reach it.
+    double u = 50.0, y = sp;
+    if (m.kind != ModelKind::Integrating && m.gain != 0) {
+        u = std::clamp((sp - kAmbient) / m.gain, 0.0, 100.0);
+        y = kAmbient + m.gain * u;
+    }
+    PidController pid(pid_config(data));
+    pid.reset(u, sp, y);
+    plant_ = std::make_shared<Plant>(
+        Plant{spec, PlantState(m, kStep, u, y), pid, 0.0, y,
+              std::normal_distribution<double>(0.0, std::max(spec.noise, 0.0))});
+    data.live.MEAS = static_cast<float>(y);
+    data.live.YOUT = static_cast<std::int32_t>(std::lround(u * 10.0));
+    feedback_ = data.live.YOUT;
+}
+
+void Station::plant_step(double dt, double sp, double& meas, double& y) {
+    Plant& p = *plant_;
+    p.clock += dt;
+    // Whole steps only: the plant's dead time is a ring of fixed steps.
+    while (p.clock >= kStep - 1e-12) {
+        p.clock -= kStep;
+        p.pid.set_config(pid_config(data));
+        const double u = p.pid.advance(kStep, sp, p.meas) / 100.0;
+        p.meas = p.state.step(u * 100.0) + (p.spec.noise > 0 ? p.noise(rng_) : 0.0);
+    }
+    meas = p.meas;
+    y = p.pid.output() / 100.0;
+}
+
 void Station::step(double dt) {
     const CompGroup& c = data.comp;
     double sp = c.SP;
     if (c.SP_L <= c.SP_H) sp = std::clamp(sp, double{c.SP_L}, double{c.SP_H});
     LiveGroup& live = data.live;
     live.SP = static_cast<float>(sp);
+    double meas = 0, y = 0;
+    if (plant_) {
+        plant_step(dt, sp, meas, y);
+    } else {
+        builtin_step(dt, sp, meas, y);
+    }
+    outputs(dt, meas, sp, y);
+}
 
+void Station::builtin_step(double dt, double sp, double& meas_out, double& y_out) {
+    const CompGroup& c = data.comp;
+    LiveGroup& live = data.live;
     // A heater: full output lifts the process well above the top of the set-point range.
     const double gain = std::max(150.0, 1.25 * (double{c.SP_H} - kAmbient));
     const double kp = kLag / (gain * kClosedLoop);
@@ -66,6 +134,12 @@ void Station::step(double dt) {
     integral_ = std::clamp(integral_ + kp * e * dt / kLag, 0.0, 1.0);
     const double y = std::clamp(kp * e + integral_, 0.0, 1.0);
     meas += (kAmbient + gain * y - meas) * dt / kLag;
+    meas_out = meas;
+    y_out = y;
+}
+
+void Station::outputs(double dt, double meas, double sp, double y) {
+    LiveGroup& live = data.live;
     live.MEAS = static_cast<float>(meas);
     live.YOUT = static_cast<std::int32_t>(std::lround(y * 1000.0));
 

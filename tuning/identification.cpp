@@ -402,8 +402,12 @@ QString refusal_text(const Identification& id, bool czech) {
                        ? QStringLiteral("Před vzorkem %1 je mezera %2 s v záznamu.").arg(i, v)
                        : QStringLiteral("the record has a gap of %2 s before sample %1").arg(i, v);
         case Refusal::FaultBand:
-            return czech ? QStringLiteral("V úseku je porucha (vzorek %1).").arg(i)
-                         : QStringLiteral("the range holds a fault band (sample %1)").arg(i);
+            return czech ? QStringLiteral("V úseku je porucha nebo čtení bez odpovědi (vzorek %1).")
+                               .arg(i)
+                         : QStringLiteral(
+                               "the range holds a fault band or a reading without an answer "
+                               "(sample %1)")
+                               .arg(i);
         case Refusal::Saturated:
             return czech ? QStringLiteral("Akční zásah je v celém úseku na mezi.")
                          : QStringLiteral("the control action is saturated over the whole range");

@@ -22,7 +22,8 @@ LoopRecord LoopRecord::from_log(const LogData& log, int first, int last) {
     r.start = LogData::to_date_time(t0);
     for (int i = first; i <= last; ++i)
         r.add(double(log.wall_ms(i) - t0) / 1000.0, log.value(LogData::Measured, i),
-              log.value(LogData::SetPoint, i), log.value(LogData::Action, i), log.fault(i));
+              log.value(LogData::SetPoint, i), log.value(LogData::Action, i),
+              log.fault(i) || !log.is_reading(i));
     return r;
 }
 

@@ -20,7 +20,8 @@ struct LoopRecord {
     void add(double time, double y_value, double sp_value, double u_value, bool is_fault = false);
 
     // Samples first..last of a log (both included, clamped to the log). Times come from
-    // the clock written in the lines, so a clock that went back shows as such.
+    // the clock written in the lines, so a clock that went back shows as such. A line
+    // without an answer from the controller counts as a fault sample.
     static LoopRecord from_log(const LogData& log, int first, int last);
 };
 

@@ -19,6 +19,8 @@ class PidController {
     explicit PidController(const Config& c) : c_(c) {}
 
     const Config& config() const { return c_; }
+    // New settings (a write of the PID table) keep the integral: no bump.
+    void set_config(const Config& c) { c_ = c; }
     // Starts without a bump from the given action.
     void reset(double output, double sp, double pv);
     // Moves time on by dt; at every sampling instant passed the action is recomputed.

@@ -5,8 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include "sim/sim_test_util.h"
+#include "tuning/identification.h"
+#include "tuning/loop_prediction.h"
 
 using namespace simtest;
 
@@ -422,4 +425,94 @@ TEST(SimProcess, OutputRelayAndFaultBit) {
     EXPECT_LT(on, 40);
     EXPECT_EQ(live.FAULT, 3);
     EXPECT_EQ(live.RELAYS & 4, 4);
+}
+
+// --- a given process under the controller's own PID -----------------------------
+
+namespace {
+
+// A set-point step of 5 on the given plant after writing PB/INT/DER (DEAD 0, TPID 1)
+// through the bus; the measured values over the next 400 s, once a second.
+std::vector<double> plant_step_response(sim::PlantSpec plant, PidFields f) {
+    sim::Options o;
+    o.plant = plant;
+    sim::Bus bus(o);
+    DeviceData d = bus.station(1);
+    d.pid.PB = static_cast<float>(f.PB);
+    d.pid.INT = static_cast<float>(f.INT);
+    d.pid.DER = static_cast<float>(f.DER);
+    d.rego.DEAD = 0;
+    d.rego.TPID = 1;
+    for (int t : {3, 4}) {
+        const Bytes w = write_request(d, t);
+        EXPECT_FALSE(bus.handle(w.data(), int(w.size())).empty());
+    }
+    bus.advance(1);
+    d.comp.SP = 60.0f;
+    const Bytes w = write_request(d, 0);
+    bus.handle(w.data(), int(w.size()));
+    std::vector<double> y;
+    for (int i = 0; i < 400; ++i) {
+        bus.advance(1);
+        y.push_back(bus.station(1).live.MEAS);
+    }
+    return y;
+}
+
+}  // namespace
+
+TEST(SimPlant, StartsAtRestAndFollowsThePredictionOfItsPid) {
+    sim::PlantSpec plant;
+    plant.model.gain = 1.0;
+    plant.model.tau = 30;
+    plant.model.dead = 6;
+    const PidSettings s{30.0 / 12.0, 30, 0};
+    const std::vector<double> y = plant_step_response(plant, pid_convention::to_fields(s, 100));
+    PidController::Config c;
+    c.pid = s;
+    c.sample_s = 1;
+    const Prediction p = predict(plant.model, c, 5.0, 10.0, 32.0);
+    StepResponse seen;
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        seen.t.push_back(double(i + 1));
+        seen.y.push_back(y[i] - 55.0);
+    }
+    step_figures(seen, 5.0);
+    EXPECT_NEAR(seen.iae, p.setpoint.iae, 0.1 * p.setpoint.iae);
+    EXPECT_NEAR(seen.overshoot_percent, p.setpoint.overshoot_percent, 2.0);
+    EXPECT_NEAR(y.back(), 60.0, 0.05);
+}
+
+TEST(SimPlant, AWrittenProportionalBandChangesTheResponse) {
+    sim::PlantSpec plant;
+    plant.model.gain = 1.0;
+    plant.model.tau = 30;
+    plant.model.dead = 6;
+    const auto peak = [](const std::vector<double>& y) {
+        return *std::max_element(y.begin(), y.end());
+    };
+    const double calm = peak(plant_step_response(plant, {100, 30, 0}));
+    const double sharp = peak(plant_step_response(plant, {10, 30, 0}));
+    EXPECT_LT(calm, 60.1);
+    EXPECT_GT(sharp, 61.0);
+}
+
+TEST(SimPlant, NoiseAndAnIntegratingProcess) {
+    sim::PlantSpec plant;
+    plant.model.kind = ModelKind::Integrating;
+    plant.model.gain = 0.01;
+    plant.model.dead = 2;
+    plant.noise = 0.2;
+    sim::Options o;
+    o.plant = plant;
+    sim::Bus bus(o);
+    std::vector<double> y;
+    for (int i = 0; i < 50; ++i) {
+        bus.advance(1);
+        y.push_back(bus.station(1).live.MEAS);
+    }
+    const double sd = noise_sd(y);
+    EXPECT_GT(sd, 0.1);
+    EXPECT_LT(sd, 0.4);
+    EXPECT_NEAR(bus.station(1).live.YOUT, 500, 200);  // the balance at 50 %
 }

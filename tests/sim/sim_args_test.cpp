@@ -60,7 +60,13 @@ TEST(SimArgs, BadUsageIsRefusedWithAReason) {
                          "--fault refuse@",
                          "--rate fast",
                          "--frobnicate",
-                         "--link"};
+                         "--link",
+                         "--plant tau=10,dead=2",
+                         "--plant gain=1,dead=2",
+                         "--plant gain=0,tau=10,dead=2",
+                         "--plant gain=1,tau=-1,dead=2",
+                         "--plant gain=1,tau=10,dead=2,colour=red",
+                         "--plant gain=1,tau=10,dead=x"};
     for (const char* line : bad) {
         sim::SimArgs a;
         QString error;
@@ -70,4 +76,33 @@ TEST(SimArgs, BadUsageIsRefusedWithAReason) {
     sim::SimArgs a;
     QString error;
     EXPECT_EQ(parse(QStringLiteral("--help"), a, error), sim::ArgsResult::Help);
+}
+
+TEST(SimArgs, PlantGivesTheProcessModel) {
+    struct Case {
+        const char* line;
+        ModelKind kind;
+        double gain, tau, tau2, dead, noise;
+    } cases[] = {
+        {"--plant gain=1.5,tau=60,dead=6", ModelKind::Fopdt, 1.5, 60, 0, 6, 0},
+        {"--plant gain=2,tau=10,dead=0,noise=0.1,tau2=30", ModelKind::Sopdt, 2, 30, 10, 0, 0.1},
+        {"--plant gain=0.02,dead=3,integrating", ModelKind::Integrating, 0.02, 0, 0, 3, 0},
+    };
+    for (const Case& c : cases) {
+        sim::SimArgs a;
+        QString error;
+        ASSERT_EQ(parse(QString::fromLatin1(c.line), a, error), sim::ArgsResult::Ok) << c.line;
+        ASSERT_TRUE(a.options.plant.has_value());
+        const ProcessModel& m = a.options.plant->model;
+        EXPECT_EQ(m.kind, c.kind) << c.line;
+        EXPECT_EQ(m.gain, c.gain);
+        EXPECT_EQ(m.tau, c.tau);
+        EXPECT_EQ(m.tau2, c.tau2);
+        EXPECT_EQ(m.dead, c.dead);
+        EXPECT_EQ(a.options.plant->noise, c.noise);
+    }
+    sim::SimArgs a;
+    QString error;
+    ASSERT_EQ(parse(QString(), a, error), sim::ArgsResult::Ok);
+    EXPECT_FALSE(a.options.plant.has_value());
 }

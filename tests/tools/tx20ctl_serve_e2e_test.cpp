@@ -21,49 +21,15 @@
 #include "sim/pty_server.h"
 #include "support/free_port.h"
 #include "tools/ctl_run.h"
+#include "tools/gateway_run.h"
 
 namespace {
-
-int connect_to(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    timeval tv{5, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    return fd;
-}
 
 // Read input registers 0..11 of a unit, as Modbus TCP puts it on the wire.
 QByteArray read_request(int unit, std::uint16_t transaction) {
     const char frame[] = {
         char(transaction >> 8), char(transaction & 0xFF), 0, 0, 0, 6, char(unit), 4, 0, 0, 0, 12};
     return QByteArray(frame, sizeof frame);
-}
-
-struct Tool {
-    int code = -1;
-    QString out;
-};
-
-Tool run_tool(const QString& program, const QStringList& args, int timeout_ms = 15000) {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, args);
-    Tool t;
-    if (!p.waitForFinished(timeout_ms)) {
-        p.kill();
-        p.waitForFinished();
-        return t;
-    }
-    t.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    t.out = QString::fromUtf8(p.readAll());
-    return t;
 }
 
 // mbpoll once against the gateway; the values it printed, in order.
@@ -94,51 +60,6 @@ std::vector<double> registers(int port, int unit) {
                   {QStringLiteral("-t"), QStringLiteral("3"), QStringLiteral("-r"),
                    QStringLiteral("1"), QStringLiteral("-c"), QStringLiteral("12")})
         .values;
-}
-
-// A running gateway.
-class Gateway {
-  public:
-    explicit Gateway(const QStringList& args) { p_.start(QStringLiteral(TX20CTL_PATH), args); }
-    ~Gateway() {
-        if (p_.state() != QProcess::NotRunning) {
-            p_.kill();
-            p_.waitForFinished();
-        }
-    }
-    bool wait_for(const QString& text, int timeout_ms = 10000) {
-        QElapsedTimer t;
-        t.start();
-        while (!err_.contains(text) && t.elapsed() < timeout_ms) {
-            p_.waitForReadyRead(50);
-            err_ += QString::fromUtf8(p_.readAllStandardError());
-        }
-        return err_.contains(text);
-    }
-    // SIGTERM; the exit status.
-    int stop() {
-        p_.terminate();
-        if (!p_.waitForFinished(10000)) return -1;
-        err_ += QString::fromUtf8(p_.readAllStandardError());
-        return p_.exitStatus() == QProcess::NormalExit ? p_.exitCode() : -2;
-    }
-    bool running() const { return p_.state() == QProcess::Running; }
-    const QString& err() const { return err_; }
-
-  private:
-    QProcess p_;
-    QString err_;
-};
-
-template <class F>
-bool eventually(F&& f, int timeout_ms = 15000) {
-    QElapsedTimer t;
-    t.start();
-    while (!f()) {
-        if (t.elapsed() > timeout_ms) return false;
-        QThread::msleep(100);
-    }
-    return true;
 }
 
 // Two controllers that hold still, each with values of its own.
@@ -464,6 +385,20 @@ TEST(ServeUsage, BadServeOptionsExitTwo) {
         {"--port", "/dev/null", "serve", "--scan", "--mqtt", "h:1", "--topic", "a/#"},
         {"--port", "/dev/null", "live", "--addresses", "1"},
         {"--port", "/dev/null", "--json", "eeprom"},
+        // Another address for HTTP needs a login or a word that it is open on purpose.
+        {"--port", "/dev/null", "serve", "--addresses", "1", "--http", "0.0.0.0:8080"},
+        {"--port", "/dev/null", "serve", "--addresses", "1", "--http", "gw.plant:8080",
+         "--http-open"},
+        {"--port", "/dev/null", "serve", "--addresses", "1", "--http", ":8080", "--http-open",
+         "--http-auth", "f"},
+        {"--port", "/dev/null", "serve", "--addresses", "1", "--modbus", ":1502", "--http-open"},
+        {"--port", "/dev/null", "serve", "--addresses", "1", "--modbus", ":1502", "--modbus-allow",
+         "10.0.0.0/40"},
+        {"--port", "/dev/null", "serve", "--addresses", "1", "--http", ":80", "--modbus-allow",
+         "10.0.0.1"},
+        {"--port", "/dev/null", "serve", "--addresses", "1", "--modbus", ":1502", "--mqtt-auth",
+         "f"},
+        {"--port", "/dev/null", "serve", "--addresses", "1", "--mqtt", "h:1", "--mqtt-cert", "c"},
     };
     for (const QStringList& args : cases) {
         const CtlRun r = tx20ctl(args);

@@ -59,9 +59,18 @@ QString ctl_usage() {
         "  serve                    the gateway: poll controllers and serve their values\n"
         "    --addresses LIST       the controllers, e.g. 1,2,5-9 (or --scan: all that answer)\n"
         "    --period SECONDS       from one poll of every controller to the next (default 1)\n"
-        "    --modbus HOST:PORT     serve them over Modbus TCP (input registers, unit = address)\n"
+        "    --modbus HOST:PORT     serve them over Modbus TCP (input registers, unit = address);\n"
+        "                           :PORT listens on 127.0.0.1 only\n"
+        "    --modbus-allow LIST    let in only these Modbus clients, e.g. 192.168.1.0/24,10.0.0.5\n"
         "    --mqtt HOST:PORT       publish them to an MQTT broker\n"
         "    --topic PREFIX         MQTT topic prefix (default tx20)\n"
+        "    --mqtt-auth FILE       log in to the broker: user on line 1, password on line 2\n"
+        "    --mqtt-cafile FILE     TLS, the broker's certificate verified against FILE's CAs\n"
+        "    --mqtt-cert FILE       TLS with this client certificate (and --mqtt-key FILE)\n"
+        "    --mqtt-key FILE        the client certificate's private key\n"
+        "    --http HOST:PORT       status page, /api/state and /metrics; :PORT on 127.0.0.1\n"
+        "    --http-auth FILE       ask browsers and scrapers for the user and password in FILE\n"
+        "    --http-open            serve HTTP on another address without a login\n"
         "  ports                    list the serial devices and the COM1..COM8 map\n"
         "    --map COMn=PATH        point COMn at a device in the user's settings\n"
         "    --unmap COMn           give COMn its default device again\n"
@@ -111,7 +120,7 @@ CtlParse parse_ctl_args(const QStringList& args) {
             continue;
         }
         if (is_serve_flag(arg)) {
-            o.serve.scan = o.serve.given = true;
+            apply_serve_flag(o.serve, arg);
             continue;
         }
         QString value;

@@ -1,6 +1,8 @@
 #include "tools/tx20ctl/ctl_serve.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QThread>
@@ -19,6 +21,10 @@
 #include "comm/recording_line.h"
 #include "comm/serial_line.h"
 #include "comm/serial_ports.h"
+#include "gateway/credentials.h"
+#include "gateway/gateway_record.h"
+#include "gateway/http_server.h"
+#include "gateway/listen_address.h"
 #include "gateway/modbus_server.h"
 #include "gateway/mqtt_publisher.h"
 #include "platform/settings_store.h"
@@ -30,19 +36,6 @@ namespace {
 constexpr int kReopenMs = 1000;
 constexpr int kModbusPollMs = 200;
 
-bool parse_host_port(const QString& text, QString* host, int* port) {
-    const int colon = static_cast<int>(text.lastIndexOf(QLatin1Char(':')));
-    if (colon < 0) return false;
-    QString h = text.left(colon);
-    if (h.startsWith(QLatin1Char('[')) && h.endsWith(QLatin1Char(']'))) h = h.mid(1, h.size() - 2);
-    bool ok = false;
-    const int p = text.mid(colon + 1).toInt(&ok);
-    if (!ok || p < 1 || p > 65535) return false;
-    *host = h;
-    *port = p;
-    return true;
-}
-
 // Sleeps in small steps so that a stop signal is noticed.
 void nap(qint64 ms, const std::atomic<bool>& interrupted) {
     QElapsedTimer t;
@@ -53,16 +46,32 @@ void nap(qint64 ms, const std::atomic<bool>& interrupted) {
 
 }  // namespace
 
-bool is_serve_flag(const QString& arg) { return arg == QLatin1String("--scan"); }
+bool is_serve_flag(const QString& arg) {
+    return arg == QLatin1String("--scan") || arg == QLatin1String("--http-open");
+}
+
+void apply_serve_flag(ServeOptions& s, const QString& arg) {
+    s.given = true;
+    if (arg == QLatin1String("--scan"))
+        s.scan = true;
+    else
+        s.http_open = true;
+}
 
 bool is_serve_option(const QString& arg) {
-    return arg == QLatin1String("--addresses") || arg == QLatin1String("--period") ||
-           arg == QLatin1String("--modbus") || arg == QLatin1String("--mqtt") ||
-           arg == QLatin1String("--topic");
+    static const QStringList options{
+        QStringLiteral("--addresses"), QStringLiteral("--period"),
+        QStringLiteral("--modbus"),    QStringLiteral("--modbus-allow"),
+        QStringLiteral("--mqtt"),      QStringLiteral("--topic"),
+        QStringLiteral("--mqtt-auth"), QStringLiteral("--mqtt-cafile"),
+        QStringLiteral("--mqtt-cert"), QStringLiteral("--mqtt-key"),
+        QStringLiteral("--http"),      QStringLiteral("--http-auth")};
+    return options.contains(arg);
 }
 
 QString apply_serve_option(ServeOptions& s, const QString& arg, const QString& value) {
     s.given = true;
+    ListenAddress at;
     if (arg == QLatin1String("--addresses")) {
         QString why;
         const auto list = address_list::parse(value, &why);
@@ -79,15 +88,42 @@ QString apply_serve_option(ServeOptions& s, const QString& arg, const QString& v
             return QStringLiteral("--period must be a number of seconds, 0 or more");
         s.period_s = v;
     } else if (arg == QLatin1String("--modbus")) {
-        if (!parse_host_port(value, &s.modbus_host, &s.modbus_port))
-            return QStringLiteral("--modbus must be HOST:PORT");
+        if (!parse_listen_address(value, &at))
+            return QStringLiteral("--modbus must be HOST:PORT or :PORT");
+        s.modbus_host = at.host;
+        s.modbus_port = at.port;
+    } else if (arg == QLatin1String("--http")) {
+        if (!parse_listen_address(value, &at) ||
+            (QHostAddress(at.host).isNull() && !is_loopback_host(at.host)))
+            return QStringLiteral("--http must be ADDRESS:PORT or :PORT (an IP address)");
+        s.http_host = at.host;
+        s.http_port = at.port;
+    } else if (arg == QLatin1String("--modbus-allow")) {
+        QString bad;
+        if (!ClientAllowList().parse(value, &bad))
+            return QStringLiteral(
+                       "--modbus-allow must be a list of addresses and ranges like "
+                       "192.168.1.0/24,10.0.0.5 (not %1)")
+                .arg(bad);
+        s.modbus_allow = value;
     } else if (arg == QLatin1String("--mqtt")) {
-        if (!parse_host_port(value, &s.mqtt_host, &s.mqtt_port) || s.mqtt_host.isEmpty())
+        if (!parse_listen_address(value, &at) || value.startsWith(QLatin1Char(':')))
             return QStringLiteral("--mqtt must be HOST:PORT");
+        s.mqtt_host = at.host;
+        s.mqtt_port = at.port;
     } else if (arg == QLatin1String("--topic")) {
         if (value.isEmpty() || value.contains(QLatin1Char('#')) || value.contains(QLatin1Char('+')))
             return QStringLiteral("--topic must be a topic prefix without wildcards");
         s.topic = value;
+    } else {
+        // The files: read when the gateway starts, so that a mistake is told with its reason.
+        if (value.isEmpty()) return QStringLiteral("%1 needs a file").arg(arg);
+        QString* file = arg == QLatin1String("--mqtt-auth")     ? &s.mqtt_auth
+                        : arg == QLatin1String("--mqtt-cafile") ? &s.mqtt_cafile
+                        : arg == QLatin1String("--mqtt-cert")   ? &s.mqtt_cert
+                        : arg == QLatin1String("--mqtt-key")    ? &s.mqtt_key
+                                                                : &s.http_auth;
+        *file = value;
     }
     return {};
 }
@@ -95,13 +131,35 @@ QString apply_serve_option(ServeOptions& s, const QString& arg, const QString& v
 QString check_serve_options(const ServeOptions& s, bool serve_command) {
     if (!serve_command)
         return s.given ? QStringLiteral(
-                             "--addresses, --scan, --period, --modbus, --mqtt and "
-                             "--topic belong to the serve command")
+                             "--addresses, --scan, --period, --modbus, --mqtt, --http "
+                             "and their companions belong to the serve command")
                        : QString();
     if (s.scan == !s.addresses.empty())
         return QStringLiteral("serve needs either --addresses LIST or --scan");
-    if (s.modbus_port == 0 && s.mqtt_port == 0)
-        return QStringLiteral("serve needs --modbus HOST:PORT, --mqtt HOST:PORT or both");
+    if (s.modbus_port == 0 && s.mqtt_port == 0 && s.http_port == 0)
+        return QStringLiteral(
+            "serve needs --modbus HOST:PORT, --mqtt HOST:PORT, --http HOST:PORT "
+            "or several of them");
+    if (!s.modbus_allow.isEmpty() && s.modbus_port == 0)
+        return QStringLiteral("--modbus-allow belongs to --modbus");
+    const bool mqtt_extras = !s.mqtt_auth.isEmpty() || !s.mqtt_cafile.isEmpty() ||
+                             !s.mqtt_cert.isEmpty() || !s.mqtt_key.isEmpty();
+    if (mqtt_extras && s.mqtt_port == 0)
+        return QStringLiteral(
+            "--mqtt-auth, --mqtt-cafile, --mqtt-cert and --mqtt-key belong to "
+            "--mqtt");
+    if (s.mqtt_cert.isEmpty() != s.mqtt_key.isEmpty())
+        return QStringLiteral("--mqtt-cert and --mqtt-key go together");
+    if ((!s.http_auth.isEmpty() || s.http_open) && s.http_port == 0)
+        return QStringLiteral("--http-auth and --http-open belong to --http");
+    if (!s.http_auth.isEmpty() && s.http_open)
+        return QStringLiteral("--http-auth and --http-open exclude each other");
+    if (s.http_port > 0 && !is_loopback_host(s.http_host) && s.http_auth.isEmpty() && !s.http_open)
+        return QStringLiteral(
+                   "--http %1:%2 is reachable from other machines: give --http-auth FILE for a "
+                   "login, or --http-open to serve it to anyone")
+            .arg(s.http_host)
+            .arg(s.http_port);
     return {};
 }
 
@@ -118,8 +176,48 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
     const QString device =
         com_name.match(o.port).hasMatch() ? SettingsStore().port_device(o.port) : o.port;
 
+    // The files first: a mistake in them is told before anything opens.
+    MqttSecurity security;
+    std::optional<Credentials> http_login;
+    {
+        QString problem;
+        Credentials c;
+        if (!s.mqtt_auth.isEmpty()) {
+            if (read_credentials(s.mqtt_auth, &c, &problem)) {
+                security.user = c.user;
+                security.password = c.password;
+            } else {
+                problem = QStringLiteral("cannot use --mqtt-auth %1: %2").arg(s.mqtt_auth, problem);
+            }
+        }
+        if (problem.isEmpty() && !s.http_auth.isEmpty()) {
+            if (read_credentials(s.http_auth, &c, &problem))
+                http_login = c;
+            else
+                problem = QStringLiteral("cannot use --http-auth %1: %2").arg(s.http_auth, problem);
+        }
+        const std::pair<const char*, QString> tls_files[] = {{"--mqtt-cafile", s.mqtt_cafile},
+                                                             {"--mqtt-cert", s.mqtt_cert},
+                                                             {"--mqtt-key", s.mqtt_key}};
+        for (const auto& [option, file] : tls_files) {
+            if (!problem.isEmpty() || file.isEmpty()) continue;
+            QFile f(file);
+            if (!f.open(QIODevice::ReadOnly))
+                problem = QStringLiteral("cannot use %1 %2: %3")
+                              .arg(QLatin1String(option), file, f.errorString());
+        }
+        if (!problem.isEmpty()) {
+            log(problem);
+            return kExitFailed;
+        }
+        security.ca_file = s.mqtt_cafile;
+        security.cert_file = s.mqtt_cert;
+        security.key_file = s.mqtt_key;
+    }
+
     UnitTable table;
     table.set_addresses(s.addresses);
+    GatewayRecord record;
 
     // Modbus TCP on a thread of its own: it answers while an exchange blocks the bus.
     std::unique_ptr<ModbusServer> modbus;
@@ -127,6 +225,10 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
     std::thread modbus_thread;
     if (s.modbus_port > 0) {
         modbus = std::make_unique<ModbusServer>(table, monotonic_ms);
+        ClientAllowList allowed;
+        QString bad;  // checked with the options
+        if (!s.modbus_allow.isEmpty()) allowed.parse(s.modbus_allow, &bad);
+        modbus->set_allowed(allowed, log);
         if (!modbus->listen(s.modbus_host, s.modbus_port)) {
             log(QStringLiteral("cannot serve Modbus TCP on %1:%2: %3")
                     .arg(s.modbus_host, QString::number(s.modbus_port), modbus->error()));
@@ -135,9 +237,13 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
         modbus_thread = std::thread([&] {
             while (!stop_modbus) modbus->serve(kModbusPollMs);
         });
-        log(QStringLiteral("serving Modbus TCP on %1:%2")
-                .arg(s.modbus_host.isEmpty() ? QStringLiteral("*") : s.modbus_host)
-                .arg(s.modbus_port));
+        log(QStringLiteral("serving Modbus TCP on %1:%2 (%3)")
+                .arg(s.modbus_host)
+                .arg(s.modbus_port)
+                .arg(!s.modbus_allow.isEmpty() ? QStringLiteral("to %1 only").arg(s.modbus_allow)
+                     : is_loopback_host(s.modbus_host) ? QStringLiteral("to this machine only")
+                                                       : QStringLiteral("to anyone who reaches it, "
+                                                                        "without a login")));
     }
     const auto end_modbus = [&] {
         stop_modbus = true;
@@ -146,7 +252,7 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
 
     std::unique_ptr<MqttPublisher> mqtt;
     if (s.mqtt_port > 0) {
-        mqtt = std::make_unique<MqttPublisher>(s.mqtt_host, s.mqtt_port, s.topic, log);
+        mqtt = std::make_unique<MqttPublisher>(s.mqtt_host, s.mqtt_port, s.topic, log, security);
         if (!mqtt->start()) {
             log(QStringLiteral("cannot publish to MQTT broker %1:%2: %3")
                     .arg(s.mqtt_host, QString::number(s.mqtt_port), mqtt->error()));
@@ -155,20 +261,62 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
             MqttPublisher::end_library();
             return kExitFailed;
         }
-        log(QStringLiteral("publishing to MQTT broker %1:%2 under %3/")
+        log(QStringLiteral("publishing to MQTT broker %1:%2 under %3/%4")
                 .arg(s.mqtt_host)
                 .arg(s.mqtt_port)
-                .arg(s.topic));
+                .arg(s.topic)
+                .arg(security.tls() ? QStringLiteral(" over TLS") : QString()));
+    }
+
+    SerialLine serial;
+    // Counts per address for the metrics; a short ring, nobody reads the telegrams.
+    RecordingLine recorded(serial, 16);
+
+    std::unique_ptr<HttpServer> http;
+    if (s.http_port > 0) {
+        const auto snapshot = [&] {
+            GatewaySnapshot snap;
+            snap.now_ms = monotonic_ms();
+            const std::map<int, AddressStats> line = recorded.stats();
+            for (int a : table.addresses()) {
+                const std::optional<UnitReading> r = table.get(a);
+                if (!r) continue;
+                UnitSnapshot u;
+                u.reading = *r;
+                const auto it = line.find(a);
+                if (it != line.end()) u.line = it->second;
+                u.polls = record.polls(a);
+                snap.units.push_back(std::move(u));
+            }
+            return snap;
+        };
+        http = std::make_unique<HttpServer>(snapshot, record, http_login);
+        if (!http->listen(s.http_host, s.http_port)) {
+            log(QStringLiteral("cannot serve HTTP on %1:%2: %3")
+                    .arg(s.http_host, QString::number(s.http_port), http->error()));
+            http.reset();
+            end_modbus();
+            if (mqtt) {
+                mqtt.reset();
+                MqttPublisher::end_library();
+            }
+            return kExitFailed;
+        }
+        log(QStringLiteral("serving HTTP on %1:%2 (%3)")
+                .arg(s.http_host)
+                .arg(s.http_port)
+                .arg(http_login ? QStringLiteral("with a login")
+                     : is_loopback_host(s.http_host)
+                         ? QStringLiteral("to this machine only")
+                         : QStringLiteral("open to anyone who reaches it")));
     }
 
     // The bus: polled on this thread, where the port lives.
-    SerialLine serial;
-    // Only the counts per address are kept, for the poller's snapshot.
-    RecordingLine recorded(serial, 16);
     BusSession session(recorded, static_cast<std::uint8_t>(o.sa));
     BusPoller poller(table);
     poller.set_line_stats([&recorded] { return recorded.stats(); });
     poller.set_on_reading([&](const UnitReading& r) {
+        record.note(r, QDateTime::currentMSecsSinceEpoch());
         if (mqtt) mqtt->publish(r);
     });
     const auto publish_all = [&] {
@@ -231,6 +379,7 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
         if (clock.elapsed() > due) due = clock.elapsed();  // fell behind: no catching up
         nap(due - clock.elapsed(), interrupted);
     }
+    if (http) http->stop();
     end_modbus();
     if (mqtt) {
         mqtt.reset();

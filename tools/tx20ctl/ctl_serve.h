@@ -12,16 +12,26 @@ struct ServeOptions {
     std::vector<int> addresses;
     bool scan = false;
     double period_s = 1.0;  // between the starts of two passes over every controller
-    QString modbus_host;    // empty with modbus_port 0: no Modbus TCP
-    int modbus_port = 0;
+    QString modbus_host;    // 127.0.0.1 unless given
+    int modbus_port = 0;    // 0: no Modbus TCP
+    QString modbus_allow;   // addresses and CIDR ranges; empty: every client
     QString mqtt_host;
     int mqtt_port = 0;  // 0: no MQTT
     QString topic = QStringLiteral("tx20");
+    QString mqtt_auth;  // files
+    QString mqtt_cafile;
+    QString mqtt_cert;
+    QString mqtt_key;
+    QString http_host;  // 127.0.0.1 unless given
+    int http_port = 0;  // 0: no HTTP
+    QString http_auth;  // file
+    bool http_open = false;
     bool given = false;  // any of them was on the command line
 };
 
-// "--scan", the one option of serve without a value.
+// "--scan" and "--http-open", the options of serve without a value.
 bool is_serve_flag(const QString& arg);
+void apply_serve_flag(ServeOptions& s, const QString& arg);
 bool is_serve_option(const QString& arg);
 // Takes one option with its value; returns the problem, or an empty text.
 QString apply_serve_option(ServeOptions& s, const QString& arg, const QString& value);
