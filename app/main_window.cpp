@@ -10,7 +10,9 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -527,6 +529,24 @@ void Tkrt01::show_link() {
     pa_spojeni->setText(link_indicator::caption(state));
     pa_spojeni->setToolTip(link_indicator::hint(state));
     set_panel_color(pa_spojeni, color_from_ref(link_indicator::failed(state) ? kRed : kButtonFace));
+}
+
+bool Tkrt01::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == pa_spojeni && event->type() == QEvent::MouseButtonRelease) {
+        auto* menu = new QMenu(this);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->addAction(mn_reopen_port);
+        mn_reopen_port->setEnabled(dialogs_.port && dialogs_.port->chosen_com() != 0);
+        menu->popup(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Tkrt01::reopen_port() {
+    if (!dialogs_.port) return;
+    dialogs_.port->reopen_port();
+    show_link();
 }
 
 void Tkrt01::mn_monitorClick() {

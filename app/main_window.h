@@ -69,6 +69,9 @@ class Tkrt01 : public QMainWindow {
     void attach_recorder(RecordingLine& recorder);
     CommMonitor* monitor() const { return monitor_; }
     QLabel* link_panel() const { return pa_spojeni; }
+    // The link panel's command "Otevřít port znovu": the port dialog's path of choosing
+    // the port in its list.
+    void reopen_port();
     // Shows what the last exchange says about the link (also done shortly after each
     // telegram).
     void show_link();
@@ -143,6 +146,7 @@ class Tkrt01 : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     Q_INVOKABLE void on_traffic();
@@ -222,5 +226,6 @@ class Tkrt01 : public QMainWindow {
     QAction* mn_about;
     QAction* mn_ident;
     QAction* mn_monitor;
+    QAction* mn_reopen_port;  // the link panel's menu
     QMenu* mn_servis;
 };

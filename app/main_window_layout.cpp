@@ -225,6 +225,11 @@ void Tkrt01::build_controls() {
     pa_spojeni->setMinimumWidth(150);
     bar->addPermanentWidget(pa_spojeni);
     pa_spojeni->hide();
+    pa_spojeni->installEventFilter(this);
+    pa_spojeni->setCursor(Qt::PointingHandCursor);
+    mn_reopen_port = new QAction(link_indicator::reopen_caption(), this);
+    mn_reopen_port->setObjectName(QStringLiteral("mn_reopen_port"));
+    connect(mn_reopen_port, &QAction::triggered, this, [this] { reopen_port(); });
 
     connect(tl_precist, &QPushButton::clicked, this, [this] { tl_precistClick(); });
     connect(check_auto, &QCheckBox::clicked, this, [this] { check_autoClick(); });

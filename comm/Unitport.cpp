@@ -176,6 +176,7 @@ void Tport::guarded(const std::function<void()>& handler) {
 
 void Tport::open_port(int n) {
     com_ = n;
+    if (n != 0) chosen_com_ = n;
     cb_com->setCurrentIndex(n);
     const QString name = port_name(n);
     const QString device = settings_.port_device(name);
@@ -309,6 +310,12 @@ bool Tport::settings_changed() const {
 }
 
 // ---- lists ----
+
+void Tport::reopen_port() {
+    if (chosen_com_ == 0) return;
+    cb_com->setCurrentIndex(chosen_com_);
+    guarded([this] { cb_comChange(); });
+}
 
 void Tport::cb_comChange() {
     com_ = cb_com->currentIndex();

@@ -52,6 +52,11 @@ class Tport : public QDialog {
     // Another window picks the controller to talk to: as a choice in the device address
     // list, and stored at once.
     void select_device(int address);
+    // Opens the port last chosen again, as choosing it in the port list does (a lost
+    // line stays unusable until the user asks for this); a failure is reported.
+    void reopen_port();
+    // The port last chosen in the list or at start-up, also after its open failed.
+    qint32 chosen_com() const { return chosen_com_; }
 
     void done(int r) override;
 
@@ -79,6 +84,7 @@ class Tport : public QDialog {
     Prompts& prompts_;
 
     qint32 com_ = 1;
+    qint32 chosen_com_ = 0;
     qint32 baud_ = 9600;
     qint32 da_ = 0;
     qint32 sa_ = 0;

@@ -15,6 +15,11 @@ RecordingLine::RecordingLine(PortLine& inner, int capacity)
 void RecordingLine::open(const QString& com_name, const QString& device, qint32 baud) {
     end_exchange();
     inner_.open(com_name, device, baud);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        link_.port_lost = false;
+    }
+    notify();
 }
 
 void RecordingLine::apply_rate(const QString& com_name, qint32 baud) {
@@ -70,7 +75,10 @@ TelegramRecord& RecordingLine::push(TelegramDir dir, const std::uint8_t* p, int 
 
 bool RecordingLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
     const bool ok = inner_.write_bytes(buf, n, written);
+    // Asked here, on the line's own thread: a failed call on a port that is no longer open.
+    const bool lost = !ok && !inner_.is_open();
     std::unique_lock<std::mutex> lock(mutex_);
+    link_.port_lost = lost;
     const int len = std::clamp(n, 0, TelegramRecord::kMaxBytes);
     // The request layer sends the same bytes again right after a read that came back
     // empty or cut (with at most a pause between): a re-send within one exchange, not a
@@ -115,7 +123,9 @@ bool RecordingLine::read_frame(std::uint8_t* buf, int n, int* received) {
 int RecordingLine::bound_reads(int ms) { return inner_.bound_reads(ms); }
 
 bool RecordingLine::record_read(bool ok, std::uint8_t* buf, int n, int* received) {
+    const bool lost = !ok && !inner_.is_open();
     std::unique_lock<std::mutex> lock(mutex_);
+    link_.port_lost = lost;
     const int got = ok ? std::clamp(*received, 0, std::max(n, 0)) : 0;
     const ReplyJudgement j = judge_reply(request_.data(), request_len_, buf, got);
     TelegramRecord& r = push(TelegramDir::Received, buf, got);

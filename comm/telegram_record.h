@@ -57,7 +57,8 @@ struct LinkState {
     bool ok = true;             // last exchange ended well
     Verdict last_verdict = Verdict::Ok;
     int failures_in_row = 0;
-    QDateTime last_good;  // wall time of the last good exchange (invalid = none)
+    QDateTime last_good;     // wall time of the last good exchange (invalid = none)
+    bool port_lost = false;  // the port itself failed (gone, never opened), not the controller
 };
 
 // Fills a record's slot from raw bytes; what does not fit is cut and marked.

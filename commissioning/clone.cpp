@@ -51,6 +51,18 @@ DeviceData planned_data(const ParameterSet& reference, const ParameterSet& targe
     return d;
 }
 
+std::vector<int> counted_differences(const ParameterSet& a, const ParameterSet& b,
+                                     const CloneOptions& o) {
+    std::vector<int> out;
+    for (int i : differences(a, b))
+        if (clone_writes(i, o)) out.push_back(i);
+    return out;
+}
+
+QString PlannedChange::text() const {
+    return QStringLiteral("%1: %2 -> %3").arg(param_key(param), from, to);
+}
+
 std::vector<int> blocking_refusals(const ParameterSet& reference, const CloneOptions& o) {
     std::vector<int> out;
     for (int i = 0; i < kParamCount; ++i)
@@ -103,6 +115,8 @@ TargetResult clone_target(BusSession& s, int address, const ParameterSet& refere
         }
     }
     res.tables_planned = plan_tables(reference, target, o);
+    for (int i : counted_differences(reference, target, o))
+        res.changes.push_back({i, target.shown(i), reference.shown(i)});
     if (o.dry_run) {
         res.outcome = TargetResult::Outcome::Planned;
         return res;
@@ -143,7 +157,12 @@ TargetResult clone_target(BusSession& s, int address, const ParameterSet& refere
 QString tables_text(const std::vector<int>& tables) {
     if (tables.empty()) return QStringLiteral("žádná");
     QStringList parts;
-    for (int t : tables) parts << QString::number(t);
+    for (int t : tables) {
+        QString name = QString::number(t);
+        for (const params::TabDef& tab : params::tabs())
+            if (static_cast<int>(tab.table) == t) name = QString::fromLatin1(tab.caption);
+        parts << name;
+    }
     return parts.join(QStringLiteral(", "));
 }
 

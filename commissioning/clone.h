@@ -28,8 +28,21 @@ std::vector<int> plan_tables(const ParameterSet& reference, const ParameterSet& 
 // The reference's values the clone writes, over the target's own for the rest.
 DeviceData planned_data(const ParameterSet& reference, const ParameterSet& target,
                         const CloneOptions& o);
+// The differences that count for a clone: those in parameters it writes. The others
+// (the address, the password without the option) are shown but not counted.
+std::vector<int> counted_differences(const ParameterSet& a, const ParameterSet& b,
+                                     const CloneOptions& o);
 // Parameters the clone would write that the reference cannot give (refused values).
 std::vector<int> blocking_refusals(const ParameterSet& reference, const CloneOptions& o);
+
+// One value a clone changes on a target: its parameter, as the target holds it and as
+// the reference gives it, both as the editor shows them.
+struct PlannedChange {
+    int param = 0;
+    QString from;
+    QString to;
+    QString text() const;  // "COMP/SP: 55,00 -> 40,00"
+};
 
 struct TargetResult {
     enum class Outcome { Verified, NotVerified, Failed, Planned, Skipped };
@@ -38,6 +51,7 @@ struct TargetResult {
     bool identified = false;
     QString type_text;
     std::vector<int> tables_planned;
+    std::vector<PlannedChange> changes;  // what the plan changes, parameter by parameter
     std::vector<int> tables_written;
     std::vector<int> mismatched;  // parameters whose read-back differs
     QString failure;              // the reason of a failure
@@ -52,7 +66,7 @@ struct TargetResult {
 TargetResult clone_target(BusSession& s, int address, const ParameterSet& reference,
                           const CloneOptions& o);
 
-// "0, 3, 7" or "žádná".
+// The tables by their tabs' captions, "COMP, PID", or "žádná".
 QString tables_text(const std::vector<int>& tables);
 
 }  // namespace commissioning

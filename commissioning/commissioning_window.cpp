@@ -218,6 +218,12 @@ void CommissioningWindow::error(const QString& text, const QString& caption) {
 }
 
 void CommissioningWindow::load(int side) {
+    // The results belong to the sets they were made with.
+    results_->setRowCount(0);
+    reload(side);
+}
+
+void CommissioningWindow::reload(int side) {
     SourceControls& c = sources_[static_cast<std::size_t>(side)];
     if (c.file->isChecked()) {
         QStringList why;
@@ -289,10 +295,14 @@ void CommissioningWindow::refresh() {
     CloneOptions o;
     o.with_password = password_->isChecked();
     differences_ = 0;
+    int uncounted = 0;
     for (int i = 0; i < kParamCount; ++i) {
         QTreeWidgetItem* item = rows_[static_cast<std::size_t>(i)];
         const bool diff = a && b && differs(*a, *b, i);
-        differences_ += diff ? 1 : 0;
+        // A parameter the clone never writes (the address) is shown, not counted.
+        const bool counted = diff && clone_writes(i, o);
+        differences_ += counted ? 1 : 0;
+        uncounted += diff && !counted ? 1 : 0;
         const std::array<const std::optional<ParameterSet>*, 2> sides{{&a, &b}};
         for (int s = 0; s < 2; ++s) {
             const auto& set = *sides[static_cast<std::size_t>(s)];
@@ -329,8 +339,11 @@ void CommissioningWindow::refresh() {
         for (int c = 0; c < group->childCount(); ++c) any = any || !group->child(c)->isHidden();
         group->setHidden(!any);
     }
-    count_->setText(a && b ? QStringLiteral("Rozdílů: %1").arg(differences_)
-                           : QStringLiteral("Rozdílů: –"));
+    QString count =
+        a && b ? QStringLiteral("Rozdílů: %1").arg(differences_) : QStringLiteral("Rozdílů: –");
+    if (uncounted > 0)
+        count += QStringLiteral(" (a %1 v parametrech, které klonování nezapisuje)").arg(uncounted);
+    count_->setText(count);
 }
 
 void CommissioningWindow::set_busy(bool busy) {
@@ -376,6 +389,10 @@ void CommissioningWindow::clone_click() {
     targets_ = *targets;
     next_target_ = 0;
     stop_asked_ = false;
+    // First every target is read and planned, as a dry run; nothing is written before
+    // the user has seen what will change.
+    planning_ = true;
+    plans_.clear();
     results_->setRowCount(static_cast<int>(targets_.size()));
     for (int row = 0; row < results_->rowCount(); ++row) {
         results_->setItem(
@@ -390,16 +407,26 @@ void CommissioningWindow::clone_click() {
 }
 
 void CommissioningWindow::clone_next() {
-    if (next_target_ >= targets_.size() || stop_asked_) {
+    if (stop_asked_) {
         finish_clone();
         return;
     }
+    if (next_target_ >= targets_.size()) {
+        if (!planning_ || !confirm_plans()) {
+            finish_clone();
+            return;
+        }
+        planning_ = false;
+        next_target_ = 0;
+    }
     const int row = static_cast<int>(next_target_);
     const int address = targets_[next_target_++];
-    results_->item(row, ResOutcome)->setText(QStringLiteral("probíhá..."));
+    results_->item(row, ResOutcome)
+        ->setText(planning_ ? QStringLiteral("čtení...") : QStringLiteral("probíhá..."));
     auto result = std::make_shared<TargetResult>();
     const ParameterSet reference = reference_;
-    const CloneOptions o = clone_options_;
+    CloneOptions o = clone_options_;
+    o.dry_run = planning_;
     QPointer<CommissioningWindow> self(this);
     // One controller per job: the window paints between them and "Přerušit" takes
     // effect before the next one.
@@ -410,9 +437,37 @@ void CommissioningWindow::clone_next() {
         },
         [self, row, result](bool) {
             if (!self) return;
-            self->show_result(row, *result);
+            if (self->planning_) {
+                self->plans_.push_back(*result);
+                self->results_->item(row, ResOutcome)
+                    ->setText(result->identified ? QStringLiteral("čeká na potvrzení")
+                                                 : result->status_text());
+            } else {
+                self->show_result(row, *result);
+            }
             self->clone_next();
         });
+}
+
+bool CommissioningWindow::confirm_plans() {
+    QStringList lines;
+    lines << QStringLiteral("Klonování zapíše do regulátorů tyto hodnoty:");
+    for (const TargetResult& plan : plans_) {
+        if (!plan.identified) {
+            lines << QStringLiteral("@%1: %2").arg(plan.address).arg(plan.status_text());
+            continue;
+        }
+        if (plan.changes.empty()) {
+            lines << QStringLiteral("@%1: nic, hodnoty jsou shodné").arg(plan.address);
+            continue;
+        }
+        lines << QStringLiteral("@%1 (%2):").arg(plan.address).arg(plan.type_text);
+        for (const PlannedChange& c : plan.changes) lines << QStringLiteral("    ") + c.text();
+    }
+    if (clone_options_.eeprom) lines << QStringLiteral("Poté uloží parametry do EEPROM.");
+    lines << QString() << QStringLiteral("Zapsat?");
+    return prompts_.message(lines.join(QLatin1Char('\n')), u(kCloneCaption), PromptIcon::Question,
+                            PromptButtons::YesNo) == PromptAnswer::Yes;
 }
 
 void CommissioningWindow::show_result(int row, const TargetResult& r) {
@@ -425,18 +480,23 @@ void CommissioningWindow::show_result(int row, const TargetResult& r) {
 }
 
 void CommissioningWindow::finish_clone() {
-    // Controllers never reached are reported as such, never as done.
-    for (std::size_t i = next_target_; i < targets_.size(); ++i) {
+    // Controllers never reached are reported as such, never as done; after the plan
+    // alone nothing was written to any.
+    for (std::size_t i = planning_ ? 0 : next_target_; i < targets_.size(); ++i) {
         TargetResult skipped;
         skipped.address = targets_[i];
+        if (planning_ && i < plans_.size()) skipped = plans_[i];
         show_result(static_cast<int>(i), skipped);
+        if (planning_)
+            results_->item(static_cast<int>(i), ResOutcome)->setText(QStringLiteral("nezapsáno"));
     }
+    planning_ = false;
     next_target_ = targets_.size();
     set_busy(false);
     // A controller shown as B that was just written is shown as it now stands.
     if (sets_[1] && !sets_[1]->source.is_file() &&
         std::find(targets_.begin(), targets_.end(), sets_[1]->source.address) != targets_.end())
-        load(1);
+        reload(1);
 }
 
 void CommissioningWindow::stop_click() {

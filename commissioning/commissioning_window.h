@@ -88,6 +88,9 @@ class CommissioningWindow : public QWidget {
                     std::optional<int> serial);
     void refresh();
     void clone_next();
+    // Shows what the planned clone changes on each target; true to go on.
+    bool confirm_plans();
+    void reload(int side);
     void finish_clone();
     void show_result(int row, const commissioning::TargetResult& r);
     std::optional<commissioning::ReportInput> report_input();
@@ -120,6 +123,8 @@ class CommissioningWindow : public QWidget {
     bool stop_asked_ = false;
     std::vector<int> targets_;
     std::size_t next_target_ = 0;
+    bool planning_ = false;  // the dry run before the writes
+    std::vector<commissioning::TargetResult> plans_;
     commissioning::ParameterSet reference_;
     commissioning::CloneOptions clone_options_;
 };

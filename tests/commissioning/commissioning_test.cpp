@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "commissioning/clone.h"
 #include "platform/private_profile.h"
@@ -253,4 +254,56 @@ TEST_F(CloneTest, AControllersValuesTheEditorWouldRefuseBlockTheClone) {
     QStringList keys;
     for (int i : blocking_refusals(*set, CloneOptions{})) keys << param_key(i);
     EXPECT_EQ(keys.join(' '), QStringLiteral("COMP/SP COMP/SP_L COMP/SP_H REGO/TPID"));
+}
+
+// What "Rozdílů" counts: the parameters a clone writes; the address never, the password
+// only with its option, a refused value always.
+TEST(Comparison, CountsOnlyWhatACloneWouldWrite) {
+    const int sp = param_index(*params::find_control(QStringLiteral("ed_sp")));
+    const int add = param_index(*params::find_control(QStringLiteral("ed_adresa")));
+    struct Case {
+        const char* name;
+        std::function<void(ParameterSet&)> change;
+        bool with_password;
+        std::size_t counted;
+        std::size_t shown;  // rows marked as different
+    };
+    const Case cases[] = {
+        {"identical", [](ParameterSet&) {}, false, 0, 0},
+        {"address only", [](ParameterSet& b) { b.data.add.ADD = 2; }, false, 0, 1},
+        {"password without the option", [](ParameterSet& b) { b.data.ost.PASS = 7; }, false, 0, 1},
+        {"password with the option", [](ParameterSet& b) { b.data.ost.PASS = 7; }, true, 1, 1},
+        {"set point and address",
+         [](ParameterSet& b) {
+             b.data.comp.SP = 41.0f;
+             b.data.add.ADD = 2;
+         },
+         false, 1, 2},
+        {"refused set point",
+         [sp](ParameterSet& b) { b.refused_reason[static_cast<std::size_t>(sp)] = "x"; }, false, 1,
+         1},
+        {"address absent from a file",
+         [add](ParameterSet& b) {
+             b.present[static_cast<std::size_t>(add)] = false;
+             b.data.add.ADD = 9;
+         },
+         false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        ParameterSet a;
+        a.present.fill(true);
+        a.data.add.ADD = 1;
+        ParameterSet b = a;
+        c.change(b);
+        CloneOptions o;
+        o.with_password = c.with_password;
+        EXPECT_EQ(counted_differences(a, b, o).size(), c.counted) << c.name;
+        EXPECT_EQ(differences(a, b).size(), c.shown) << c.name;
+    }
+}
+
+TEST(Comparison, TablesAreNamedByTheirTabs) {
+    EXPECT_EQ(tables_text({}), QStringLiteral("žádná"));
+    EXPECT_EQ(tables_text({0, 3}), QStringLiteral("COMP, PID"));
+    EXPECT_EQ(tables_text({1, 2, 7}), QStringLiteral("ALARM 1, SENS, OST_"));
 }

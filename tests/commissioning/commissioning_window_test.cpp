@@ -70,7 +70,9 @@ class CommissioningWindowTest : public RequestFixture {
 TEST_F(CommissioningWindowTest, BothSourcesShowSideBySideWithTheDifferencesMarked) {
     load_both();
     ASSERT_TRUE(window->set(0) && window->set(1));
-    EXPECT_EQ(window->count_label()->text(), QStringLiteral("Rozdílů: 4"));
+    // The address differs too: shown, but a clone never writes it.
+    EXPECT_EQ(window->count_label()->text(),
+              QStringLiteral("Rozdílů: 3 (a 1 v parametrech, které klonování nezapisuje)"));
     const QColor marked = row("ed_sp")->background(2).color();
     EXPECT_TRUE(row("ed_sp")->background(2).style() != Qt::NoBrush);
     EXPECT_EQ(row("ed_sp")->text(2), QStringLiteral("40.00"));
@@ -100,25 +102,47 @@ TEST_F(CommissioningWindowTest, BothSourcesShowSideBySideWithTheDifferencesMarke
 TEST_F(CommissioningWindowTest, CloneRunsTargetByTargetAndStopsAfterTheCurrentOne) {
     load_both();
     window->set_asks({[] { return std::optional<QString>(QStringLiteral("1-3")); }, {}});
+    // The first controller goes on the line as soon as the confirmation closes.
+    prompts.while_next_message_open([this] { window->stop_click(); });
+    prompts.answer_message(PromptAnswer::Yes);
     window->clone_click();
     EXPECT_TRUE(window->cloning());
-    window->stop_click();  // the first controller is on the line already
     worker.wait_idle();
     EXPECT_FALSE(window->cloning());
+    // The confirmation lists per target what will change, as the dry run plans it.
+    ASSERT_EQ(prompts.records().size(), 1u);
+    const QString plan = prompts.last().text;
+    EXPECT_TRUE(plan.contains(QStringLiteral("@2 (")));
+    EXPECT_TRUE(plan.contains(QStringLiteral("    COMP/SP: 55.00 -> 40.00\n")))
+        << plan.toStdString();
+    EXPECT_FALSE(plan.contains(QStringLiteral("ADD/"))) << plan.toStdString();
     QTableWidget* r = window->results();
     ASSERT_EQ(r->rowCount(), 3);
     EXPECT_EQ(r->item(0, 3)->text(), QStringLiteral("ověřeno"));
-    EXPECT_EQ(r->item(0, 2)->text(), QStringLiteral("0, 1, 4"));
+    EXPECT_EQ(r->item(0, 2)->text(), QStringLiteral("COMP, ALARM 1, REGO"));
     EXPECT_EQ(r->item(1, 3)->text(), QStringLiteral("přerušeno"));
     EXPECT_EQ(r->item(2, 3)->text(), QStringLiteral("přerušeno"));
     EXPECT_FLOAT_EQ(bus->station(1).comp.SP, 40.0f);
     EXPECT_FLOAT_EQ(bus->station(2).comp.SP, 55.0f);
 
+    prompts.answer_message(PromptAnswer::Yes);
     window->clone_click();
     worker.wait_idle();
     for (int i = 0; i < 3; ++i) EXPECT_EQ(r->item(i, 3)->text(), QStringLiteral("ověřeno")) << i;
+    EXPECT_EQ(r->item(0, 2)->text(), QStringLiteral("žádná"));  // the same values already
     EXPECT_TRUE(render_window(window.get(), QStringLiteral("commissioning_clone")));
-    EXPECT_TRUE(prompts.empty());
+
+    // Declined: nothing is written anywhere; loading a source again clears the results.
+    window->choose_file(0, reference);
+    window->load(0);
+    EXPECT_EQ(r->rowCount(), 0);
+    line.clear_events();
+    prompts.answer_message(PromptAnswer::No);
+    window->clone_click();
+    worker.wait_idle();
+    EXPECT_EQ(r->item(2, 3)->text(), QStringLiteral("nezapsáno"));
+    EXPECT_TRUE(line.writes().size() > 0);  // the reads of the plan
+    for (const auto& w : line.writes()) EXPECT_NE(w.size() > 6 ? w[6] : 0, 0x63) << "a write";
 }
 
 TEST_F(CommissioningWindowTest, BadTargetListWritesNothing) {

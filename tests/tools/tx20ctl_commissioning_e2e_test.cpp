@@ -93,6 +93,18 @@ TEST_F(CommissioningE2E, DiffPrintsOneLinePerDifferenceWithDiffsExitStatus) {
     EXPECT_TRUE(r.err.contains(QString::fromUtf8("none.ini: soubor nelze přečíst")));
 }
 
+// Two identically set controllers differ only in their addresses, which no clone writes.
+TEST_F(CommissioningE2E, DiffOfTwoControllersLeavesTheAddressOutUnlessAll) {
+    serve({1, 2});
+    CtlRun r = run({QStringLiteral("diff"), QStringLiteral("@1"), QStringLiteral("@2")});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_EQ(r.out, QString());
+    r = run({QStringLiteral("diff"), QStringLiteral("--all"), QStringLiteral("@1"),
+             QStringLiteral("@2")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, QStringLiteral("ADD/ADRESA: 1 -> 2\n"));
+}
+
 TEST_F(CommissioningE2E, CloneVerifiesEveryTargetAndReportsTheRefusingOne) {
     serve({1, 2, 3, 4}, {{sim::Fault::RefuseWrite, 1, 4}});
     const QString file = reference({{"COMP/SP", "40.00"},
@@ -106,7 +118,10 @@ TEST_F(CommissioningE2E, CloneVerifiesEveryTargetAndReportsTheRefusingOne) {
              QStringLiteral("--to"), QStringLiteral("1-4"), QStringLiteral("--dry-run")});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(writes(r.err).empty());
-    EXPECT_TRUE(r.out.contains(QString::fromUtf8("@2: KELVRA 20; k zápisu: 0, 4, 7;")))
+    EXPECT_TRUE(r.out.contains(QString::fromUtf8("@2: KELVRA 20; k zápisu: COMP, REGO, OST_;")))
+        << r.out.toStdString();
+    // Each target's changes, as the window's confirmation lists them.
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\n    COMP/SP: 55.00 -> 40.00\n")))
         << r.out.toStdString();
 
     r = run({QStringLiteral("--trace"), QStringLiteral("clone"), QStringLiteral("--from"), file,
@@ -116,7 +131,7 @@ TEST_F(CommissioningE2E, CloneVerifiesEveryTargetAndReportsTheRefusingOne) {
     ASSERT_EQ(lines.size(), 4) << r.out.toStdString();
     for (int a = 1; a <= 3; ++a)
         EXPECT_EQ(lines[a - 1],
-                  QString::fromUtf8("@%1: KELVRA 20; zapsáno: 0, 4, 7; ověřeno").arg(a));
+                  QString::fromUtf8("@%1: KELVRA 20; zapsáno: COMP, REGO, OST_; ověřeno").arg(a));
     EXPECT_TRUE(lines[3].startsWith(QString::fromUtf8("@4: KELVRA 20; zapsáno: žádná; neověřeno")))
         << lines[3].toStdString();
     const auto w = writes(r.err);

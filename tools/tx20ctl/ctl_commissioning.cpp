@@ -20,6 +20,7 @@ struct Args {
     QStringList positional;
     QString from, to, out, reference, technician, note;
     CloneOptions clone;
+    bool all = false;  // diff: the address too
     std::vector<int> targets;
 };
 
@@ -36,9 +37,12 @@ QString parse(const CtlOptions& o, Args& a) {
     const QStringList& args = o.command_args;
     const bool clone = o.command == CtlOptions::Command::Clone;
     const bool report = o.command == CtlOptions::Command::Report;
+    const bool diff = o.command == CtlOptions::Command::Diff;
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
-        if (clone && arg == QLatin1String("--eeprom")) {
+        if (diff && arg == QLatin1String("--all")) {
+            a.all = true;
+        } else if (clone && arg == QLatin1String("--eeprom")) {
             a.clone.eeprom = true;
         } else if (clone && arg == QLatin1String("--with-password")) {
             a.clone.with_password = true;
@@ -195,7 +199,13 @@ class Runner {
         if (!sa) return kExitUsage;
         const auto sb = load(b);
         if (!sb) return kExitUsage;
-        const std::vector<int> diffs = differences(*sa, *sb);
+        // Two controllers always differ in their addresses, which no clone writes.
+        std::vector<int> diffs = differences(*sa, *sb);
+        const params::ParamDef* address = params::find_control(QStringLiteral("ed_adresa"));
+        if (!a_.all)
+            diffs.erase(std::remove_if(diffs.begin(), diffs.end(),
+                                       [address](int i) { return &param(i) == address; }),
+                        diffs.end());
         for (int i : diffs)
             out_ << param_key(i) << ": " << sa->file_value(i) << " -> " << sb->file_value(i)
                  << Qt::endl;
@@ -235,6 +245,8 @@ class Runner {
             else if (r.identified)
                 out_ << "zapsáno: " << tables_text(r.tables_written) << "; ";
             out_ << r.status_text() << Qt::endl;
+            if (a_.clone.dry_run)
+                for (const PlannedChange& c : r.changes) out_ << "    " << c.text() << Qt::endl;
         }
         if (stopped) say(QStringLiteral("interrupted; the controllers after it were not touched"));
         return all ? kExitOk : kExitFailed;
