@@ -115,6 +115,8 @@ int CtlCommands::run(const CtlOptions& o) {
         case CtlOptions::Command::Clone:
         case CtlOptions::Command::Report:
         case CtlOptions::Command::Serve:  // opens the port itself, again when it vanishes
+        case CtlOptions::Command::Tune:   // tuning runs on its own as well
+        case CtlOptions::Command::StepTest:
         case CtlOptions::Command::None:
             break;
     }

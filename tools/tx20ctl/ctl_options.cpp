@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "tools/tx20ctl/ctl_commissioning.h"
+#include "tools/tx20ctl/ctl_tuning.h"
 
 namespace {
 
@@ -76,8 +77,18 @@ QString ctl_usage() {
         "    --map COMn=PATH        point COMn at a device in the user's settings\n"
         "    --unmap COMn           give COMn its default device again\n"
         "  log2csv IN [OUT]         a measurement log as CSV, to OUT or standard output\n"
+        "  tune LOG [--from T] [--to T] [--rule simc|lambda=SECONDS|amigo|zn] [--json]\n"
+        "           [--span UNITS] [--tpid N] [--write]\n"
+        "                           identify the process from a step in a measurement log\n"
+        "                           and propose PB, INT and DER; T is ISO 8601 or the log's\n"
+        "                           H:MM:SS on its first day; --write (with --port, --da)\n"
+        "                           writes them to the controller and reads them back\n"
+        "  steptest --sp-step DELTA --duration S --out LOG [--before S]\n"
+        "                           step the set point of --da, record at one reading a\n"
+        "                           second until settled or S seconds, put the old one back\n"
         "\n"
         "Exit status: 0 success, 1 failed request, 2 bad usage.\n"
+        "tune: 1 when no model can be found (the reason on stderr).\n"
         "diff: 0 equal, 1 different, 2 bad usage or a failed read.\n");
 }
 
@@ -95,7 +106,8 @@ CtlParse parse_ctl_args(const QStringList& args) {
         QString arg = args[i];
         if (!arg.startsWith(QLatin1String("--"))) {
             // The commissioning commands take the rest of the line as options of their own.
-            if (positional.isEmpty() && is_commissioning_command(arg, &o.command)) {
+            if (positional.isEmpty() &&
+                (is_commissioning_command(arg, &o.command) || is_tuning_command(arg, &o.command))) {
                 o.command_args = args.mid(i + 1);
                 if (watch_given || o.timeout_ms > 0)
                     return fail(QStringLiteral("--watch and --timeout belong to live and scan"));

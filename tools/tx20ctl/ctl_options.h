@@ -20,7 +20,9 @@ struct CtlOptions {
         Diff,
         Clone,
         Report,
-        Serve
+        Serve,
+        Tune,
+        StepTest
     };
 
     QString port;  // a device path or "COMn"
@@ -36,7 +38,7 @@ struct CtlOptions {
     int table = -1;            // read, write
     QStringList assignments;   // write: FIELD=VALUE
     int timeout_ms = 0;        // scan: probe read time-out; 0 keeps the line's own
-    QStringList command_args;  // backup, diff, clone, report: everything after the word
+    QStringList command_args;  // backup, diff, clone, report, tune, steptest: all after the word
     bool json = false;         // live, read, scan, ident: one JSON object per result
     ServeOptions serve;
 };

@@ -8,14 +8,17 @@
 #include <exception>
 
 #include "bus/bus_session.h"
+#include "comm/Unit_hl.h"
 #include "comm/recording_line.h"
 #include "comm/serial_line.h"
 #include "comm/serial_ports.h"
 #include "platform/settings_store.h"
+#include "tools/tx20ctl/console_prompts.h"
 #include "tools/tx20ctl/ctl_commands.h"
 #include "tools/tx20ctl/ctl_commissioning.h"
 #include "tools/tx20ctl/ctl_diag.h"
 #include "tools/tx20ctl/ctl_options.h"
+#include "tools/tx20ctl/ctl_tuning.h"
 #include "tools/tx20ctl/log2csv_command.h"
 #include "tools/tx20ctl/ports_command.h"
 #include "tools/tx20ctl/trace_line.h"
@@ -29,6 +32,8 @@ extern "C" void on_signal(int) { g_interrupted = true; }
 int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
     if (is_commissioning(o.command) && !commissioning_needs_port(o))
         return run_commissioning(o, nullptr, nullptr, out, err, g_interrupted);
+    if (is_tuning(o.command) && !tuning_needs_port(o))
+        return run_tuning(o, nullptr, out, err, g_interrupted);
     // Port names like COM3 go through the user's port map, anything else is a path.
     static const QRegularExpression com_name(QStringLiteral("^COM[0-9]+$"));
     const bool is_com = com_name.match(o.port).hasMatch();
@@ -51,12 +56,18 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
     TraceLine traced(recorded, err);
     Line& line = o.trace ? static_cast<Line&>(traced) : recorded;
     BusSession session(line, static_cast<std::uint8_t>(o.sa));
+    // The tuning commands still drive the request layer.
+    ConsolePrompts prompts(err);
+    RequestLayer req(line, prompts);
+    req.set_device_address(static_cast<std::uint8_t>(o.da));
+    req.set_computer_address(static_cast<std::uint8_t>(o.sa));
     CtlCommands commands(session, o.da, out, err, g_interrupted);
     commands.set_json(o.json);
     commands.keep_port_open(serial, o.port, device, o.rate);
     const int status = is_commissioning(o.command)
                            ? run_commissioning(o, &session, &recorded, out, err, g_interrupted)
-                           : commands.run(o);
+                       : is_tuning(o.command) ? run_tuning(o, &req, out, err, g_interrupted)
+                                              : commands.run(o);
     if (o.stats) {
         out.flush();
         print_stats(recorded.stats(), err);
@@ -79,7 +90,7 @@ int main(int argc, char** argv) {
     }
     if (!args.isEmpty() && args.first() == QLatin1String("log2csv"))
         return run_log2csv_command(args.mid(1), stdout, err);
-    const CtlParse parsed = parse_ctl_args(args);
+    CtlParse parsed = parse_ctl_args(args);
     if (parsed.options.help) {
         out << ctl_usage();
         return kExitOk;
@@ -87,6 +98,13 @@ int main(int argc, char** argv) {
     if (parsed.error.isEmpty() && parsed.options.command == CtlOptions::Command::Write) {
         const QString problem =
             CtlCommands::check_assignments(parsed.options.table, parsed.options.assignments);
+        if (!problem.isEmpty()) {
+            err << "tx20ctl: " << problem << Qt::endl;
+            return kExitUsage;
+        }
+    }
+    if (parsed.error.isEmpty() && is_tuning(parsed.options.command)) {
+        const QString problem = check_tuning(parsed.options);
         if (!problem.isEmpty()) {
             err << "tx20ctl: " << problem << Qt::endl;
             return kExitUsage;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include "tuning/pid_convention.h"
+
+class RequestLayer;
+
+// The one place where a tuning reaches a controller, for the window and tx20ctl alike:
+// PB, INT and DER of the PID table, TUNE kept as the controller holds it, each value
+// checked as the parameter editor checks it, written and read back.
+struct PidWrite {
+    enum class Outcome { Verified, Refused, ReadFailed, WriteFailed, NotVerified };
+    Outcome outcome = Outcome::ReadFailed;
+    PidFields before;  // as the controller held them (valid from Refused on)
+    PidFields after;   // as read back (Verified, NotVerified)
+    PidFields sent;    // the values as the controller's fields hold them
+    int tune = 0;      // TUNE, kept
+    QString refused;   // which field and why, for Refused
+
+    bool ok() const { return outcome == Outcome::Verified; }
+};
+
+// The values as the editor would show and store them: five significant digits, two
+// decimals.
+PidFields editor_rounded(const PidFields& f);
+
+// Reads the PID table of the request layer's current controller, writes PB, INT and DER
+// and reads it back. The request layer's records hold the read-back table afterwards.
+PidWrite write_pid_fields(RequestLayer& r, const PidFields& wanted);
+QString pid_write_text(const PidWrite& w, bool czech);
+
+// A new set point for the current controller, checked against its SP_L..SP_H, written
+// and read back; false with the reason otherwise.
+bool write_set_point(RequestLayer& r, double sp, QString* why, bool czech);
