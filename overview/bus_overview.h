@@ -87,6 +87,7 @@ class BusOverview : public QWidget {
     BusPoller poller_{table_};
     std::vector<int> addresses_;  // the rows, top down
     int last_cycles_ = 0;
+    int opening_width_ = 0;     // the table's columns at their opening widths
     bool fit_columns_ = false;  // new texts: fit the columns at the end of the cycle
     bool job_out_ = false;
     int scan_next_ = -1;       // -1: not scanning

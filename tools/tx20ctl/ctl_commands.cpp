@@ -13,6 +13,7 @@
 #include "ident/ident_texts.h"
 #include "params/value_check.h"
 #include "tools/tx20ctl/ctl_json.h"
+#include "tools/tx20ctl/ctl_progress.h"
 #include "tools/tx20ctl/ctl_tr.h"
 
 namespace {
@@ -232,10 +233,18 @@ int CtlCommands::eeprom() {
 }
 
 int CtlCommands::scan(int wait_ms) {
+    Progress progress(err_);
+    progress.show(QStringLiteral("0/%1").arg(bus_scan::kAddressCount));
     const std::vector<int> found =
-        bus_scan::scan(session_, wait_ms, interrupted_, [this](int a, bool answered) {
-            if (answered) out_ << (json_ ? ctl_json::station(a) : QString::number(a)) << Qt::endl;
+        bus_scan::scan(session_, wait_ms, interrupted_, [&](int a, bool answered) {
+            if (answered) {
+                progress.clear();
+                out_ << (json_ ? ctl_json::station(a) : QString::number(a)) << Qt::endl;
+            }
+            if (a < bus_scan::kLastAddress)
+                progress.show(QStringLiteral("%1/%2").arg(a + 1).arg(bus_scan::kAddressCount));
         });
+    progress.clear();
     if (found.empty()) return failed(QStringLiteral("no station answered"));
     return kExitOk;
 }
