@@ -10,7 +10,7 @@ class ServiceJournal;
 
 class QCoreApplication;
 class RecordingLine;
-class RequestLayer;
+class BusSession;
 
 // backup, diff, clone and report: the commissioning commands, which take options of
 // their own after the command word.
@@ -25,7 +25,7 @@ bool commissioning_needs_port(const CtlOptions& o);
 
 // Runs the command; req and recorded are null when no port was opened.
 // Each clone target goes into the journal when one is given.
-int run_commissioning(const CtlOptions& o, RequestLayer* req, const RecordingLine* recorded,
+int run_commissioning(const CtlOptions& o, BusSession* req, const RecordingLine* recorded,
                       QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted,
                       ServiceJournal* journal = nullptr);
 
