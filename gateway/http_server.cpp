@@ -249,9 +249,8 @@ bool HttpServer::listen(const QString& host, int port) {
 
 void HttpServer::stop() {
     if (!server_) return;
-    // Deleted on its own thread, with every socket it holds.
-    QMetaObject::invokeMethod(
-        server_, [this] { delete server_; }, Qt::BlockingQueuedConnection);
+    // Deleted on its own thread, with every socket it holds, as the thread ends.
+    server_->deleteLater();
     server_ = nullptr;
     thread_.quit();
     thread_.wait();
