@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <map>
 
 #include "gateway/metrics.h"
 #include "gateway/unit_json.h"
@@ -183,12 +184,16 @@ class StatusHttpServer : public QAbstractHttpServer {
                         Status::Ok);
     }
 
-    QByteArray units_json(bool view) const {
+    QByteArray units_json(bool view) {
         QJsonArray units;
         for (const UnitSnapshot& u : snapshot_().units)
-            units.append(view ? view_json(u.reading) : state_json(u.reading));
+            units.append(view ? cached_view(u.reading) : state_json(u.reading));
         QJsonObject o;
         o.insert(QStringLiteral("units"), units);
+        // The page draws the hour on the gateway's clock, whatever the browser's says.
+        if (view)
+            o.insert(QStringLiteral("now"),
+                     static_cast<double>(QDateTime::currentMSecsSinceEpoch()));
         return QJsonDocument(o).toJson(QJsonDocument::Compact);
     }
 
@@ -208,8 +213,28 @@ class StatusHttpServer : public QAbstractHttpServer {
         return QJsonDocument(o).toJson(QJsonDocument::Compact);
     }
 
+    // The texts change only with a reading, and every browser asks every second: each
+    // controller's row is made once per reading.
+    QJsonObject cached_view(const UnitReading& r) {
+        View& v = views_[r.address];
+        if (v.row.isEmpty() || v.last_good_ms != r.last_good_ms || v.failures != r.failures ||
+            v.link != r.link || v.type != r.type_text) {
+            v = {r.last_good_ms, r.failures, r.link, r.type_text, view_json(r)};
+        }
+        return v.row;
+    }
+
+    struct View {
+        qint64 last_good_ms = -1;
+        int failures = 0;
+        bool link = false;
+        QString type;
+        QJsonObject row;
+    };
+
     HttpServer::Snapshot snapshot_;
     const GatewayRecord& record_;
+    std::map<int, View> views_;  // this thread only
     QByteArray authorization_;
     QByteArray page_;
 };
