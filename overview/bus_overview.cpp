@@ -1,6 +1,7 @@
 #include "overview/bus_overview.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -9,10 +10,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 #include <memory>
 
 #include "chart/trend_chart.h"
@@ -56,7 +60,6 @@ BusOverview::BusOverview(BusWorker& bus, Tport* port, QWidget* parent)
     setObjectName(QStringLiteral("overview"));
     setWindowTitle(QStringLiteral("Přehled sběrnice"));
     setAttribute(Qt::WA_QuitOnClose, false);
-    resize(1020, 420);
     clock_.start();
 
     auto* lb_adresy = new QLabel(QStringLiteral("Adresy:"), this);
@@ -106,6 +109,24 @@ BusOverview::BusOverview(BusWorker& bus, Tport* port, QWidget* parent)
     // Fitted to the texts when new texts come, not at every reading: fitting goes
     // through every row.
     tab_prehled->horizontalHeader()->setStretchLastSection(true);
+    // Every header readable at the opening size, with room for the usual texts, and the
+    // window as wide as that takes (within the screen): no horizontal scroll bar.
+    const QFontMetrics fm(tab_prehled->font());
+    const int pad = 2 * fm.averageCharWidth() + 6;
+    const std::array<std::pair<int, const char*>, 4> usual{{{kType, "KELVRA 20"},
+                                                            {kMeasure, "-1234,56"},
+                                                            {kLink, "bez odpovědi (99×)"},
+                                                            {kLastGood, "00:00:00"}}};
+    int total = 0;
+    for (int c = 0; c < kColumnCount; ++c) {
+        int w = tab_prehled->horizontalHeader()->sectionSizeHint(c);
+        for (const auto& [column, text] : usual)
+            if (column == c) w = std::max(w, fm.horizontalAdvance(QString::fromUtf8(text)) + pad);
+        tab_prehled->setColumnWidth(c, w);
+        total += w;
+    }
+    opening_width_ = total + 2 * tab_prehled->frameWidth() +
+                     tab_prehled->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 24;
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(lb_stav, 1);
@@ -115,6 +136,10 @@ BusOverview::BusOverview(BusWorker& bus, Tport* port, QWidget* parent)
     layout->addLayout(top);
     layout->addWidget(tab_prehled, 1);
     layout->addLayout(bottom);
+    int width = std::max(1020, opening_width_);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        width = std::min(width, screen->availableGeometry().width() - 40);
+    resize(width, 420);
 
     refresh_timer_ = new QTimer(this);
     refresh_timer_->setSingleShot(true);

@@ -109,6 +109,7 @@ class BusOverview : public QWidget {
     std::vector<Row> rows_;
     std::size_t next_ = 0;
     int polled_in_cycle_ = 0;
+    int opening_width_ = 0;     // the table's columns at their opening widths
     bool fit_columns_ = false;  // new texts: fit the columns at the end of the cycle
     bool job_out_ = false;
     int scan_next_ = -1;       // -1: not scanning

@@ -10,6 +10,7 @@
 
 #include "params/value_check.h"
 #include "tools/tx20ctl/ctl_json.h"
+#include "tools/tx20ctl/ctl_progress.h"
 #include "tools/tx20ctl/ctl_tr.h"
 
 namespace {
@@ -230,13 +231,17 @@ int CtlCommands::eeprom() {
 int CtlCommands::scan() {
     const std::uint8_t own = req_.device_address();
     int found = 0;
+    Progress progress(err_);
     for (int a = 0; a <= 126 && !interrupted_; ++a) {
+        progress.show(QStringLiteral("%1/127").arg(a));
         req_.set_device_address(static_cast<std::uint8_t>(a));
         if (req_.probe_station()) {
+            progress.clear();
             out_ << (json_ ? ctl_json::station(a) : QString::number(a)) << Qt::endl;
             ++found;
         }
     }
+    progress.clear();
     req_.set_device_address(own);
     if (found == 0) return failed(QStringLiteral("no station answered"));
     return kExitOk;

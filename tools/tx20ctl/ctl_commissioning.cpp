@@ -9,6 +9,7 @@
 #include "commissioning/service_report.h"
 #include "platform/errors.h"
 #include "tools/tx20ctl/ctl_commands.h"
+#include "tools/tx20ctl/ctl_progress.h"
 #include "tools/tx20ctl/ctl_tr.h"
 
 namespace {
@@ -226,13 +227,18 @@ class Runner {
         }
         bool all = true;
         bool stopped = false;
-        for (int address : a_.targets) {
+        Progress progress(err_);
+        const int count = static_cast<int>(a_.targets.size());
+        for (int n = 0; n < count; ++n) {
+            const int address = a_.targets[static_cast<std::size_t>(n)];
             TargetResult r;
             r.address = address;
             if (interrupted_) {
                 stopped = true;
             } else {
+                progress.show(Ctl::tr("target %1 of %2: @%3").arg(n + 1).arg(count).arg(address));
                 r = clone_target(*req_, address, *reference, a_.clone);
+                progress.clear();
             }
             const bool good =
                 a_.clone.dry_run ? r.outcome == TargetResult::Outcome::Planned : r.verified();
