@@ -5,6 +5,8 @@
 
 #include "app/main_window.h"
 
+class AnalysisWindow;
+class TuningWindow;
 class BusWorker;
 class Prompts;
 class SettingsStore;
@@ -39,8 +41,10 @@ class Program {
     // "Servis" > comparison, clone and report of parameter sets.
     void add_commissioning(Tkrt01& w, Tport* port);
     void add_analysis(Tkrt01& w);
+    void attach_tuning(AnalysisWindow* a);
     void add_overview(Tkrt01& w, Tport* port);
     void add_journal(Tkrt01& w, const Tkrt01::Dialogs& d);
+    void watch_tuning(TuningWindow* t);
 
     struct Parts;
     std::unique_ptr<Parts> parts_;
