@@ -85,7 +85,6 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
 void Program::add_overview(Tkrt01& w, Tport* port) {
     Parts& p = *parts_;
     auto* overview = new BusOverview(p.bus, port, &w);
-    overview->set_probe_bound([&serial = p.serial](int ms) { serial.set_total_timeout_ms(ms); });
     QAction* mn_prehled = w.servis_menu()->addAction(QStringLiteral("&Přehled sběrnice"));
     mn_prehled->setObjectName(QStringLiteral("mn_prehled"));
     QObject::connect(mn_prehled, &QAction::triggered, overview, [overview] {

@@ -23,7 +23,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "comm/Unit_hl.h"
+#include "bus/address_list.h"
 #include "comm/bus_worker.h"
 #include "params/parameter_file.h"
 #include "platform/prompts.h"
@@ -250,17 +250,14 @@ void CommissioningWindow::reload(int side) {
     c.load->setEnabled(false);
     c.state->setText(QStringLiteral("čtení z adresy %1...").arg(address));
     QPointer<CommissioningWindow> self(this);
-    bus_.post(
-        [result, address](RequestLayer& r) {
-            result->set = read_controller(r, address, &result->error);
+    bus_.post_session(
+        [result, address](BusSession& s) {
+            result->set = read_controller(s, address, &result->error);
             if (result->set) {
-                // The serial number, for the report; the caller's records stay as they were.
-                const DeviceData kept = r.data();
-                const std::uint8_t own = r.device_address();
-                r.set_device_address(static_cast<std::uint8_t>(address));
-                if (r.read_table(TableId::TAB_INPUTS)) result->serial = r.data().inputs.IN[23];
-                r.data() = kept;
-                r.set_device_address(own);
+                // The serial number, for the report.
+                DeviceData d;
+                if (s.read(address, static_cast<int>(TableId::TAB_INPUTS), d))
+                    result->serial = d.inputs.IN[23];
             }
             return result->set.has_value();
         },
@@ -386,7 +383,7 @@ void CommissioningWindow::clone_click() {
     const auto text = asks_.targets ? asks_.targets() : std::nullopt;
     if (!text) return;
     QString why;
-    const auto targets = parse_targets(*text, &why);
+    const auto targets = address_list::parse(*text, &why);
     if (!targets) {
         error(QStringLiteral("Seznam adres: %1; nic nebylo zapsáno.").arg(why), u(kCloneCaption));
         return;
@@ -437,9 +434,9 @@ void CommissioningWindow::clone_next() {
     QPointer<CommissioningWindow> self(this);
     // One controller per job: the window paints between them and "Přerušit" takes
     // effect before the next one.
-    bus_.post(
-        [result, address, reference, o](RequestLayer& r) {
-            *result = clone_target(r, address, reference, o);
+    bus_.post_session(
+        [result, address, reference, o](BusSession& s) {
+            *result = clone_target(s, address, reference, o);
             return result->verified();
         },
         [self, row, result](bool) {

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "bus/unit_table.h"
 #include "comm/telegram_record.h"
-#include "gateway/unit_table.h"
 
 // One controller as the web page and the metrics see it at one moment.
 struct UnitSnapshot {

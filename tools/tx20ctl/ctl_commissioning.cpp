@@ -3,7 +3,8 @@
 #include <QDateTime>
 #include <QGuiApplication>
 
-#include "comm/Unit_hl.h"
+#include "bus/address_list.h"
+#include "bus/bus_session.h"
 #include "comm/recording_line.h"
 #include "commissioning/clone.h"
 #include "commissioning/service_report.h"
@@ -93,7 +94,7 @@ QString parse(const CtlOptions& o, Args& a) {
             if (a.to.isEmpty()) return QStringLiteral("clone needs --to LIST");
             if (!check_source(a.from).isEmpty()) return check_source(a.from);
             QString why;
-            const auto targets = parse_targets(a.to, &why);
+            const auto targets = address_list::parse(a.to, &why);
             if (!targets) return QStringLiteral("--to %1: %2").arg(a.to, why);
             a.targets = *targets;
             break;
@@ -123,7 +124,7 @@ bool needs_port(const CtlOptions& o, const Args& a) {
 
 class Runner {
   public:
-    Runner(const CtlOptions& o, const Args& a, RequestLayer* req, const RecordingLine* recorded,
+    Runner(const CtlOptions& o, const Args& a, BusSession* req, const RecordingLine* recorded,
            QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted)
         : o_(o),
           a_(a),
@@ -285,7 +286,9 @@ class Runner {
         in.version_text = actual->version_text;
         // The serial number stands in the input table; a controller without one still
         // gets its report.
-        if (req_->read_table(TableId::TAB_INPUTS)) in.serial_number = req_->data().inputs.IN[23];
+        DeviceData inputs;
+        if (req_->read(o_.da, static_cast<int>(TableId::TAB_INPUTS), inputs))
+            in.serial_number = inputs.inputs.IN[23];
         if (recorded_) in.stats = recorded_->stats();
         QString reason;
         if (!write_report(a_.out, in, &reason)) {
@@ -297,7 +300,7 @@ class Runner {
 
     const CtlOptions& o_;
     const Args& a_;
-    RequestLayer* req_;
+    BusSession* req_;
     const RecordingLine* recorded_;
     QTextStream& out_;
     QTextStream& err_;
@@ -340,7 +343,7 @@ bool commissioning_needs_port(const CtlOptions& o) {
     return needs_port(o, a);
 }
 
-int run_commissioning(const CtlOptions& o, RequestLayer* req, const RecordingLine* recorded,
+int run_commissioning(const CtlOptions& o, BusSession* req, const RecordingLine* recorded,
                       QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted) {
     Args a;
     if (!parse(o, a).isEmpty()) return kExitUsage;
