@@ -34,6 +34,14 @@ QString shown(const ParameterSet& set, int i, bool show_password) {
     return set.shown(i);
 }
 
+// The width QTextDocument::print leaves for the text on such a page: the paint rect less
+// the 2 cm margins it adds, in the document's pixels (96 an inch). The trend is scaled to
+// it, so that its legend at the right stays inside the page.
+int print_text_width(const QPageLayout& layout) {
+    const double inches = layout.paintRect(QPageLayout::Inch).width() - 2 * 2 / 2.54;
+    return std::max(static_cast<int>(inches * 96) - 4, 100);
+}
+
 QString html(const ReportInput& in, int trend_width) {
     QString h = QStringLiteral(
         "<html><head><style>"
@@ -149,14 +157,7 @@ void print_report(const ReportInput& in, QPagedPaintDevice& device) {
     if (!in.trend.isNull())
         doc.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("tx20:trend")),
                         QVariant(in.trend));
-    // Paginated here, in the document's pixels, so that the trend (and its legend at the
-    // right) is scaled to the width the page gives, never past its edge.
-    const int dpi = std::max(device.logicalDpiX(), 1);
-    const QRect paint = device.pageLayout().paintRectPixels(dpi);
-    const double scale = 96.0 / dpi;
-    doc.setPageSize(QSizeF(paint.width() * scale, paint.height() * scale));
-    const int text_width = static_cast<int>(doc.pageSize().width() - 2 * doc.documentMargin()) - 2;
-    doc.setHtml(html(in, std::max(text_width, 100)));
+    doc.setHtml(html(in, print_text_width(device.pageLayout())));
     doc.print(&device);
 }
 
@@ -185,7 +186,10 @@ QByteArray document_pdf(const QString& title, const QString& html,
 QByteArray report_pdf(const ReportInput& in) {
     std::vector<std::pair<QString, QImage>> images;
     if (!in.trend.isNull()) images.emplace_back(QStringLiteral("trend"), in.trend);
-    return document_pdf(QStringLiteral("Servisní protokol KELVRA 20"), html(in), images);
+    const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15),
+                         QPageLayout::Millimeter);
+    return document_pdf(QStringLiteral("Servisní protokol KELVRA 20"),
+                        html(in, print_text_width(a4)), images);
 }
 
 bool write_report(const QString& path, const ReportInput& in, QString* reason) {
