@@ -219,22 +219,29 @@ void Tkrt01::read_live(std::function<void()> then, Wait wait) {
     };
     if (wait == Wait::Yes) {
         const bool ok = requests_.read_table(TableId::TAB_LIVE);
-        show_live(ok && !broadcast);
+        show_live(ok && !broadcast, address);
         tell(ok);
         if (then) then();
         return;
     }
     live_pending_ = true;
     requests_.post([](RequestLayer& r) { return r.read_table(TableId::TAB_LIVE); },
-                   [this, broadcast, tell, then = std::move(then)](bool ok) {
+                   [this, address, broadcast, tell, then = std::move(then)](bool ok) {
                        live_pending_ = false;
-                       show_live(ok && !broadcast);
+                       show_live(ok && !broadcast, address);
                        tell(ok);
                        if (then) then();
                    });
 }
 
-void Tkrt01::show_live(bool answered) {
+void Tkrt01::note_trend_source(int source) {
+    if (trend_source_ == kNoSource || Chart1->point_count() == 0)
+        trend_source_ = source;
+    else if (trend_source_ != source)
+        trend_source_ = kMixed;
+}
+
+void Tkrt01::show_live(bool answered, int address) {
     // A failed reading leaves the previous values, which are shown again, greyed, and the
     // fault panel says that no answer came: the log line built from the panels must not
     // pass the old values off as a measurement.
@@ -254,6 +261,7 @@ void Tkrt01::show_live(bool answered) {
     set_panel_color(pa_porucha, color_from_ref(live.FAULT != 0 || !answered ? kRed : kButtonFace));
     pa_porucha->setText(answered ? texts.fault : kNoAnswer);
     grey_values(!answered);
+    note_trend_source(address);
     AddTrendPoint(live.MEAS);
 }
 
@@ -319,6 +327,7 @@ void Tkrt01::GenerateDemoData() {
     set_panel_color(pa_re1, color_from_ref(m > 55 ? kYellow : kButtonFace));
     set_panel_color(pa_re2, color_from_ref(m > 55 ? kButtonFace : kYellow));
     set_panel_color(pa_re3, color_from_ref(m > 75 ? kYellow : kButtonFace));
+    note_trend_source(kDemo);
     AddTrendPoint(m);
 }
 
@@ -362,6 +371,7 @@ void Tkrt01::AddTrendPoint(double value) {
 
 void Tkrt01::clear_trend() {
     Chart1->clear();
+    trend_source_ = kNoSource;
     PointNo = 0;
 }
 
