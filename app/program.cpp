@@ -28,6 +28,7 @@
 #include "platform/qt_prompts.h"
 #include "platform/settings_store.h"
 #include "platform/window_placement.h"
+#include "tuning/tuning_window.h"
 
 struct Program::Parts {
     SettingsStore store;
@@ -116,12 +117,32 @@ void Program::add_analysis(Tkrt01& w) {
     Parts& p = *parts_;
     new LiveChartTools(w.chart(), p.prompts, [&clock = p.clock] { return clock.now(); });
     QObject::connect(w.servis_menu()->addAction(QStringLiteral("Analýza záznamu...")),
-                     &QAction::triggered, &w,
-                     [&w, &prompts = p.prompts] { AnalysisWindow::choose_and_open(prompts, &w); });
+                     &QAction::triggered, &w, [this, &w, &prompts = p.prompts] {
+                         attach_tuning(AnalysisWindow::choose_and_open(prompts, &w));
+                     });
+    QAction* tune = w.servis_menu()->addAction(QStringLiteral("&Ladění regulační smyčky..."));
+    tune->setObjectName(QStringLiteral("mn_tuning"));
+    QObject::connect(tune, &QAction::triggered, &w,
+                     [&w, &p] { TuningWindow::choose_and_open(&p.bus, p.prompts, &w); });
+}
+
+// "Ladit z výběru...": the analysis window's selection in a tuning window of its own.
+void Program::attach_tuning(AnalysisWindow* a) {
+    if (!a) return;
+    Parts& p = *parts_;
+    Tkrt01* main = p.krt01.get();
+    a->set_range_action(
+        QStringLiteral("Ladit z výběru..."), [&p, main](AnalysisWindow& from, int first, int last) {
+            auto* t = new TuningWindow(&p.bus, p.prompts, main);
+            t->setAttribute(Qt::WA_DeleteOnClose);
+            t->read_current();
+            t->set_record(LoopRecord::from_log(from.data(), first, last), from.windowTitle());
+            t->show();
+        });
 }
 
 void Program::open_analysis(const QString& path) {
-    AnalysisWindow::open(path, parts_->prompts, parts_->krt01.get());
+    attach_tuning(AnalysisWindow::open(path, parts_->prompts, parts_->krt01.get()));
 }
 
 Program::~Program() {

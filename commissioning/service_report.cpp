@@ -138,7 +138,8 @@ void print_report(const ReportInput& in, QPagedPaintDevice& device) {
     doc.print(&device);
 }
 
-QByteArray report_pdf(const ReportInput& in) {
+QByteArray document_pdf(const QString& title, const QString& html,
+                        const std::vector<std::pair<QString, QImage>>& images) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -146,12 +147,23 @@ QByteArray report_pdf(const ReportInput& in) {
         QPdfWriter pdf(&buffer);
         pdf.setPageSize(QPageSize(QPageSize::A4));
         pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-        pdf.setTitle(QStringLiteral("Servisní protokol KELVRA 20"));
+        pdf.setTitle(title);
         pdf.setCreator(QStringLiteral("TX-20"));
-        print_report(in, pdf);
+        QTextDocument doc;
+        for (const auto& [name, image] : images)
+            doc.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("tx20:") + name),
+                            QVariant(image));
+        doc.setHtml(html);
+        doc.print(&pdf);
     }
     buffer.close();
     return bytes;
+}
+
+QByteArray report_pdf(const ReportInput& in) {
+    std::vector<std::pair<QString, QImage>> images;
+    if (!in.trend.isNull()) images.emplace_back(QStringLiteral("trend"), in.trend);
+    return document_pdf(QStringLiteral("Servisní protokol KELVRA 20"), html(in), images);
 }
 
 bool write_report(const QString& path, const ReportInput& in, QString* reason) {

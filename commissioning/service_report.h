@@ -6,6 +6,8 @@
 #include <QString>
 #include <map>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "comm/telegram_record.h"
 #include "commissioning/parameter_set.h"
@@ -31,6 +33,11 @@ struct ReportInput {
     QString technician;
     QString note;
 };
+
+// Any rich-text document as an A4 PDF, with the images its <img src='tx20:NAME'> tags
+// name: the one way TX-20 makes its protocols.
+QByteArray document_pdf(const QString& title, const QString& html,
+                        const std::vector<std::pair<QString, QImage>>& images);
 
 // The report as rich text, for any paged device (PDF writer, printer).
 void print_report(const ReportInput& in, QPagedPaintDevice& device);

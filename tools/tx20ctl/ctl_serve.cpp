@@ -272,20 +272,24 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
     // Counts per address for the metrics; a short ring, nobody reads the telegrams.
     RecordingLine recorded(serial, 16);
 
+    BusPoller poller(table);
+    poller.set_line_stats([&recorded] { return recorded.stats(); });
+
     std::unique_ptr<HttpServer> http;
     if (s.http_port > 0) {
+        // On the HTTP thread.
         const auto snapshot = [&] {
+            const BusPoller::Snapshot polled = poller.snapshot();
             GatewaySnapshot snap;
             snap.now_ms = monotonic_ms();
-            const std::map<int, AddressStats> line = recorded.stats();
-            for (int a : table.addresses()) {
-                const std::optional<UnitReading> r = table.get(a);
-                if (!r) continue;
+            snap.cycles = polled.cycles;
+            snap.last_cycle_ms = polled.last_cycle_ms;
+            for (const UnitReading& r : polled.units) {
                 UnitSnapshot u;
-                u.reading = *r;
-                const auto it = line.find(a);
-                if (it != line.end()) u.line = it->second;
-                u.polls = record.polls(a);
+                u.reading = r;
+                const auto it = polled.line.find(r.address);
+                if (it != polled.line.end()) u.line = it->second;
+                u.polls = record.polls(r.address);
                 snap.units.push_back(std::move(u));
             }
             return snap;
@@ -313,8 +317,6 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
 
     // The bus: polled on this thread, where the port lives.
     BusSession session(recorded, static_cast<std::uint8_t>(o.sa));
-    BusPoller poller(table);
-    poller.set_line_stats([&recorded] { return recorded.stats(); });
     poller.set_on_reading([&](const UnitReading& r) {
         record.note(r, QDateTime::currentMSecsSinceEpoch());
         if (mqtt) mqtt->publish(r);
