@@ -51,6 +51,9 @@ AnalysisWindow::AnalysisWindow(const QString& path, LogReadResult result, Prompt
     top->addWidget(all_);
     top->addWidget(csv_);
     top->addWidget(picture_);
+    range_action_ = new QPushButton(this);
+    range_action_->hide();
+    top->addWidget(range_action_);
 
     chart_ = new LogChart(data_, this);
     chart_->setToolTip(
@@ -121,6 +124,7 @@ AnalysisWindow::AnalysisWindow(const QString& path, LogReadResult result, Prompt
     connect(all_, &QPushButton::clicked, chart_, &LogChart::show_all);
     connect(csv_, &QPushButton::clicked, this, &AnalysisWindow::export_csv);
     connect(picture_, &QPushButton::clicked, this, &AnalysisWindow::save_picture);
+    connect(range_action_, &QPushButton::clicked, this, &AnalysisWindow::run_range_action);
     connect(chart_, &LogChart::view_changed, this, &AnalysisWindow::update_readout);
     connect(chart_, &LogChart::cursors_changed, this, &AnalysisWindow::update_readout);
     update_readout();
@@ -184,6 +188,25 @@ void AnalysisWindow::update_readout() {
     } else {
         range_->setText(QStringLiteral("Zobrazeno: žádný vzorek"));
     }
+}
+
+void AnalysisWindow::set_range_action(const QString& caption, RangeAction action) {
+    action_ = std::move(action);
+    range_action_->setText(caption);
+    range_action_->setVisible(static_cast<bool>(action_));
+}
+
+std::pair<int, int> AnalysisWindow::selection() const {
+    const int a = chart_->cursor(0);
+    const int b = chart_->cursor(1);
+    if (a >= 0 && b >= 0 && a != b) return {std::min(a, b), std::max(a, b)};
+    return {chart_->first_visible(), chart_->last_visible()};
+}
+
+void AnalysisWindow::run_range_action() {
+    if (!action_) return;
+    const auto [first, last] = selection();
+    action_(*this, first, last);
 }
 
 void AnalysisWindow::export_csv() {

@@ -2,7 +2,9 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include "analysis/log_reader.h"
 
@@ -38,6 +40,15 @@ class AnalysisWindow : public QWidget {
     void export_csv();
     void save_picture();
 
+    // A button that hands the selected range (between the cursors when both are set,
+    // else the visible range) to another window; hidden until given.
+    using RangeAction = std::function<void(AnalysisWindow&, int first, int last)>;
+    void set_range_action(const QString& caption, RangeAction action);
+    void run_range_action();
+    const LogData& data() const { return *data_; }
+    // First and last sample of the selection.
+    std::pair<int, int> selection() const;
+
   private:
     void update_readout();
     QString value_text(int trace, double v) const;
@@ -51,6 +62,8 @@ class AnalysisWindow : public QWidget {
     QPushButton* all_;
     QPushButton* csv_;
     QPushButton* picture_;
+    QPushButton* range_action_;
+    RangeAction action_;
     QTableWidget* table_;
     QLabel* range_;
     QLabel* status_;

@@ -74,7 +74,8 @@ int LiveChartTools::point_near(int x) const {
 
 QString LiveChartTools::tooltip_text(int index) const {
     const QDateTime t = time_of(index);
-    const QString value = formats::general(chart_.y_at(index));
+    // As the display shows values, not the float's noise.
+    const QString value = formats::fixed(chart_.y_at(index), chart_.value_decimals(), 15);
     if (!t.isValid()) return value;
     return QStringLiteral("%1 %2\n%3")
         .arg(formats::short_date(t.date()), formats::long_time(t.time()), value);

@@ -190,6 +190,7 @@ void Tkrt01::build_controls() {
     Chart1 = new TrendChart(central);
     Chart1->setObjectName(QStringLiteral("Chart1"));
     Chart1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    Chart1->set_value_decimals(2);  // as pa_measure shows the measured value
 
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(4, 4, 4, 4);

@@ -28,6 +28,7 @@
 #include "platform/qt_prompts.h"
 #include "platform/settings_store.h"
 #include "platform/window_placement.h"
+#include "tuning/tuning_window.h"
 
 struct Program::Parts {
     SettingsStore store;
@@ -85,7 +86,6 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
 void Program::add_overview(Tkrt01& w, Tport* port) {
     Parts& p = *parts_;
     auto* overview = new BusOverview(p.bus, port, &w);
-    overview->set_probe_bound([&serial = p.serial](int ms) { serial.set_total_timeout_ms(ms); });
     QAction* mn_prehled = w.servis_menu()->addAction(QStringLiteral("&Přehled sběrnice"));
     mn_prehled->setObjectName(QStringLiteral("mn_prehled"));
     QObject::connect(mn_prehled, &QAction::triggered, overview, [overview] {
@@ -100,7 +100,9 @@ void Program::add_commissioning(Tkrt01& w, Tport* port) {
     CommissioningWindow::Context context{
         [port] { return QStringLiteral("COM%1").arg(port->com()); },
         [port] { return port->baud(); }, [&p] { return p.line.stats(); },
-        [&w] { return w.chart().grab().toImage(); }};
+        [&w](int address) {
+            return w.trend_address() == address ? w.chart().grab().toImage() : QImage();
+        }};
     auto window = std::make_shared<QPointer<CommissioningWindow>>();
     QAction* open = w.servis_menu()->addAction(QStringLiteral("&Porovnání a klonování parametrů"));
     open->setObjectName(QStringLiteral("mn_commissioning"));
@@ -117,12 +119,32 @@ void Program::add_analysis(Tkrt01& w) {
     Parts& p = *parts_;
     new LiveChartTools(w.chart(), p.prompts, [&clock = p.clock] { return clock.now(); });
     QObject::connect(w.servis_menu()->addAction(QStringLiteral("Analýza záznamu...")),
-                     &QAction::triggered, &w,
-                     [&w, &prompts = p.prompts] { AnalysisWindow::choose_and_open(prompts, &w); });
+                     &QAction::triggered, &w, [this, &w, &prompts = p.prompts] {
+                         attach_tuning(AnalysisWindow::choose_and_open(prompts, &w));
+                     });
+    QAction* tune = w.servis_menu()->addAction(QStringLiteral("&Ladění regulační smyčky..."));
+    tune->setObjectName(QStringLiteral("mn_tuning"));
+    QObject::connect(tune, &QAction::triggered, &w,
+                     [&w, &p] { TuningWindow::choose_and_open(&p.bus, p.prompts, &w); });
+}
+
+// "Ladit z výběru...": the analysis window's selection in a tuning window of its own.
+void Program::attach_tuning(AnalysisWindow* a) {
+    if (!a) return;
+    Parts& p = *parts_;
+    Tkrt01* main = p.krt01.get();
+    a->set_range_action(
+        QStringLiteral("Ladit z výběru..."), [&p, main](AnalysisWindow& from, int first, int last) {
+            auto* t = new TuningWindow(&p.bus, p.prompts, main);
+            t->setAttribute(Qt::WA_DeleteOnClose);
+            t->read_current();
+            t->set_record(LoopRecord::from_log(from.data(), first, last), from.windowTitle());
+            t->show();
+        });
 }
 
 void Program::open_analysis(const QString& path) {
-    AnalysisWindow::open(path, parts_->prompts, parts_->krt01.get());
+    attach_tuning(AnalysisWindow::open(path, parts_->prompts, parts_->krt01.get()));
 }
 
 Program::~Program() {

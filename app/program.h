@@ -3,6 +3,7 @@
 #include <QString>
 #include <memory>
 
+class AnalysisWindow;
 class BusWorker;
 class Prompts;
 class SettingsStore;
@@ -34,6 +35,7 @@ class Program {
     // "Servis" > comparison, clone and report of parameter sets.
     void add_commissioning(Tkrt01& w, Tport* port);
     void add_analysis(Tkrt01& w);
+    void attach_tuning(AnalysisWindow* a);
     void add_overview(Tkrt01& w, Tport* port);
 
     struct Parts;

@@ -8,10 +8,11 @@
 #include <cstdio>
 
 #include "bench/silent_prompts.h"
+#include "bus/bus_poller.h"
+#include "bus/bus_session.h"
 #include "comm/Unit_hl.h"
 #include "comm/bus_worker.h"
 #include "comm/serial_line.h"
-#include "gateway/bus_poller.h"
 #include "overview/bus_overview.h"
 #include "sim/pty_server.h"
 
@@ -33,17 +34,15 @@ double gateway_cycle_ms(int n, int passes) {
     if (!server.start()) return -1;
     SerialLine line;
     line.open(QStringLiteral("bench"), server.path(), kRate);
-    SilentPrompts prompts;
-    RequestLayer requests(line, prompts);
+    BusSession session(line);
     UnitTable table;
-    std::vector<int> all = controllers(n).addresses;
-    table.set_addresses(all);
-    BusPoller poller(requests, table);
+    BusPoller poller(table);
+    poller.set_addresses(controllers(n).addresses);
     std::atomic<bool> stop{false};
-    poller.poll_pass(stop);  // warm up; reads each type text once
+    poller.poll_pass(session, stop);  // warm up; reads each type text once
     QElapsedTimer t;
     t.start();
-    for (int i = 0; i < passes; ++i) poller.poll_pass(stop);
+    for (int i = 0; i < passes; ++i) poller.poll_pass(session, stop);
     return static_cast<double>(t.elapsed()) / passes;
 }
 
@@ -71,7 +70,7 @@ double overview_cycle_ms(int n, int cycles) {
         BusOverview overview(bus, nullptr);
         overview.set_addresses(controllers(n).addresses);
         overview.show();
-        // The second cycle also reads each type text once: measured from the third on.
+        // The first cycles also read each type text once: measured from the third on.
         while (overview.cycles() < 2)
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         const int start = overview.cycles();

@@ -7,14 +7,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include "bus/bus_session.h"
 #include "chart/trend_chart.h"
-#include "comm/Unit_hl.h"
 #include "comm/recording_line.h"
 #include "comm/serial_line.h"
 #include "commissioning/clone.h"
 #include "commissioning/service_report.h"
 #include "platform/private_profile.h"
-#include "silent_prompts.h"
 #include "sim/pty_server.h"
 
 namespace {
@@ -30,6 +29,11 @@ class CountingLine : public Line {
     }
     bool read_bytes(std::uint8_t* b, int n, int* r) override {
         const bool ok = inner_.read_bytes(b, n, r);
+        received += *r;
+        return ok;
+    }
+    bool read_frame(std::uint8_t* b, int n, int* r) override {
+        const bool ok = inner_.read_frame(b, n, r);
         received += *r;
         return ok;
     }
@@ -77,8 +81,7 @@ int main(int argc, char** argv) {
     serial.open(QStringLiteral("sim"), server.path(), kRate);
     RecordingLine recorded(serial);
     CountingLine counted(recorded);
-    SilentPrompts prompts;
-    RequestLayer req(counted, prompts);
+    BusSession req(counted);
     QElapsedTimer clock;
     clock.start();
     int verified = 0;

@@ -21,20 +21,13 @@
 #include <thread>
 #include <vector>
 
+#include "bench/process_memory.h"
 #include "sim/pty_server.h"
 #include "tests/support/free_port.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long rss_kib(qint64 pid) {
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 }  // namespace
 
@@ -122,23 +115,8 @@ int main(int argc, char** argv) {
     broker.terminate();
     broker.waitForFinished(5000);
 
-    std::sort(latencies_ms.begin(), latencies_ms.end());
-    const auto at = [&](double q) {
-        return latencies_ms.empty()
-                   ? -1.0
-                   : latencies_ms[static_cast<std::size_t>(q * (latencies_ms.size() - 1))];
-    };
-    // Least-squares slope of the memory after the first minute (start-up settled).
-    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
-    for (const auto& [x, y] : samples) {
-        if (x < 60 && seconds >= 120) continue;
-        n += 1;
-        sx += x;
-        sy += static_cast<double>(y);
-        sxx += x * x;
-        sxy += x * static_cast<double>(y);
-    }
-    const double slope = n > 1 ? (n * sxy - sx * sy) / (n * sxx - sx * sx) : 0;
+    const auto at = [&](double q) { return quantile(latencies_ms, q); };
+    const double slope = rss_slope_per_s(samples, seconds >= 120 ? 60 : 0);
     std::printf("\n%d clients x %d Hz, %d controllers, %d s: %zu requests, %d errors\n", kClients,
                 kHz, kUnits, seconds, latencies_ms.size(), errors.load());
     std::printf("response time P50 %.2f ms, P99 %.2f ms, max %.2f ms\n", at(0.5), at(0.99),

@@ -71,6 +71,7 @@ struct TrendChart::Impl {
     int legend_first = 0;
     bool view_3d = true;
     int percent_3d = 15;
+    int value_decimals = 3;
     QColor back = Qt::white;
     QColor panel;
     int legend_text_width = 0;  // only grows, so the plot does not jitter
@@ -221,6 +222,17 @@ void TrendChart::set_view_3d(bool on) {
 
 bool TrendChart::view_3d() const { return d_->view_3d; }
 
+void TrendChart::set_value_decimals(int decimals) {
+    d_->value_decimals = std::clamp(decimals, 0, 6);
+    update();
+}
+
+int TrendChart::value_decimals() const { return d_->value_decimals; }
+
+double TrendChart::minimum_value_span(int decimals) {
+    return 100.0 * std::pow(10.0, -std::clamp(decimals, 0, 6));
+}
+
 void TrendChart::set_percent_3d(int percent) {
     d_->percent_3d = std::clamp(percent, 1, 100);
     update();
@@ -245,6 +257,15 @@ QColor TrendChart::panel_color() const { return d_->panel; }
 QPointF TrendChart::map_to_pixel(double x, double y) const {
     const Layout l = layout();
     return {l.px(x), l.py(y)};
+}
+
+QStringList TrendChart::value_axis_labels() const {
+    const Layout l = layout();
+    const QLocale locale;
+    QStringList out;
+    for (int i = 0; i < l.y_ticks.count; ++i)
+        out << tick_text(locale, l.y_ticks.value(i), l.y_ticks.decimals);
+    return out;
 }
 
 std::size_t TrendChart::series_memory_bytes() const { return d_->points.memory_bytes(); }
@@ -273,13 +294,24 @@ TrendChart::Layout TrendChart::layout() const {
         }
     }
     make_usable(l.x_min, l.x_max);
+    // A flat or nearly flat series: a span round its middle that the shown decimals can
+    // label, instead of float noise scaled up to fill the plot.
+    const double min_span = minimum_value_span(d_->value_decimals);
+    if (std::isfinite(l.y_min) && std::isfinite(l.y_max) && l.y_max - l.y_min < min_span) {
+        const double mid = l.y_min / 2 + l.y_max / 2;
+        if (std::abs(mid) < std::numeric_limits<double>::max() / 2) {
+            l.y_min = mid - min_span / 2;
+            l.y_max = mid + min_span / 2;
+        }
+    }
     make_usable(l.y_min, l.y_max);
 
     const int top = fh / 2 + kOuterGap;
     const int bottom = height() - (kTickLength + fh + kOuterGap);
     if (bottom - top < 8) return l;
 
-    l.y_ticks = AxisTicks::nice(l.y_min, l.y_max, std::clamp((bottom - top) / (fh * 2), 2, 12), 0);
+    l.y_ticks = AxisTicks::nice(l.y_min, l.y_max, std::clamp((bottom - top) / (fh * 2), 2, 12),
+                                std::pow(10.0, -d_->value_decimals));
     int y_label_width = 0;
     for (int i = 0; i < l.y_ticks.count; ++i) {
         y_label_width = std::max(

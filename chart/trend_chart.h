@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <cstddef>
 #include <cstdint>
@@ -44,9 +45,17 @@ class TrendChart : public QWidget {
     QColor back_color() const;
     void set_panel_color(const QColor& c);  // the margin round the plot
     QColor panel_color() const;
+    // Decimals the values are shown with elsewhere: the value axis never steps finer and
+    // spans at least a hundred of their last digit, so a flat series stays readable.
+    void set_value_decimals(int decimals);  // 0..6
+    int value_decimals() const;
+    // The smallest span of the value axis at the given decimals.
+    static double minimum_value_span(int decimals);
 
     // Where a value is drawn on the front plane at the current size, for checks.
     QPointF map_to_pixel(double x, double y) const;
+    // The value axis's labels at the current size, bottom up, for checks.
+    QStringList value_axis_labels() const;
     // Heap bytes held by the series.
     std::size_t series_memory_bytes() const;
 

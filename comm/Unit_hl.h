@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "comm/device_data.h"
+#include "comm/exchange.h"
 #include "comm/line.h"
 #include "comm/telegram.h"
 
@@ -25,15 +26,16 @@ struct CommBuffer {
 DeviceData& device_data();
 CommBuffer& comm_buffer();
 
-// The only code that exchanges telegrams with the controller. Every operation blocks
-// until it has finished and answers true or false; callers report failures themselves.
+// The specified windows' view of the bus: one current address and the two shared
+// records. Every operation blocks until it has finished and answers true or false;
+// callers report failures themselves.
 class RequestLayer {
   public:
     RequestLayer(Line& line, Prompts& prompts, DeviceData& data = device_data(),
                  CommBuffer& buffer = comm_buffer());
 
-    void set_line(Line& line) { line_ = &line; }
-    Line& line() const { return *line_; }
+    void set_line(Line& line) { exchange_.set_line(line); }
+    Line& line() const { return exchange_.line(); }
     DeviceData& data() const { return data_; }
     CommBuffer& buffer() const { return buf_; }
 
@@ -53,23 +55,11 @@ class RequestLayer {
     bool read_foreign_ident();
 
     // The size of each read that clears late bytes away (500 + 2 * 255 ms of silence).
-    static constexpr int kQuietReadLen = 255;
+    static constexpr int kQuietReadLen = Exchange::kQuietReadLen;
 
   private:
-    bool send(int n);
-    bool resend();
-    void settle();
-    int read(int n);
-    bool await_ack();
-    void purge_after_failure();
-    bool read_text(std::uint8_t cmd, std::array<char, 250>& target);
-
-    Line* line_;
     Prompts& prompts_;
     DeviceData& data_;
     CommBuffer& buf_;
-    int tx_len_ = 0;
-    bool unsettled_ = false;
-
-    static constexpr int kMaxSettleReads = 4;
+    Exchange exchange_;
 };

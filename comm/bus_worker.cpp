@@ -87,6 +87,7 @@ BusWorker::BusWorker(RequestLayer& window_side, Prompts& prompts, QObject* paren
       worker_prompts_(std::make_unique<WindowPrompts>(*this, prompts)),
       worker_(std::make_unique<RequestLayer>(window_side.line(), *worker_prompts_, worker_data_,
                                              worker_buffer_)),
+      session_(std::make_unique<BusSession>(window_side.line())),
       thread_(std::make_unique<Thread>(*this)) {
     thread_->start();
 }
@@ -111,13 +112,14 @@ void BusWorker::set_wait_indicator(std::function<void()> begin, std::function<vo
     wait_end_ = std::move(end);
 }
 
-void BusWorker::enqueue(Job job, Completion completion) {
-    Task task;
+void BusWorker::enqueue(Task task, Completion completion) {
     task.id = next_id_++;
-    task.job = std::move(job);
     task.line = &window_.line();
-    task.data = window_.data();
-    task.buffer = window_.buffer();
+    task.computer_address = window_.computer_address();
+    if (task.job) {
+        task.data = window_.data();
+        task.buffer = window_.buffer();
+    }
     done_.emplace_back(task.id, std::move(completion));
     ++pending_;
     {
@@ -128,19 +130,43 @@ void BusWorker::enqueue(Job job, Completion completion) {
     wake_.notify_all();
 }
 
-void BusWorker::post(Job job, Done done) {
-    enqueue(std::move(job), [done = std::move(done)](bool ok, std::exception_ptr error) {
+BusWorker::Completion BusWorker::done_then_rethrow(Done done) {
+    return [done = std::move(done)](bool ok, std::exception_ptr error) {
         if (done) done(ok);
         if (error) std::rethrow_exception(error);
-    });
+    };
+}
+
+void BusWorker::post(Job job, Done done) {
+    Task task;
+    task.job = std::move(job);
+    enqueue(std::move(task), done_then_rethrow(std::move(done)));
+}
+
+void BusWorker::post_session(SessionJob job, Done done) {
+    Task task;
+    task.session_job = std::move(job);
+    enqueue(std::move(task), done_then_rethrow(std::move(done)));
 }
 
 bool BusWorker::run(Job job) {
+    Task task;
+    task.job = std::move(job);
+    return wait_for(std::move(task));
+}
+
+bool BusWorker::run_session(SessionJob job) {
+    Task task;
+    task.session_job = std::move(job);
+    return wait_for(std::move(task));
+}
+
+bool BusWorker::wait_for(Task task) {
     bool finished = false;
     bool ok = false;
     std::exception_ptr error;
     QEventLoop loop;
-    enqueue(std::move(job), [&](bool r, std::exception_ptr e) {
+    enqueue(std::move(task), [&](bool r, std::exception_ptr e) {
         finished = true;
         ok = r;
         error = e;
@@ -194,18 +220,34 @@ void BusWorker::worker_loop() {
 void BusWorker::execute(Task& task) {
     Result r;
     r.id = task.id;
-    r.before = task.data;
-    worker_->set_line(*task.line);
-    worker_data_ = task.data;
-    worker_buffer_ = task.buffer;
-    try {
-        r.ok = task.job(*worker_);
-    } catch (...) {
-        r.error = std::current_exception();
+    r.session = !task.job;
+    if (r.session) {
+        session_->set_line(*task.line);
+        session_->set_computer_address(task.computer_address);
+        try {
+            r.ok = task.session_job(*session_);
+        } catch (...) {
+            r.error = std::current_exception();
+        }
+    } else {
+        r.before = task.data;
+        worker_->set_line(*task.line);
+        worker_data_ = task.data;
+        worker_buffer_ = task.buffer;
+        try {
+            r.ok = task.job(*worker_);
+        } catch (...) {
+            r.error = std::current_exception();
+        }
+        r.data = worker_data_;
+        r.buffer = worker_buffer_;
+        r.type_read = worker_buffer_.type_text != task.buffer.type_text;
+        r.version_read = worker_buffer_.version_text != task.buffer.version_text;
+        r.foreign_read = worker_buffer_.foreign_ident != task.buffer.foreign_ident;
     }
-    task.job = nullptr;  // what the job holds goes on this thread
-    r.data = worker_data_;
-    r.buffer = worker_buffer_;
+    // What the job holds goes on this thread.
+    task.job = nullptr;
+    task.session_job = nullptr;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         results_.push_back(std::move(r));
@@ -225,9 +267,9 @@ void BusWorker::apply(const Result& r) {
     CommBuffer& b = window_.buffer();
     b.rx = r.buffer.rx;
     b.tx = r.buffer.tx;
-    b.type_text = r.buffer.type_text;
-    b.version_text = r.buffer.version_text;
-    b.foreign_ident = r.buffer.foreign_ident;
+    if (r.type_read) b.type_text = r.buffer.type_text;
+    if (r.version_read) b.version_text = r.buffer.version_text;
+    if (r.foreign_read) b.foreign_ident = r.buffer.foreign_ident;
 }
 
 void BusWorker::deliver() {
@@ -239,7 +281,7 @@ void BusWorker::deliver() {
         results_.pop_front();
         --results_waiting_;
     }
-    apply(r);
+    if (!r.session) apply(r);
     Completion completion;
     if (!done_.empty() && done_.front().first == r.id) {
         completion = std::move(done_.front().second);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 
+#include "bus/bus_session.h"
 #include "comm/Unit_hl.h"
 #include "platform/prompts.h"
 
@@ -30,6 +31,9 @@ class BusWorker : public QObject {
   public:
     // Runs on the worker thread with the worker's request layer.
     using Job = std::function<bool(RequestLayer&)>;
+    // Runs on the worker thread with the worker's addressed session; it never sees the
+    // windows' records, and nothing is copied back from it.
+    using SessionJob = std::function<bool(BusSession&)>;
     // Runs on the window thread once the records hold the job's result.
     using Done = std::function<void(bool ok)>;
 
@@ -49,9 +53,11 @@ class BusWorker : public QObject {
 
     // Asks for a job and returns at once; done follows on the window thread.
     void post(Job job, Done done = {});
+    void post_session(SessionJob job, Done done = {});
     // Asks for a job and waits for it: windows keep painting and timers keep running,
     // user input waits until the job has ended. A job's exception is thrown here.
     bool run(Job job);
+    bool run_session(SessionJob job);
     // Jobs asked for that have not yet been delivered.
     bool busy() const { return pending_ > 0; }
     int pending() const { return pending_; }
@@ -89,24 +95,33 @@ class BusWorker : public QObject {
     struct Task {
         std::uint64_t id = 0;
         Job job;
+        SessionJob session_job;
         Line* line = nullptr;
+        std::uint8_t computer_address = 0;
         DeviceData data;
         CommBuffer buffer;
     };
     struct Result {
         std::uint64_t id = 0;
+        bool session = false;
         bool ok = false;
         std::exception_ptr error;
         DeviceData before;
         DeviceData data;
         CommBuffer buffer;
+        // The texts the job changed; only these go back.
+        bool type_read = false;
+        bool version_read = false;
+        bool foreign_read = false;
     };
     struct Call {
         const std::function<void()>* fn = nullptr;
         bool done = false;
     };
 
-    void enqueue(Job job, Completion completion);
+    void enqueue(Task task, Completion completion);
+    bool wait_for(Task task);
+    static Completion done_then_rethrow(Done done);
     void execute(Task& task);
     void worker_loop();
     void apply(const Result& r);
@@ -119,6 +134,7 @@ class BusWorker : public QObject {
     CommBuffer worker_buffer_;
     std::unique_ptr<WindowPrompts> worker_prompts_;
     std::unique_ptr<RequestLayer> worker_;
+    std::unique_ptr<BusSession> session_;
     std::unique_ptr<Thread> thread_;
 
     std::mutex mutex_;

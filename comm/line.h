@@ -20,10 +20,40 @@ class Line {
     virtual bool discard_late(std::uint8_t* buf, int n, int* received) {
         return read_bytes(buf, n, received);
     }
+    // Reads as read_bytes does, but ends as soon as a whole frame has come (SD1: 6 bytes,
+    // SD2: its length byte plus 6) rather than at the silence after it.
+    virtual bool read_frame(std::uint8_t* buf, int n, int* received) {
+        return read_bytes(buf, n, received);
+    }
     virtual void purge_rx() = 0;
     virtual void purge_tx() = 0;
     // A pause between exchanges (real time on a real line, virtual time on a fake one).
     virtual void pause_ms(int ms) = 0;
+    // Bounds every read to ms in total (0: the line's own time-outs); returns the bound
+    // it replaces. Lines without time-outs of their own ignore it.
+    virtual int bound_reads(int ms) {
+        (void)ms;
+        return 0;
+    }
+};
+
+// A shorter wait for the reads of one operation; the line's own comes back when it ends,
+// also by an exception.
+class ReadBound {
+  public:
+    ReadBound(Line& line, int ms) : line_(line), active_(ms > 0) {
+        if (active_) before_ = line_.bound_reads(ms);
+    }
+    ~ReadBound() {
+        if (active_) line_.bound_reads(before_);
+    }
+    ReadBound(const ReadBound&) = delete;
+    ReadBound& operator=(const ReadBound&) = delete;
+
+  private:
+    Line& line_;
+    bool active_;
+    int before_ = 0;
 };
 
 // A line on a port that can be opened, re-rated and closed. Configuration failures

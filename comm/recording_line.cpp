@@ -113,7 +113,16 @@ void RecordingLine::count_error(Accum& a, qint64 now) {
 }
 
 bool RecordingLine::read_bytes(std::uint8_t* buf, int n, int* received) {
-    const bool ok = inner_.read_bytes(buf, n, received);
+    return record_read(inner_.read_bytes(buf, n, received), buf, n, received);
+}
+
+bool RecordingLine::read_frame(std::uint8_t* buf, int n, int* received) {
+    return record_read(inner_.read_frame(buf, n, received), buf, n, received);
+}
+
+int RecordingLine::bound_reads(int ms) { return inner_.bound_reads(ms); }
+
+bool RecordingLine::record_read(bool ok, std::uint8_t* buf, int n, int* received) {
     const bool lost = !ok && !inner_.is_open();
     std::unique_lock<std::mutex> lock(mutex_);
     link_.port_lost = lost;

@@ -27,6 +27,8 @@ class RecordingLine : public PortLine {
     bool is_open() const override;
     bool write_bytes(const std::uint8_t* buf, int n, int* written) override;
     bool read_bytes(std::uint8_t* buf, int n, int* received) override;
+    bool read_frame(std::uint8_t* buf, int n, int* received) override;
+    int bound_reads(int ms) override;
     bool discard_late(std::uint8_t* buf, int n, int* received) override;
     void purge_rx() override;
     void purge_tx() override;
@@ -54,6 +56,7 @@ class RecordingLine : public PortLine {
         qint64 wall_error_ms = -1;
     };
 
+    bool record_read(bool ok, std::uint8_t* buf, int n, int* received);
     TelegramRecord& push(TelegramDir dir, const std::uint8_t* p, int n);
     void count_error(Accum& a, qint64 now);
     void end_exchange();

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "comm/telegram.h"
+
 #if defined(Q_OS_UNIX)
 #include <termios.h>
 
@@ -157,6 +159,14 @@ bool SerialLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
 }
 
 bool SerialLine::read_bytes(std::uint8_t* buf, int n, int* received) {
+    return read_until(buf, n, received, false);
+}
+
+bool SerialLine::read_frame(std::uint8_t* buf, int n, int* received) {
+    return read_until(buf, n, received, true);
+}
+
+bool SerialLine::read_until(std::uint8_t* buf, int n, int* received, bool frame) {
     *received = 0;
     const int request = std::exchange(last_request_, 0);
     if (!port_.isOpen()) return false;
@@ -167,12 +177,14 @@ bool SerialLine::read_bytes(std::uint8_t* buf, int n, int* received) {
     total.start();
     QElapsedTimer since_byte;  // started at the first byte
     int got = 0;
-    while (got < n) {
+    int want = n;
+    while (got < want) {
         if (port_.bytesAvailable() > 0) {
-            const qint64 r = port_.read(reinterpret_cast<char*>(buf + got), n - got);
+            const qint64 r = port_.read(reinterpret_cast<char*>(buf + got), want - got);
             if (r < 0) return fail_hard();
             if (r > 0) {
                 got += static_cast<int>(r);
+                if (frame) want = std::max(telegram::frame_length(buf, got, n), got);
                 since_byte.start();
                 continue;
             }

@@ -3,6 +3,7 @@
 #include <QSerialPort>
 #include <QString>
 #include <QThread>
+#include <utility>
 
 #include "comm/line.h"
 
@@ -24,6 +25,7 @@ class SerialLine : public PortLine {
 
     bool write_bytes(const std::uint8_t* buf, int n, int* written) override;
     bool read_bytes(std::uint8_t* buf, int n, int* received) override;
+    bool read_frame(std::uint8_t* buf, int n, int* received) override;
     void purge_rx() override;
     void purge_tx() override;
     void pause_ms(int ms) override;
@@ -34,6 +36,7 @@ class SerialLine : public PortLine {
     // Bounds every read to ms in total instead of the bus time-out (a fast search);
     // 0 restores the bus time-out.
     void set_total_timeout_ms(int ms) { total_timeout_ms_ = ms; }
+    int bound_reads(int ms) override { return std::exchange(total_timeout_ms_, ms); }
 
     // Why the last open() failed, in the system's words (empty after a success).
     QSerialPort::SerialPortError open_error() const { return open_error_; }
@@ -62,6 +65,7 @@ class SerialLine : public PortLine {
   private:
     // Closes the port after an error that leaves it unusable (the device vanished).
     bool fail_hard();
+    bool read_until(std::uint8_t* buf, int n, int* received, bool frame);
 
     QSerialPort port_;
     qint32 baud_ = 9600;

@@ -1,5 +1,7 @@
 #include "comm/telegram.h"
 
+#include <algorithm>
+
 namespace telegram {
 
 std::uint8_t checksum(const std::uint8_t* p, int n) {
@@ -82,6 +84,12 @@ bool valid_ack(const Buffer& rx) {
     if (rx[3] != FC_OK) return false;  // any other code is a refusal
     if (rx[5] != ED) return false;
     return checksum(rx.data() + 1, 3) == rx[4];
+}
+
+int frame_length(const std::uint8_t* buf, int got, int limit) {
+    if (got >= 1 && buf[0] == SD1) return std::min(limit, kSd1Length);
+    if (got >= 2 && buf[0] == SD2) return std::min(limit, buf[1] + 6);
+    return limit;
 }
 
 }  // namespace telegram

@@ -61,6 +61,10 @@ int build_data_reply(Buffer& buf, std::uint8_t da, std::uint8_t sa, const std::u
 // number of bytes the last read brought.
 bool valid_data_reply(const Buffer& rx, int received);
 
+// How long the frame that begins buf is, as far as its first got bytes tell (SD1: 6,
+// SD2: the length byte plus 6); limit when they do not tell yet. At most limit.
+int frame_length(const std::uint8_t* buf, int got, int limit);
+
 // Judges an acknowledgement or status reply (6 bytes received).
 bool valid_ack(const Buffer& rx);
 

@@ -1,9 +1,8 @@
 #include "commissioning/clone.h"
 
-#include <QRegularExpression>
 #include <set>
 
-#include "comm/Unit_hl.h"
+#include "bus/bus_session.h"
 
 namespace commissioning {
 
@@ -23,23 +22,6 @@ void copy_field(const params::ParamDef& p, const DeviceData& from, DeviceData& t
     if (src.i32) *dst.i32 = *src.i32;
     if (src.i8) *dst.i8 = *src.i8;
 }
-
-// Restores the request layer's records and address however a target ends.
-class KeepRecords {
-  public:
-    explicit KeepRecords(RequestLayer& r) : r_(r), data_(r.data()), address_(r.device_address()) {}
-    ~KeepRecords() {
-        r_.data() = data_;
-        r_.set_device_address(address_);
-    }
-    KeepRecords(const KeepRecords&) = delete;
-    KeepRecords& operator=(const KeepRecords&) = delete;
-
-  private:
-    RequestLayer& r_;
-    DeviceData data_;
-    std::uint8_t address_;
-};
 
 }  // namespace
 
@@ -110,18 +92,15 @@ QString TargetResult::status_text() const {
     return QStringLiteral("přerušeno");
 }
 
-TargetResult clone_target(RequestLayer& r, int address, const ParameterSet& reference,
+TargetResult clone_target(BusSession& s, int address, const ParameterSet& reference,
                           const CloneOptions& o) {
     TargetResult res;
     res.address = address;
-    KeepRecords keep(r);
-    r.set_device_address(static_cast<std::uint8_t>(address));
-
-    QString error;
-    QString version;
-    if (!identify(r, &res.type_text, &version, &error)) {
+    const DeviceIdentity id = identify(s, address);
+    res.type_text = id.type_text;
+    if (!id.supported()) {
         res.outcome = TargetResult::Outcome::Failed;
-        res.failure = error;
+        res.failure = id.refusal();
         return res;
     }
     res.identified = true;
@@ -129,13 +108,12 @@ TargetResult clone_target(RequestLayer& r, int address, const ParameterSet& refe
     target.source.address = address;
     target.present.fill(true);
     for (int t = 0; t < kParameterTableCount; ++t) {
-        if (!r.read_table(t)) {
+        if (!s.read(address, t, target.data)) {
             res.outcome = TargetResult::Outcome::Failed;
             res.failure = u(kReadError);
             return res;
         }
     }
-    target.data = r.data();
     res.tables_planned = plan_tables(reference, target, o);
     for (int i : counted_differences(reference, target, o))
         res.changes.push_back({i, target.shown(i), reference.shown(i)});
@@ -147,66 +125,33 @@ TargetResult clone_target(RequestLayer& r, int address, const ParameterSet& refe
     // Anything that goes wrong from here on may have changed the controller: it is
     // reported as not verified, never as merely failed.
     const DeviceData planned = planned_data(reference, target, o);
-    r.data() = planned;
     for (int t : res.tables_planned) {
-        if (!r.write_table(t)) {
+        if (!s.write(address, t, planned)) {
             res.outcome = TargetResult::Outcome::NotVerified;
             res.failure = QStringLiteral("Chyba při zápisu (tabulka %1)").arg(t);
             return res;
         }
         res.tables_written.push_back(t);
     }
-    if (o.eeprom && !r.store_eeprom()) {
+    if (o.eeprom && !s.store_eeprom(address)) {
         res.outcome = TargetResult::Outcome::NotVerified;
         res.failure = QStringLiteral("Chyba při zápisu do EEPROM");
         return res;
     }
     // Read back what was written; the other tables matched already.
-    r.data() = DeviceData{};
     ParameterSet back = target;
     for (int t : res.tables_written) {
-        if (!r.read_table(t)) {
+        if (!s.read(address, t, back.data)) {
             res.outcome = TargetResult::Outcome::NotVerified;
             res.failure = u(kReadError);
             return res;
         }
-        std::uint8_t buf[256] = {};
-        wire::encode(r.data(), t, buf);
-        wire::decode(back.data, t, buf);
     }
     for (int i : differences(reference, back))
         if (clone_writes(i, o)) res.mismatched.push_back(i);
     res.outcome = res.mismatched.empty() ? TargetResult::Outcome::Verified
                                          : TargetResult::Outcome::NotVerified;
     return res;
-}
-
-std::optional<std::vector<int>> parse_targets(const QString& text, QString* error) {
-    static const QRegularExpression item(
-        QStringLiteral("^\\s*(\\d{1,3})\\s*(?:-\\s*(\\d{1,3})\\s*)?$"));
-    const auto fail = [error](const QString& why) {
-        if (error) *error = why;
-        return std::nullopt;
-    };
-    if (text.trimmed().isEmpty()) return fail(QStringLiteral("seznam adres je prázdný"));
-    std::vector<int> out;
-    std::set<int> seen;
-    for (const QString& part : text.split(QLatin1Char(','))) {
-        const QRegularExpressionMatch m = item.match(part);
-        if (!m.hasMatch())
-            return fail(QStringLiteral("\"%1\" není adresa ani rozsah adres").arg(part.trimmed()));
-        const int from = m.captured(1).toInt();
-        const int to = m.captured(2).isEmpty() ? from : m.captured(2).toInt();
-        for (int a : {from, to})
-            if (a < 1 || a > 126) return fail(QStringLiteral("adresa %1 leží mimo 1..126").arg(a));
-        if (to < from) return fail(QStringLiteral("rozsah %1 jde pozpátku").arg(part.trimmed()));
-        for (int a = from; a <= to; ++a) {
-            if (!seen.insert(a).second)
-                return fail(QStringLiteral("adresa %1 je v seznamu dvakrát").arg(a));
-            out.push_back(a);
-        }
-    }
-    return out;
 }
 
 QString tables_text(const std::vector<int>& tables) {

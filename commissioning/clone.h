@@ -6,7 +6,7 @@
 
 #include "commissioning/parameter_set.h"
 
-class RequestLayer;
+class BusSession;
 
 // Putting one reference set onto many controllers, each read back and compared.
 namespace commissioning {
@@ -62,14 +62,9 @@ struct TargetResult {
 };
 
 // One target: identify, read tables 0..8, write the differing tables, optionally
-// commit, read the written tables back and compare. The request layer's records and
-// destination address are the same afterwards.
-TargetResult clone_target(RequestLayer& r, int address, const ParameterSet& reference,
+// commit, read the written tables back and compare.
+TargetResult clone_target(BusSession& s, int address, const ParameterSet& reference,
                           const CloneOptions& o);
-
-// "1-5,9": addresses 1..126, ranges ascending, no address twice. Nothing on bad input,
-// with the reason.
-std::optional<std::vector<int>> parse_targets(const QString& text, QString* error);
 
 // The tables by their tabs' captions, "COMP, PID", or "žádná".
 QString tables_text(const std::vector<int>& tables);

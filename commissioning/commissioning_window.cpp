@@ -23,7 +23,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "comm/Unit_hl.h"
+#include "bus/address_list.h"
 #include "comm/bus_worker.h"
 #include "params/parameter_file.h"
 #include "platform/prompts.h"
@@ -52,7 +52,7 @@ std::optional<QString> ask_targets_dialog(QWidget* parent) {
     return text;
 }
 
-std::optional<std::pair<QString, QString>> ask_report_dialog(QWidget* parent) {
+std::optional<CommissioningWindow::ReportFields> ask_report_dialog(QWidget* parent) {
     QDialog d(parent);
     d.setWindowTitle(u(kReportCaption));
     auto* form = new QFormLayout(&d);
@@ -61,12 +61,16 @@ std::optional<std::pair<QString, QString>> ask_report_dialog(QWidget* parent) {
     note->setFixedHeight(80);
     form->addRow(QStringLiteral("Technik:"), technician);
     form->addRow(QStringLiteral("Poznámka:"), note);
+    // The protocol is handed to the customer: the password stays out unless asked for.
+    auto* password = new QCheckBox(QStringLiteral("uvést heslo (PASS)"), &d);
+    form->addRow(QString(), password);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &d);
     form->addRow(buttons);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
     if (d.exec() != QDialog::Accepted) return std::nullopt;
-    return std::make_pair(technician->text(), note->toPlainText());
+    return CommissioningWindow::ReportFields{technician->text(), note->toPlainText(),
+                                             password->isChecked()};
 }
 
 }  // namespace
@@ -246,17 +250,14 @@ void CommissioningWindow::reload(int side) {
     c.load->setEnabled(false);
     c.state->setText(QStringLiteral("čtení z adresy %1...").arg(address));
     QPointer<CommissioningWindow> self(this);
-    bus_.post(
-        [result, address](RequestLayer& r) {
-            result->set = read_controller(r, address, &result->error);
+    bus_.post_session(
+        [result, address](BusSession& s) {
+            result->set = read_controller(s, address, &result->error);
             if (result->set) {
-                // The serial number, for the report; the caller's records stay as they were.
-                const DeviceData kept = r.data();
-                const std::uint8_t own = r.device_address();
-                r.set_device_address(static_cast<std::uint8_t>(address));
-                if (r.read_table(TableId::TAB_INPUTS)) result->serial = r.data().inputs.IN[23];
-                r.data() = kept;
-                r.set_device_address(own);
+                // The serial number, for the report.
+                DeviceData d;
+                if (s.read(address, static_cast<int>(TableId::TAB_INPUTS), d))
+                    result->serial = d.inputs.IN[23];
             }
             return result->set.has_value();
         },
@@ -382,7 +383,7 @@ void CommissioningWindow::clone_click() {
     const auto text = asks_.targets ? asks_.targets() : std::nullopt;
     if (!text) return;
     QString why;
-    const auto targets = parse_targets(*text, &why);
+    const auto targets = address_list::parse(*text, &why);
     if (!targets) {
         error(QStringLiteral("Seznam adres: %1; nic nebylo zapsáno.").arg(why), u(kCloneCaption));
         return;
@@ -433,9 +434,9 @@ void CommissioningWindow::clone_next() {
     QPointer<CommissioningWindow> self(this);
     // One controller per job: the window paints between them and "Přerušit" takes
     // effect before the next one.
-    bus_.post(
-        [result, address, reference, o](RequestLayer& r) {
-            *result = clone_target(r, address, reference, o);
+    bus_.post_session(
+        [result, address, reference, o](BusSession& s) {
+            *result = clone_target(s, address, reference, o);
             return result->verified();
         },
         [self, row, result](bool) {
@@ -532,10 +533,16 @@ std::optional<ReportInput> CommissioningWindow::report_input() {
     in.serial_number = serials_[static_cast<std::size_t>(side)];
     in.actual = actual;
     in.reference = sets_[static_cast<std::size_t>(1 - side)];
-    if (context_.stats) in.stats = context_.stats();
-    if (context_.trend) in.trend = context_.trend();
-    in.technician = fields->first;
-    in.note = fields->second;
+    // Everything on it is this controller's.
+    if (context_.stats) {
+        const auto all = context_.stats();
+        const auto own = all.find(in.address);
+        if (own != all.end()) in.stats.insert(*own);
+    }
+    if (context_.trend) in.trend = context_.trend(in.address);
+    in.technician = fields->technician;
+    in.note = fields->note;
+    in.show_password = fields->show_password;
     return in;
 }
 

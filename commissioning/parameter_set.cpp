@@ -4,9 +4,7 @@
 #include <QFileInfo>
 #include <cstring>
 
-#include "comm/Unit_hl.h"
-#include "ident/ident_result.h"
-#include "ident/ident_texts.h"
+#include "bus/bus_session.h"
 #include "params/parameter_file.h"
 #include "params/value_check.h"
 #include "platform/private_profile.h"
@@ -169,47 +167,23 @@ std::optional<ParameterSet> load_file(const QString& path, QStringList* errors) 
     return set;
 }
 
-bool identify(RequestLayer& r, QString* type_text, QString* version_text, QString* error) {
-    CommBuffer& b = r.buffer();
-    if (r.read_type_text() && type_text)
-        *type_text = text_from_device(b.type_text.data(), b.type_text.size());
-    if (!r.read_version_text()) {
-        if (error) *error = u(kUnknownDevice);
-        return false;
-    }
-    if (version_text)
-        *version_text = text_from_device(b.version_text.data(), b.version_text.size());
-    switch (classify_version(b.version_text.data())) {
-        case IdentResult::Supported:
-            return true;
-        case IdentResult::Unknown:
-            if (error) *error = u(kUnknownDevice);
-            return false;
-        default:
-            if (error) *error = u(kOlderModel);
-            return false;
-    }
-}
-
-std::optional<ParameterSet> read_controller(RequestLayer& r, int address, QString* error) {
-    const std::uint8_t own = r.device_address();
-    const DeviceData kept = r.data();
-    r.set_device_address(static_cast<std::uint8_t>(address));
+std::optional<ParameterSet> read_controller(BusSession& s, int address, QString* error) {
     ParameterSet set;
     set.source.address = address;
-    bool ok = identify(r, &set.type_text, &set.version_text, error);
-    for (int t = 0; ok && t < kParameterTableCount; ++t) {
-        if (!r.read_table(t)) {
+    const DeviceIdentity id = identify(s, address);
+    set.type_text = id.type_text;
+    set.version_text = id.version_text;
+    if (!id.supported()) {
+        if (error) *error = id.refusal();
+        return std::nullopt;
+    }
+    for (int t = 0; t < kParameterTableCount; ++t) {
+        if (!s.read(address, t, set.data)) {
             if (error) *error = u(kReadError);
-            ok = false;
+            return std::nullopt;
         }
     }
-    set.data = r.data();
     set.present.fill(true);
-    // The caller's records stay as they were: this is another controller's reading.
-    r.data() = kept;
-    r.set_device_address(own);
-    if (!ok) return std::nullopt;
     return set;
 }
 

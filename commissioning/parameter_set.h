@@ -6,11 +6,12 @@
 #include <optional>
 #include <vector>
 
+#include "bus/identification.h"
 #include "comm/device_data.h"
 #include "params/catalogue.h"
 #include "params/value_check.h"
 
-class RequestLayer;
+class BusSession;
 
 // The 36 parameters of one controller or one parameter file, held as the controller
 // holds them: tables 0..8 after the editor's conversions and the wire coding.
@@ -67,9 +68,7 @@ void mark_refusals(ParameterSet& set);
 // (only the supported model), then tables 0..8. Nothing on failure, with the reason
 // ("Chyba při čtení nebo neznámé zřízení", "Identifikováno zařízení typu KRT 01",
 // "Chyba při čtení").
-std::optional<ParameterSet> read_controller(RequestLayer& r, int address, QString* error);
-// Identification alone; true for the supported controller.
-bool identify(RequestLayer& r, QString* type_text, QString* version_text, QString* error);
+std::optional<ParameterSet> read_controller(BusSession& s, int address, QString* error);
 
 // The parameter file "Uložit..." writes after a complete reading: every edit as its
 // field shows it, every list at its field's position.
@@ -81,8 +80,8 @@ bool differs(const ParameterSet& a, const ParameterSet& b, int i);
 std::vector<int> differences(const ParameterSet& a, const ParameterSet& b);
 
 // Texts shared by the window, the report and the command line.
-inline constexpr char kUnknownDevice[] = "Chyba při čtení nebo neznámé zřízení";
-inline constexpr char kOlderModel[] = "Identifikováno zařízení typu KRT 01";
+using ::kOlderModel;
+using ::kUnknownDevice;
 inline constexpr char kReadError[] = "Chyba při čtení";
 
 }  // namespace commissioning

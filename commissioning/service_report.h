@@ -6,14 +6,17 @@
 #include <QString>
 #include <map>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "comm/telegram_record.h"
 #include "commissioning/parameter_set.h"
 
 class QPagedPaintDevice;
 
-// The service report handed to the customer: the controller, its 36 parameters (with
-// a reference beside them when one was chosen), the link statistics and the trend.
+// The service report handed to the customer, about one controller: its 36 parameters
+// (with a reference beside them when one was chosen), its link statistics and its trend,
+// numbers with the locale's decimal separator, the password hidden unless asked for.
 namespace commissioning {
 
 struct ReportInput {
@@ -26,11 +29,17 @@ struct ReportInput {
     std::optional<int> serial_number;  // from the input table
     ParameterSet actual;
     std::optional<ParameterSet> reference;
-    std::map<int, AddressStats> stats;  // keyed by address
-    QImage trend;                       // null: no trend to show
+    std::map<int, AddressStats> stats;  // keyed by address; only `address` is shown
+    QImage trend;                       // of this controller; null: no trend to show
+    bool show_password = false;         // PASS as its number, otherwise "****"
     QString technician;
     QString note;
 };
+
+// Any rich-text document as an A4 PDF, with the images its <img src='tx20:NAME'> tags
+// name: the one way TX-20 makes its protocols.
+QByteArray document_pdf(const QString& title, const QString& html,
+                        const std::vector<std::pair<QString, QImage>>& images);
 
 // The report as rich text, for any paged device (PDF writer, printer).
 void print_report(const ReportInput& in, QPagedPaintDevice& device);

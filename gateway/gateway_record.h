@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "bus/unit_table.h"
 #include "comm/telegram_record.h"
-#include "gateway/unit_table.h"
 
 // One controller as the web page and the metrics see it at one moment.
 struct UnitSnapshot {
@@ -20,7 +20,9 @@ struct UnitSnapshot {
 // Every listed controller, in address order.
 struct GatewaySnapshot {
     std::vector<UnitSnapshot> units;
-    qint64 now_ms = 0;  // on the clock of UnitReading::last_good_ms
+    qint64 now_ms = 0;          // on the clock of UnitReading::last_good_ms
+    int cycles = 0;             // passes over every controller so far
+    qint64 last_cycle_ms = -1;  // how long the last one took; -1 before the first
 };
 
 // What the gateway keeps beside the unit table for the web page and the metrics: the

@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <map>
 
 #include "gateway/metrics.h"
 #include "gateway/unit_json.h"
@@ -126,69 +127,55 @@ class StatusHttpServer : public QAbstractHttpServer {
     void respond(const QHttpServerRequest& request, QTcpSocket* socket) {
         QHttpServerResponder responder = makeResponder(request, socket);
         const QString path = request.url().path();
+        // A HEAD gets the headers a GET would, and no body, whatever the status.
         const bool head = request.method() == Method::Head;
+        const auto reply = [&](Status status, const QByteArray& type, const QByteArray& body,
+                               const QByteArray& header = {}, const QByteArray& value = {}) {
+            responder.writeStatusLine(status);
+            responder.writeHeader("Content-Type", type);
+            responder.writeHeader("Content-Length", QByteArray::number(body.size()));
+            responder.writeHeader("Cache-Control", "no-store");
+            responder.writeHeader("X-Content-Type-Options", "nosniff");
+            if (!header.isEmpty()) responder.writeHeader(header, value);
+            responder.writeBody(head ? QByteArray() : body);
+        };
+        const QByteArray text = "text/plain; charset=utf-8";
         if (!authorization_.isEmpty() &&
             !same_bytes(request.value(QByteArrayLiteral("authorization")), authorization_)) {
-            responder.write(QByteArrayLiteral("Přihlaste se.\n"),
-                            {{"Content-Type", "text/plain; charset=utf-8"},
-                             {"WWW-Authenticate", "Basic realm=\"TX-20\", charset=\"UTF-8\""}},
-                            Status::Unauthorized);
+            reply(Status::Unauthorized, text, QByteArrayLiteral("Přihlaste se.\n"),
+                  "WWW-Authenticate", "Basic realm=\"TX-20\", charset=\"UTF-8\"");
             return;
         }
-        QByteArray type;
-        const auto body = [&]() -> QByteArray {
-            if (path == QLatin1String("/")) {
-                type = "text/html; charset=utf-8";
-                return page_;
-            }
-            if (path == QLatin1String("/metrics")) {
-                type = kMetricsContentType;
-                return prometheus_metrics(snapshot_());
-            }
-            type = "application/json";
-            if (path == QLatin1String("/api/state")) return units_json(false);
-            if (path == QLatin1String("/api/view")) return units_json(true);
-            if (path == QLatin1String("/api/history")) return history_json();
-            type.clear();
-            return {};
-        };
-        const bool known = path == QLatin1String("/") || path == QLatin1String("/metrics") ||
-                           path == QLatin1String("/api/state") ||
-                           path == QLatin1String("/api/view") ||
-                           path == QLatin1String("/api/history");
-        if (!known) {
-            responder.write(QByteArrayLiteral("Nenalezeno.\n"), "text/plain; charset=utf-8",
-                            Status::NotFound);
-            return;
+        static const QStringList paths{QStringLiteral("/"), QStringLiteral("/metrics"),
+                                       QStringLiteral("/api/state"), QStringLiteral("/api/view"),
+                                       QStringLiteral("/api/history")};
+        if (!paths.contains(path)) {
+            reply(Status::NotFound, text, QByteArrayLiteral("Nenalezeno.\n"));
+        } else if (request.method() != Method::Get && !head) {
+            reply(Status::MethodNotAllowed, text, QByteArrayLiteral("Jen ke čtení.\n"), "Allow",
+                  "GET, HEAD");
+        } else if (path == QLatin1String("/")) {
+            reply(Status::Ok, "text/html; charset=utf-8", page_);
+        } else if (path == QLatin1String("/metrics")) {
+            reply(Status::Ok, kMetricsContentType, prometheus_metrics(snapshot_()));
+        } else {
+            const QByteArray json = path == QLatin1String("/api/state")  ? units_json(false)
+                                    : path == QLatin1String("/api/view") ? units_json(true)
+                                                                         : history_json();
+            reply(Status::Ok, "application/json", json);
         }
-        if (request.method() != Method::Get && !head) {
-            responder.write(QByteArrayLiteral("Jen ke čtení.\n"),
-                            {{"Content-Type", "text/plain; charset=utf-8"}, {"Allow", "GET, HEAD"}},
-                            Status::MethodNotAllowed);
-            return;
-        }
-        const QByteArray data = body();
-        if (head) {
-            responder.writeStatusLine(Status::Ok);
-            responder.writeHeader("Content-Type", type);
-            responder.writeHeader("Content-Length", QByteArray::number(data.size()));
-            responder.writeHeader("Cache-Control", "no-store");
-            responder.writeBody("", 0);
-            return;
-        }
-        responder.write(data,
-                        {{"Content-Type", type},
-                         {"Cache-Control", "no-store"},
-                         {"X-Content-Type-Options", "nosniff"}},
-                        Status::Ok);
     }
 
-    QByteArray units_json(bool view) const {
+    QByteArray units_json(bool view) {
         QJsonArray units;
         for (const UnitSnapshot& u : snapshot_().units)
-            units.append(view ? view_json(u.reading) : state_json(u.reading));
+            units.append(view ? cached_view(u.reading) : state_json(u.reading));
         QJsonObject o;
         o.insert(QStringLiteral("units"), units);
+        // The page draws the hour on the gateway's clock, whatever the browser's says.
+        if (view)
+            o.insert(QStringLiteral("now"),
+                     static_cast<double>(QDateTime::currentMSecsSinceEpoch()));
         return QJsonDocument(o).toJson(QJsonDocument::Compact);
     }
 
@@ -208,8 +195,28 @@ class StatusHttpServer : public QAbstractHttpServer {
         return QJsonDocument(o).toJson(QJsonDocument::Compact);
     }
 
+    // The texts change only with a reading, and every browser asks every second: each
+    // controller's row is made once per reading.
+    QJsonObject cached_view(const UnitReading& r) {
+        View& v = views_[r.address];
+        if (v.row.isEmpty() || v.last_good_ms != r.last_good_ms || v.failures != r.failures ||
+            v.link != r.link || v.type != r.type_text) {
+            v = {r.last_good_ms, r.failures, r.link, r.type_text, view_json(r)};
+        }
+        return v.row;
+    }
+
+    struct View {
+        qint64 last_good_ms = -1;
+        int failures = 0;
+        bool link = false;
+        QString type;
+        QJsonObject row;
+    };
+
     HttpServer::Snapshot snapshot_;
     const GatewayRecord& record_;
+    std::map<int, View> views_;  // this thread only
     QByteArray authorization_;
     QByteArray page_;
 };
@@ -242,9 +249,8 @@ bool HttpServer::listen(const QString& host, int port) {
 
 void HttpServer::stop() {
     if (!server_) return;
-    // Deleted on its own thread, with every socket it holds.
-    QMetaObject::invokeMethod(
-        server_, [this] { delete server_; }, Qt::BlockingQueuedConnection);
+    // Deleted on its own thread, with every socket it holds, as the thread ends.
+    server_->deleteLater();
     server_ = nullptr;
     thread_.quit();
     thread_.wait();

@@ -15,7 +15,7 @@ class StatusHttpServer;
 // exchange blocks the bus:
 //   /             the status page for a browser (Czech, self-contained)
 //   /api/state    {"units": [the state of every controller, as MQTT publishes it]}
-//   /api/view     the same with the texts of the bus overview, for the page
+//   /api/view     the same with the texts of the bus overview and the time, for the page
 //   /api/history  the last hour of measured values, for the page's charts
 //   /metrics      the Prometheus text format
 // GET and HEAD only; with credentials every path asks for them (basic authentication).

@@ -54,6 +54,13 @@ class Writer {
         out_ += number(v);
         out_ += '\n';
     }
+    // A sample of the gateway as a whole.
+    void plain(const char* name, double v) {
+        out_ += name;
+        out_ += ' ';
+        out_ += number(v);
+        out_ += '\n';
+    }
     QByteArray take() { return std::move(out_); }
 
   private:
@@ -146,5 +153,10 @@ QByteArray prometheus_metrics(const GatewaySnapshot& s) {
                  *v = static_cast<double>(u.polls);
                  return true;
              });
+    w.head("tx20_gateway_cycles_total", "counter", "Passes over every listed controller.");
+    w.plain("tx20_gateway_cycles_total", s.cycles);
+    w.head("tx20_gateway_cycle_seconds", "gauge",
+           "How long the last pass over every controller took.");
+    if (s.last_cycle_ms >= 0) w.plain("tx20_gateway_cycle_seconds", s.last_cycle_ms / 1000.0);
     return w.take();
 }

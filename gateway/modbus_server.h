@@ -6,8 +6,8 @@
 #include <set>
 #include <vector>
 
+#include "bus/unit_table.h"
 #include "gateway/listen_address.h"
-#include "gateway/unit_table.h"
 
 struct _modbus;
 struct _modbus_mapping_t;

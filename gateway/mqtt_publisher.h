@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "gateway/unit_table.h"
+#include "bus/unit_table.h"
 
 struct mosquitto;
 

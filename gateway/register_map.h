@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "gateway/unit_table.h"
+#include "bus/unit_table.h"
 
 // The input registers the gateway serves for one controller (unit identifier = the
 // controller's address):

@@ -2,8 +2,8 @@
 
 #include <QJsonObject>
 
+#include "bus/unit_table.h"
 #include "comm/device_data.h"
-#include "gateway/unit_table.h"
 
 // The live values as JSON for scripts and plant systems: measured, set_point,
 // action and feedback (per cent), terminal (degrees Celsius), relays [out1, out2, out3],

@@ -96,7 +96,12 @@ CommMonitor::CommMonitor(RecordingLine& recorder, Prompts& prompts, QWidget* par
     telegrams_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     const int widths[] = {80, 62, 36, 44, 130, 330, 200};
     for (int c = 0; c < TelegramModel::ColumnCount; ++c) telegrams_->setColumnWidth(c, widths[c]);
-    telegrams_->horizontalHeader()->setStretchLastSection(true);
+    // The bytes take what the verdict, at its longest, does not need.
+    telegrams_->setColumnWidth(
+        TelegramModel::Verdict,
+        fontMetrics().horizontalAdvance(QStringLiteral("krátká odpověď (255 z 255 bajtů)")) + 16);
+    telegrams_->horizontalHeader()->setStretchLastSection(false);
+    telegrams_->horizontalHeader()->setSectionResizeMode(TelegramModel::Hex, QHeaderView::Stretch);
 
     stats_ = new QTableWidget(0, kStatsColumnCount, this);
     stats_->setObjectName(QStringLiteral("stats"));

@@ -1,6 +1,7 @@
 #include "overview/bus_overview.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -8,15 +9,19 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpression>
+#include <QScreen>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 #include <memory>
 
+#include "bus/address_list.h"
+#include "bus/bus_scan.h"
+#include "bus/bus_session.h"
 #include "chart/trend_chart.h"
-#include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
 #include "comm/bus_worker.h"
 #include "comm/live_texts.h"
@@ -24,8 +29,7 @@
 
 namespace {
 
-constexpr int kAddressCount = 127;  // 0..126; 127 is the broadcast address
-constexpr int kPumpMs = 50;         // looks for a free line when no job has ended
+constexpr int kPumpMs = 50;  // looks for a free line when no job has ended
 constexpr int kRefreshMs = 100;
 
 const char* const kColumns[BusOverview::kColumnCount] = {
@@ -42,13 +46,6 @@ QColor greyed(const QColor& c) {
     return QColor(g, g, g);
 }
 
-// The reading job of one controller: its own address, and the window side's records left
-// as they were (the main window shows its own controller's values from them).
-struct Polled {
-    LiveGroup live{};
-    QString type;
-};
-
 }  // namespace
 
 BusOverview::BusOverview(BusWorker& bus, Tport* port, QWidget* parent)
@@ -56,14 +53,12 @@ BusOverview::BusOverview(BusWorker& bus, Tport* port, QWidget* parent)
     setObjectName(QStringLiteral("overview"));
     setWindowTitle(QStringLiteral("Přehled sběrnice"));
     setAttribute(Qt::WA_QuitOnClose, false);
-    resize(1020, 420);
-    clock_.start();
 
     auto* lb_adresy = new QLabel(QStringLiteral("Adresy:"), this);
     ed_adresy = new QLineEdit(this);
     ed_adresy->setObjectName(QStringLiteral("ed_adresy"));
     ed_adresy->setPlaceholderText(QStringLiteral("např. 1, 3, 10-12"));
-    ed_adresy->setToolTip(QStringLiteral("Adresy regulátorů 0..126, oddělené čárkou"));
+    ed_adresy->setToolTip(QStringLiteral("Adresy regulátorů 1..126, oddělené čárkou"));
     lb_adresy->setBuddy(ed_adresy);
     tl_pouzit = new QPushButton(QStringLiteral("Sledovat"), this);
     tl_pouzit->setObjectName(QStringLiteral("tl_pouzit"));
@@ -75,7 +70,7 @@ BusOverview::BusOverview(BusWorker& bus, Tport* port, QWidget* parent)
     tl_zastavit->setEnabled(false);
     bar_hledani = new QProgressBar(this);
     bar_hledani->setObjectName(QStringLiteral("bar_hledani"));
-    bar_hledani->setRange(0, kAddressCount);
+    bar_hledani->setRange(0, bus_scan::kAddressCount);
     bar_hledani->setValue(0);
     bar_hledani->setFormat(QStringLiteral("%v / %m"));
     lb_stav = new QLabel(this);
@@ -106,6 +101,24 @@ BusOverview::BusOverview(BusWorker& bus, Tport* port, QWidget* parent)
     // Fitted to the texts when new texts come, not at every reading: fitting goes
     // through every row.
     tab_prehled->horizontalHeader()->setStretchLastSection(true);
+    // Every header readable at the opening size, with room for the usual texts, and the
+    // window as wide as that takes (within the screen): no horizontal scroll bar.
+    const QFontMetrics fm(tab_prehled->font());
+    const int pad = 2 * fm.averageCharWidth() + 6;
+    const std::array<std::pair<int, const char*>, 4> usual{{{kType, "KELVRA 20"},
+                                                            {kMeasure, "-1234,56"},
+                                                            {kLink, "bez odpovědi (99×)"},
+                                                            {kLastGood, "00:00:00"}}};
+    int total = 0;
+    for (int c = 0; c < kColumnCount; ++c) {
+        int w = tab_prehled->horizontalHeader()->sectionSizeHint(c);
+        for (const auto& [column, text] : usual)
+            if (column == c) w = std::max(w, fm.horizontalAdvance(QString::fromUtf8(text)) + pad);
+        tab_prehled->setColumnWidth(c, w);
+        total += w;
+    }
+    opening_width_ = total + 2 * tab_prehled->frameWidth() +
+                     tab_prehled->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 24;
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(lb_stav, 1);
@@ -115,6 +128,10 @@ BusOverview::BusOverview(BusWorker& bus, Tport* port, QWidget* parent)
     layout->addLayout(top);
     layout->addWidget(tab_prehled, 1);
     layout->addLayout(bottom);
+    int width = std::max(1020, opening_width_);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        width = std::min(width, screen->availableGeometry().width() - 40);
+    resize(width, 420);
 
     refresh_timer_ = new QTimer(this);
     refresh_timer_->setSingleShot(true);
@@ -144,80 +161,64 @@ BusOverview::~BusOverview() = default;
 
 // ---- rows ----
 
-bool BusOverview::parse_addresses(const QString& text, std::vector<int>* out) {
-    std::vector<int> list;
-    static const QRegularExpression item(
-        QStringLiteral("^\\s*(\\d{1,3})\\s*(?:-\\s*(\\d{1,3})\\s*)?$"));
-    const QStringList parts = text.split(QRegularExpression(QStringLiteral("[,;]")));
-    for (const QString& part : parts) {
-        if (part.trimmed().isEmpty()) continue;
-        const QRegularExpressionMatch m = item.match(part);
-        if (!m.hasMatch()) return false;
-        const int from = m.captured(1).toInt();
-        const int to = m.captured(2).isEmpty() ? from : m.captured(2).toInt();
-        if (from > to || to >= kAddressCount) return false;
-        for (int a = from; a <= to; ++a)
-            if (std::find(list.begin(), list.end(), a) == list.end()) list.push_back(a);
-    }
-    if (list.empty()) return false;
-    std::sort(list.begin(), list.end());
-    *out = std::move(list);
-    return true;
-}
-
 bool BusOverview::set_addresses(const QString& text) {
-    std::vector<int> list;
-    if (!parse_addresses(text, &list)) return false;
-    set_addresses(list);
+    const auto list = address_list::parse(text);
+    if (!list) return false;
+    std::vector<int> sorted = *list;
+    std::sort(sorted.begin(), sorted.end());
+    set_addresses(sorted);
     return true;
 }
 
 void BusOverview::set_addresses(const std::vector<int>& addresses) {
     ++generation_;
-    rows_.clear();
     dirty_.clear();
     tab_prehled->setRowCount(0);
-    for (int a : addresses) {
-        Row r;
-        r.address = a;
-        rows_.push_back(r);
-        tab_prehled->insertRow(tab_prehled->rowCount());
-        show_row(static_cast<int>(rows_.size()) - 1);
-    }
+    addresses_.clear();
+    poller_.set_addresses({});
+    for (int a : addresses) add_row(a);
     fit_columns();
-    next_ = 0;
-    polled_in_cycle_ = 0;
-    cycle_clock_.start();
     pump();
 }
 
+void BusOverview::add_row(int address) {
+    addresses_.push_back(address);
+    poller_.set_addresses(addresses_);
+    tab_prehled->insertRow(tab_prehled->rowCount());
+    show_row(tab_prehled->rowCount() - 1, *table_.get(address));
+}
+
 int BusOverview::row_of(int address) const {
-    for (std::size_t i = 0; i < rows_.size(); ++i)
-        if (rows_[i].address == address) return static_cast<int>(i);
-    return -1;
+    const auto it = std::find(addresses_.begin(), addresses_.end(), address);
+    return it == addresses_.end() ? -1 : static_cast<int>(it - addresses_.begin());
 }
 
 void BusOverview::tl_pouzitClick() {
     if (scanning()) end_scan();
-    if (set_addresses(ed_adresy->text())) {
+    QString why;
+    const auto list = address_list::parse(ed_adresy->text(), &why);
+    if (list) {
+        std::vector<int> sorted = *list;
+        std::sort(sorted.begin(), sorted.end());
+        set_addresses(sorted);
         lb_stav->clear();
     } else {
-        lb_stav->setText(QStringLiteral("Neplatný seznam adres (0..126, např. 1, 3, 10-12)."));
+        lb_stav->setText(QStringLiteral("Neplatný seznam adres: %1 (např. 1, 3, 10-12).").arg(why));
     }
 }
 
 void BusOverview::open_row(int row) {
-    if (row < 0 || row >= static_cast<int>(rows_.size()) || !port_) return;
-    port_->select_device(rows_[static_cast<std::size_t>(row)].address);
-    lb_stav->setText(QStringLiteral("Hlavní okno teď čte regulátor na adrese %1.")
-                         .arg(rows_[static_cast<std::size_t>(row)].address));
+    if (row < 0 || row >= static_cast<int>(addresses_.size()) || !port_) return;
+    const int a = addresses_[static_cast<std::size_t>(row)];
+    port_->select_device(a);
+    lb_stav->setText(QStringLiteral("Hlavní okno teď čte regulátor na adrese %1.").arg(a));
 }
 
 // ---- scan ----
 
 void BusOverview::tl_hledatClick() {
     set_addresses(std::vector<int>{});
-    scan_next_ = 0;
+    scan_next_ = bus_scan::kFirstAddress;
     bar_hledani->setValue(0);
     tl_zastavit->setEnabled(true);
     lb_stav->setText(QStringLiteral("Hledám regulátory..."));
@@ -231,38 +232,24 @@ void BusOverview::end_scan() {
     scan_next_ = -1;
     ++generation_;  // a probe still out no longer counts
     tl_zastavit->setEnabled(false);
-    lb_stav->setText(QStringLiteral("Nalezeno regulátorů: %1").arg(rows_.size()));
-    next_ = 0;
-    cycle_clock_.start();
+    lb_stav->setText(QStringLiteral("Nalezeno regulátorů: %1").arg(addresses_.size()));
+    poller_.set_addresses(addresses_);
 }
 
 void BusOverview::post_probe() {
     const int a = scan_next_;
     job_out_ = true;
-    const std::function<void(int)> bound = probe_bound_;
-    bus_.post(
-        [a, bound](RequestLayer& r) {
-            r.set_device_address(static_cast<std::uint8_t>(a));
-            if (bound) bound(kScanProbeMs);
-            const bool ok = r.probe_station();
-            if (bound) bound(0);
-            return ok;
-        },
-        [self = QPointer<BusOverview>(this), a, gen = generation_](bool answered) {
-            if (!self) return;
-            self->job_out_ = false;
-            if (gen != self->generation_ || !self->scanning()) return;
-            if (answered) {
-                Row r;
-                r.address = a;
-                self->rows_.push_back(r);
-                self->tab_prehled->insertRow(self->tab_prehled->rowCount());
-                self->show_row(static_cast<int>(self->rows_.size()) - 1);
-            }
-            self->scan_next_ = a + 1;
-            self->bar_hledani->setValue(a + 1);
-            if (self->scan_next_ >= kAddressCount) self->end_scan();
-        });
+    const int wait_ms = bus_scan::probe_wait_ms(port_ ? port_->baud() : 9600);
+    bus_.post_session([a, wait_ms](BusSession& s) { return s.probe(a, wait_ms); },
+                      [self = QPointer<BusOverview>(this), a, gen = generation_](bool answered) {
+                          if (!self) return;
+                          self->job_out_ = false;
+                          if (gen != self->generation_ || !self->scanning()) return;
+                          if (answered) self->add_row(a);
+                          self->scan_next_ = a + 1;
+                          self->bar_hledani->setValue(a + 1 - bus_scan::kFirstAddress);
+                          if (self->scan_next_ > bus_scan::kLastAddress) self->end_scan();
+                      });
 }
 
 // ---- polling ----
@@ -270,7 +257,6 @@ void BusOverview::post_probe() {
 void BusOverview::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     pump_timer_->start();
-    cycle_clock_.start();
     pump();
 }
 
@@ -285,78 +271,42 @@ void BusOverview::pump() {
     if (!isVisible() || job_out_ || bus_.busy()) return;
     if (scanning()) {
         post_probe();
-    } else if (!rows_.empty()) {
+    } else if (!addresses_.empty()) {
         post_poll();
     }
 }
 
 void BusOverview::post_poll() {
-    const qint64 now = clock_.elapsed();
-    // The next row that is due; a pass past the last row ends the cycle.
-    for (std::size_t tried = 0; tried <= rows_.size(); ++tried) {
-        if (next_ >= rows_.size()) {
-            next_ = 0;
-            if (polled_in_cycle_ > 0) {
-                ++cycles_;
-                last_cycle_ms_ = cycle_clock_.elapsed();
-                lb_cyklus->setText(QStringLiteral("Cyklus: %1 ms").arg(last_cycle_ms_));
-            }
-            polled_in_cycle_ = 0;
-            cycle_clock_.start();
-        }
-        if (rows_[next_].retry_at_ms <= now) break;
-        ++next_;
+    const std::optional<BusPoller::Step> step = poller_.next();
+    if (poller_.cycles() != last_cycles_) {
+        last_cycles_ = poller_.cycles();
+        lb_cyklus->setText(QStringLiteral("Cyklus: %1 ms").arg(poller_.last_cycle_ms()));
     }
-    if (next_ >= rows_.size() || rows_[next_].retry_at_ms > now) return;  // all wait
-    ++polled_in_cycle_;
-    const Row& row = rows_[next_++];
-    const int a = row.address;
-    const bool want_type = !row.type_asked && row.ever_good;
-    auto result = std::make_shared<Polled>();
+    if (!step) return;  // every controller waits out its pause
+    auto outcome = std::make_shared<BusPoller::Outcome>();
     job_out_ = true;
-    bus_.post(
-        [a, want_type, result](RequestLayer& r) {
-            r.set_device_address(static_cast<std::uint8_t>(a));
-            DeviceData& d = r.data();
-            CommBuffer& b = r.buffer();
-            const LiveGroup kept = d.live;
-            const auto kept_type = b.type_text;
-            const bool ok = r.read_table(TableId::TAB_LIVE);
-            if (ok) result->live = d.live;
-            if (ok && want_type && r.read_type_text())
-                result->type = QString::fromLatin1(b.type_text.data());
-            d.live = kept;
-            b.type_text = kept_type;
-            return ok;
+    bus_.post_session(
+        [step = *step, outcome](BusSession& s) {
+            *outcome = BusPoller::read(s, step);
+            return outcome->live.has_value();
         },
-        [self = QPointer<BusOverview>(this), a, result, gen = generation_, want_type](bool ok) {
+        [self = QPointer<BusOverview>(this), step = *step, outcome, gen = generation_](bool) {
             if (!self) return;
             self->job_out_ = false;
             if (gen != self->generation_) return;
-            const int i = self->row_of(a);
-            if (i < 0) return;
-            if (want_type) self->rows_[static_cast<std::size_t>(i)].type_asked = true;
-            self->polled(i, ok, result->live, result->type);
+            self->polled(step, *outcome);
         });
 }
 
-void BusOverview::polled(int index, bool ok, const LiveGroup& live, const QString& type) {
-    Row& r = rows_[static_cast<std::size_t>(index)];
-    if (ok) {
-        fit_columns_ = fit_columns_ || !r.ever_good || !type.isEmpty();
-        r.live = live;
-        r.ever_good = true;
-        r.link = true;
-        r.failures = 0;
-        r.last_good = QDateTime::currentDateTime();
-        r.retry_at_ms = 0;
-        if (!type.isEmpty()) r.type_text = type;
-    } else {
-        r.link = false;
-        fit_columns_ = fit_columns_ || r.failures == 0;
-        ++r.failures;
-        r.retry_at_ms = clock_.elapsed() + retry_ms_;
-    }
+void BusOverview::polled(const BusPoller::Step& step, const BusPoller::Outcome& outcome) {
+    const int index = row_of(step.address);
+    if (index < 0) return;
+    const std::optional<UnitReading> before = table_.get(step.address);
+    const UnitReading r = poller_.record(step, outcome);
+    if (outcome.live)
+        fit_columns_ = fit_columns_ || !before->ever_good() || outcome.type_text.has_value();
+    else
+        fit_columns_ = fit_columns_ || before->failures == 0;
     // Drawn at most ten times a second: with many rows the drawing, not the line,
     // would set the pace.
     dirty_.insert(index);
@@ -370,16 +320,17 @@ void BusOverview::fit_columns() {
 }
 
 void BusOverview::refresh() {
-    for (int i : dirty_)
-        if (i < static_cast<int>(rows_.size())) show_row(i);
+    for (int i : dirty_) {
+        if (i >= static_cast<int>(addresses_.size())) continue;
+        if (const auto r = table_.get(addresses_[static_cast<std::size_t>(i)])) show_row(i, *r);
+    }
     dirty_.clear();
     if (fit_columns_) fit_columns();
 }
 
-void BusOverview::show_row(int index) {
-    const Row& r = rows_[static_cast<std::size_t>(index)];
+void BusOverview::show_row(int index, const UnitReading& r) {
     const LiveTexts texts = live_texts(r.live);
-    const bool known = r.ever_good;
+    const bool known = r.ever_good();
     const auto cell = [&](int column) {
         QTableWidgetItem* item = tab_prehled->item(index, column);
         if (!item) {
@@ -419,7 +370,8 @@ void BusOverview::show_row(int index) {
     else if (r.failures > 0)
         link = QStringLiteral("bez odpovědi (%1×)").arg(r.failures);
     set_text(kLink, link);
-    set_text(kLastGood, r.last_good.isValid() ? formats::long_time(r.last_good.time()) : QString());
+    set_text(kLastGood, r.last_good.isValid() ? formats::long_time(r.last_good.toLocalTime().time())
+                                              : QString());
     // A controller that stopped answering keeps its last values, greyed.
     for (int c = 0; c < kColumnCount; ++c)
         cell(c)->setForeground(stale && r.failures > 0 ? QBrush(kGrey) : QBrush());

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "comm/telegram.h"
+#include "platform/cp1250.h"
 #include "sim/eeprom_file.h"
 
 namespace sim {
@@ -157,7 +158,7 @@ std::vector<int> Bus::addresses() const {
 QString Bus::type_text() const {
     switch (options_.model) {
         case Model::Supported:
-            return QStringLiteral("KELVRA 20");
+            return options_.type_text.isEmpty() ? QStringLiteral("KELVRA 20") : options_.type_text;
         case Model::Krt01:
             return QStringLiteral("KRT 01");
         case Model::Foreign:
@@ -294,7 +295,8 @@ Reply Bus::answer(const std::uint8_t* req, int n) {
     if (fc == FC_SRD && (cmd == CMD_TYPE || cmd == CMD_VERSION) && le == 4) {
         const std::vector<Fault> hits = draw_faults(ReplyKind::Data, da);
         if (contains(hits, Fault::Silence)) return {};
-        const QByteArray text = (cmd == CMD_TYPE ? type_text() : version_text()).toLatin1();
+        // Controllers speak code page 1250.
+        const QByteArray text = cp1250::encode(cmd == CMD_TYPE ? type_text() : version_text());
         last_event_ =
             cmd == CMD_TYPE ? QStringLiteral("type text") : QStringLiteral("version text");
         frame = data_reply(sa, da, reinterpret_cast<const std::uint8_t*>(text.constData()),

@@ -43,6 +43,7 @@ struct Options {
     int device_fault = 0;            // initial FAULT byte of table 10
     bool frozen = false;             // the process holds still: table 10 changes only by writes
     std::optional<PlantSpec> plant;  // a given process in place of the built-in heater
+    QString type_text;               // the supported model's type text, when not the usual one
 };
 
 struct Chunk {

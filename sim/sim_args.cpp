@@ -74,7 +74,7 @@ QString sim_usage() {
         "[--model supported|krt01[:1-3]|foreign]\n"
         "                    [--rate BAUD] [--pace] [--fault KIND[:every-N]]... "
         "[--eeprom FILE]\n"
-        "                    [--device-fault CODE] [--freeze] [--verbose]\n"
+        "                    [--device-fault CODE] [--type-text TEXT] [--freeze] [--verbose]\n"
         "                    [--plant gain=K,tau=T,dead=L[,noise=S][,tau2=T2][,integrating]]\n"
         "fault kinds: silence short checksum function length pause refuse late\n");
 }
@@ -103,6 +103,13 @@ ArgsResult parse_sim_args(const QStringList& args, SimArgs& out, QString& error)
         } else if (a == QLatin1String("--link")) {
             if (!value(i, a, v)) return ArgsResult::Error;
             out.link = v;
+        } else if (a == QLatin1String("--type-text")) {
+            if (!value(i, a, v)) return ArgsResult::Error;
+            if (v.isEmpty() || v.size() > 200) {
+                error = QStringLiteral("--type-text: 1 to 200 characters");
+                return ArgsResult::Error;
+            }
+            out.options.type_text = v;
         } else if (a == QLatin1String("--eeprom")) {
             if (!value(i, a, v)) return ArgsResult::Error;
             out.options.eeprom_file = v;

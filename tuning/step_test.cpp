@@ -13,6 +13,7 @@ void StepTest::reading(double t, bool ok, double y, double sp, double u, bool fa
         return;
     }
     failures_ = 0;
+    if (record_.size() > 0 && t <= record_.t.back()) return;  // one reading per instant
     record_.add(t, y, sp, u, fault);
     if (stepped_ && first_after_ < 0) first_after_ = record_.size() - 1;
     judge();
@@ -45,5 +46,8 @@ void StepTest::judge() {
         if (std::fabs(record_.y[std::size_t(i)] - new_sp()) > band) return;
         ++count;
     }
-    settled_ = count >= 10;
+    if (count < 10) return;
+    // In closed loop the value settles well before the open process would: hold the
+    // step until the record is long enough to identify it from (θ + 3τ after it).
+    settled_ = identify(record_).refusal != Refusal::TooShort;
 }

@@ -35,7 +35,11 @@ TEST(LiveChartTools, knowsTheTimeOfEachPointTheChartHolds) {
     EXPECT_EQ(tools.point_near(x + 2), 2);
     EXPECT_EQ(tools.tooltip_text(2), formats::short_date(QDate(2026, 12, 9)) + QLatin1Char(' ') +
                                          formats::long_time(QTime(10, 0, 3)) +
-                                         QStringLiteral("\n21"));
+                                         QStringLiteral("\n21.000"));
+    // Rounded to the decimals the display shows, not the float's noise.
+    chart.set_value_decimals(2);
+    chart.add_point(6, 54.9947624206543, QString(), Qt::red);
+    EXPECT_TRUE(tools.tooltip_text(chart.point_count() - 1).endsWith(QStringLiteral("\n54.99")));
     // A cleared trend forgets the old times.
     chart.clear();
     chart.add_point(1, 5, QString(), Qt::red);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QImage>
 #include <QPalette>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -53,6 +54,43 @@ QPointF midpoint(const TrendChart& chart, int i, int j) {
 
 void fill(TrendChart& chart, const std::vector<double>& ys, const QColor& c = kRed) {
     for (double y : ys) chart.add_point(chart.point_count() + 1, y, QString(), c);
+}
+
+// A flat reading carries float noise in its last digits; the axis must not magnify it.
+TEST(TrendChart, AFlatSeriesKeepsASpanTheShownDecimalsCanLabel) {
+    struct Case {
+        std::vector<double> ys;
+        int decimals;
+    } cases[] = {
+        {{60.4999925, 60.499996, 60.4999943}, 2},
+        {{60.5, 60.5, 60.5}, 2},
+        {{-0.001, 0.0, 0.001}, 1},
+        {{1234.5}, 0},
+    };
+    for (const Case& c : cases) {
+        TrendChart chart;
+        chart.resize(600, 400);
+        chart.set_value_decimals(c.decimals);
+        fill(chart, c.ys);
+        const double lo = *std::min_element(c.ys.begin(), c.ys.end());
+        const double span =
+            chart.map_to_pixel(1, lo).y() -
+            chart.map_to_pixel(1, lo + TrendChart::minimum_value_span(c.decimals)).y();
+        EXPECT_LT(span, 400.0) << c.ys[0];
+        EXPECT_GT(span, 100.0) << c.ys[0];
+        const QStringList labels = chart.value_axis_labels();
+        ASSERT_GE(labels.size(), 2) << c.ys[0];
+        for (const QString& l : labels) {
+            const int dot = l.indexOf(QLatin1Char('.'));
+            EXPECT_LE(dot < 0 ? 0 : l.size() - dot - 1, c.decimals) << l.toStdString();
+        }
+    }
+    // A real swing keeps its own scale.
+    TrendChart chart;
+    chart.resize(600, 400);
+    chart.set_value_decimals(2);
+    fill(chart, {20.0, 80.0});
+    EXPECT_NEAR(chart.map_to_pixel(1, 20).y() - chart.map_to_pixel(1, 80).y(), 300, 80);
 }
 
 TEST(TrendChart, OperationsReadBack) {

@@ -15,6 +15,8 @@ namespace {
 GatewaySnapshot snapshot() {
     GatewaySnapshot s;
     s.now_ms = 20'000;
+    s.cycles = 7;
+    s.last_cycle_ms = 1520;
     UnitSnapshot a;
     a.reading.address = 3;
     a.reading.type_text = QStringLiteral("KELVRA 20");
@@ -100,6 +102,8 @@ TEST(Metrics, EveryControllerHasItsGaugesAndCountersUnderItsAddress) {
         {"tx20_reading_failures{address=\"9\"}", "4"},
         {"tx20_line_timeouts_total{address=\"9\"}", "4"},
         {"tx20_gateway_polls_total{address=\"9\"}", "4"},
+        {"tx20_gateway_cycles_total", "7"},
+        {"tx20_gateway_cycle_seconds", "1.52"},
     };
     for (const auto& [key, value] : expected) {
         ASSERT_TRUE(e.samples.count(key)) << key.toStdString();

@@ -135,32 +135,4 @@ TEST_F(BusOverviewTest, ScanListsTheControllersThatAnswer) {
     overview->hide();
 }
 
-TEST(BusOverviewAddresses, TypedListsAreReadOrRefused) {
-    const struct {
-        const char* text;
-        std::vector<int> expected;  // empty: refused
-    } cases[] = {
-        {"1", {1}},
-        {"3, 1,2", {1, 2, 3}},
-        {"10-12; 4", {4, 10, 11, 12}},
-        {"7,7", {7}},
-        {"126", {126}},
-        {"127", {}},
-        {"5-3", {}},
-        {"", {}},
-        {"a", {}},
-        {"1,,2", {1, 2}},
-        {"-1", {}},
-        {"1-", {}},
-    };
-    for (const auto& c : cases) {
-        std::vector<int> got;
-        const bool ok = BusOverview::parse_addresses(QString::fromUtf8(c.text), &got);
-        EXPECT_EQ(ok, !c.expected.empty()) << c.text;
-        if (ok) {
-            EXPECT_EQ(got, c.expected) << c.text;
-        }
-    }
-}
-
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "comm/telegram.h"
+
 std::vector<Bytes> FakeLine::writes() const {
     std::vector<Bytes> out;
     for (const auto& e : events_)
@@ -68,6 +70,14 @@ bool FakeLine::write_bytes(const std::uint8_t* buf, int n, int* written) {
 }
 
 bool FakeLine::read_bytes(std::uint8_t* buf, int n, int* received) {
+    return read(buf, n, received, false);
+}
+
+bool FakeLine::read_frame(std::uint8_t* buf, int n, int* received) {
+    return read(buf, n, received, true);
+}
+
+bool FakeLine::read(std::uint8_t* buf, int n, int* received, bool frame) {
     *received = 0;
     Event e{Op::Read, {}, n, {}};
     if (fail_reads_ || !open_) {
@@ -75,7 +85,8 @@ bool FakeLine::read_bytes(std::uint8_t* buf, int n, int* received) {
         return false;
     }
     const std::int64_t start = now_ms_;
-    const std::int64_t total = 500 + 2 * static_cast<std::int64_t>(n);
+    const std::int64_t total = bound_ms_ > 0 ? bound_ms_ : 500 + 2 * static_cast<std::int64_t>(n);
+    const int limit = n;
     int got = 0;
     bool timed_out = false;
     while (got < n && !pending_.empty()) {
@@ -99,6 +110,7 @@ bool FakeLine::read_bytes(std::uint8_t* buf, int n, int* received) {
         c.bytes.erase(c.bytes.begin(), c.bytes.begin() + take);
         got += take;
         if (c.bytes.empty()) pending_.pop_front();
+        if (frame) n = std::max(telegram::frame_length(buf, got, limit), got);
     }
     if (got < n && !timed_out) now_ms_ = got == 0 ? start + total : now_ms_ + 100;
     *received = got;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "comm/line.h"
@@ -57,6 +58,9 @@ class FakeLine : public PortLine {
 
     bool write_bytes(const std::uint8_t* buf, int n, int* written) override;
     bool read_bytes(std::uint8_t* buf, int n, int* received) override;
+    bool read_frame(std::uint8_t* buf, int n, int* received) override;
+    int bound_reads(int ms) override { return std::exchange(bound_ms_, ms); }
+    int read_bound() const { return bound_ms_; }
     void purge_rx() override;
     void purge_tx() override;
     void pause_ms(int ms) override;
@@ -66,6 +70,8 @@ class FakeLine : public PortLine {
     bool is_open() const override { return open_; }
 
   private:
+    bool read(std::uint8_t* buf, int n, int* received, bool frame);
+
     std::deque<std::vector<Chunk>> scripted_;
     std::deque<Chunk> pending_;
     Responder responder_;
@@ -77,4 +83,5 @@ class FakeLine : public PortLine {
     QString device_;
     qint32 baud_ = 9600;
     std::int64_t now_ms_ = 0;
+    int bound_ms_ = 0;
 };

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "bus/bus_session.h"
 #include "comm/Unit_hl.h"
 #include "sim/bus.h"
 #include "support/fake_line.h"
@@ -35,5 +36,7 @@ class RequestFixture : public ::testing::Test {
     DeviceData data;
     CommBuffer buffer;
     RequestLayer req{line, prompts, data, buffer};
+    // Jobs beyond the specified windows talk through an addressed session on the same line.
+    BusSession session{line};
     std::unique_ptr<sim::Bus> bus;
 };

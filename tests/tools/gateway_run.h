@@ -12,6 +12,9 @@
 #include <QString>
 #include <QStringList>
 #include <QThread>
+#include <memory>
+
+#include "sim/pty_server.h"
 
 inline int connect_to(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -118,4 +121,32 @@ inline QByteArray http_get(int port, const QByteArray& path, const QByteArray& m
 inline QByteArray http_body(const QByteArray& reply) {
     const auto at = reply.indexOf("\r\n\r\n");
     return at < 0 ? QByteArray() : reply.mid(at + 4);
+}
+
+// Controllers 3 and 7, holding still, each with values of its own; null when the
+// simulator cannot start.
+inline std::unique_ptr<sim::PtyServer> two_still_controllers() {
+    sim::Options o;
+    o.addresses = {3, 7};
+    o.frozen = true;
+    auto server = std::make_unique<sim::PtyServer>(std::move(o));
+    if (!server->start()) return nullptr;
+    auto lock = server->lock();
+    LiveGroup& a = server->bus().station(3).live;
+    a.MEAS = 41.5f;
+    a.SP = 50.0f;
+    a.YOUT = 427;
+    a.FEEDBACK = 250;
+    a.TTERM = 22.5f;
+    a.RELAYS = 0b011;
+    a.FAULT = 0;
+    LiveGroup& b = server->bus().station(7).live;
+    b.MEAS = -12.25f;
+    b.SP = 80.0f;
+    b.YOUT = 1000;
+    b.FEEDBACK = 0;
+    b.TTERM = 24.75f;
+    b.RELAYS = 0b100;
+    b.FAULT = 2;
+    return server;
 }

@@ -69,6 +69,21 @@ TEST(Tx20ctlDiag, ScanWithAShortTimeoutFindsBothControllers) {
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 0);
     EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()), QStringLiteral("3\n40\n"));
+    // Not a terminal: no progress.
+    EXPECT_FALSE(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("/127")));
+
+    // On a terminal (script gives it one) the address reached is redrawn in place, and
+    // taken away for each result line and at the end.
+    QProcess t;
+    t.start(QStringLiteral("script"), {QStringLiteral("-qec"),
+                                       QStringLiteral("%1 --port %2 scan --timeout 20")
+                                           .arg(QStringLiteral(TX20CTL_PATH), server.path()),
+                                       QStringLiteral("/dev/null")});
+    ASSERT_TRUE(t.waitForFinished(30000));
+    EXPECT_EQ(t.exitCode(), 0);
+    const QByteArray shown = t.readAllStandardOutput();
+    EXPECT_TRUE(shown.contains("\r3/127\x1b[K\r\x1b[K3\r\n")) << shown.left(300).toStdString();
+    EXPECT_TRUE(shown.endsWith("\r126/127\x1b[K\r\x1b[K")) << shown.right(100).toStdString();
 }
 
 // A bus on which another master talks: a pseudo-terminal we write the bytes into.

@@ -66,28 +66,8 @@ std::vector<double> registers(int port, int unit) {
 class ServeE2E : public ::testing::Test {
   protected:
     void SetUp() override {
-        sim::Options o;
-        o.addresses = {3, 7};
-        o.frozen = true;
-        server = std::make_unique<sim::PtyServer>(std::move(o));
-        ASSERT_TRUE(server->start()) << server->error().toStdString();
-        auto lock = server->lock();
-        LiveGroup& a = server->bus().station(3).live;
-        a.MEAS = 41.5f;
-        a.SP = 50.0f;
-        a.YOUT = 427;
-        a.FEEDBACK = 250;
-        a.TTERM = 22.5f;
-        a.RELAYS = 0b011;
-        a.FAULT = 0;
-        LiveGroup& b = server->bus().station(7).live;
-        b.MEAS = -12.25f;
-        b.SP = 80.0f;
-        b.YOUT = 1000;
-        b.FEEDBACK = 0;
-        b.TTERM = 24.75f;
-        b.RELAYS = 0b100;
-        b.FAULT = 2;
+        server = two_still_controllers();
+        ASSERT_TRUE(server) << "the simulator did not start";
     }
     QStringList serve(const QStringList& more) {
         return QStringList{QStringLiteral("--port"), server->path(),

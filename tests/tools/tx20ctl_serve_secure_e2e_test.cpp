@@ -156,10 +156,10 @@ TEST_F(SecureServe, HttpIsReadOnlyBehindItsLoginAndOutlastsCrowdsSlowAndHugeRequ
         EXPECT_EQ(status_line(reply).left(12), QByteArray(c.status)) << request.left(60).data();
         EXPECT_TRUE(reply.contains(c.has)) << request.left(60).data();
     }
-    EXPECT_TRUE(
-        http_body(http_exchange(
-                      port, "HEAD / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + login + "\r\n"))
-            .isEmpty());
+    for (const QByteArray& path : {QByteArray("/"), QByteArray("/nic")}) {
+        const QByteArray head = "HEAD " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n";
+        EXPECT_TRUE(http_body(http_exchange(port, head + login + "\r\n")).isEmpty()) << path.data();
+    }
     // The page is whole in itself: a plant's browser is often offline.
     const QByteArray page = http_body(http_get(port, "/", login));
     for (const char* external : {"<link", "src=", "@import", "url(", "https:"})
@@ -227,6 +227,10 @@ class BrokerServe : public SecureServe {
         openssl({"x509", "-req", "-in", file("server.csr"), "-CA", file("ca.crt"), "-CAkey",
                  file("ca.key"), "-CAcreateserial", "-days", "2", "-extfile", file("san.cnf"),
                  "-out", file("server.crt")});
+        // The same, run out yesterday.
+        openssl({"x509", "-req", "-in", file("server.csr"), "-CA", file("ca.crt"), "-CAkey",
+                 file("ca.key"), "-CAcreateserial", "-days", "-1", "-extfile", file("san.cnf"),
+                 "-out", file("expired.crt")});
         QFile::setPermissions(file("server.key"), QFile::ReadOwner | QFile::WriteOwner);
 
         ASSERT_EQ(run_tool(QStringLiteral("mosquitto_passwd"),
@@ -235,23 +239,28 @@ class BrokerServe : public SecureServe {
                   0);
         plain = free_port();
         tls = free_port();
+        expired = free_port();
         ASSERT_TRUE(write_file(
             file("mosquitto.conf"),
             // As root it would become user mosquitto, who may not read this folder.
             QStringLiteral("user %7\nper_listener_settings false\nallow_anonymous false\n"
                            "password_file %1\n"
                            "listener %2 127.0.0.1\n"
-                           "listener %3 127.0.0.1\ncafile %4\ncertfile %5\nkeyfile %6\n")
+                           "listener %3 127.0.0.1\ncafile %4\ncertfile %5\nkeyfile %6\n"
+                           "listener %8 127.0.0.1\ncafile %4\ncertfile %9\nkeyfile %6\n")
                 .arg(file("passwd"))
                 .arg(plain)
                 .arg(tls)
                 .arg(file("ca.crt"), file("server.crt"), file("server.key"),
                      QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name))
+                .arg(expired)
+                .arg(file("expired.crt"))
                 .toUtf8()));
         broker.setProcessChannelMode(QProcess::MergedChannels);
         broker.start(QStringLiteral("mosquitto"), {"-c", file("mosquitto.conf")});
         ASSERT_TRUE(broker.waitForStarted());
-        ASSERT_TRUE(eventually([&] { return port_open(plain) && port_open(tls); }, 5000))
+        ASSERT_TRUE(eventually(
+            [&] { return port_open(plain) && port_open(tls) && port_open(expired); }, 5000))
             << broker.readAll().toStdString();
         ASSERT_TRUE(write_file(file("right"), "gateway\nright password\n"));
         ASSERT_TRUE(write_file(file("wrong"), "gateway\nwrong password\n"));
@@ -270,7 +279,7 @@ class BrokerServe : public SecureServe {
         return QJsonDocument::fromJson(t.out.toUtf8()).object();
     }
 
-    int plain = 0, tls = 0;
+    int plain = 0, tls = 0, expired = 0;
     QProcess broker;
 };
 
@@ -318,6 +327,9 @@ TEST_F(BrokerServe, RefusalsAreToldOnceWithTheReasonWhilePollingGoesOn) {
          "refused the login: Connection Refused: not authorised; trying again"},
         {{"--mqtt", QStringLiteral("127.0.0.1:%1").arg(tls), "--mqtt-auth", file("right"),
           "--mqtt-cafile", file("other-ca.crt")},
+         "certificate verify failed"},
+        {{"--mqtt", QStringLiteral("127.0.0.1:%1").arg(expired), "--mqtt-auth", file("right"),
+          "--mqtt-cafile", file("ca.crt")},
          "certificate verify failed"},
         {{"--mqtt", QStringLiteral("127.0.0.1:%1").arg(cut), "--mqtt-auth", file("right"),
           "--mqtt-cafile", file("ca.crt")},

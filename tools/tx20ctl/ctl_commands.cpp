@@ -8,8 +8,12 @@
 #include <cmath>
 #include <type_traits>
 
+#include "bus/bus_scan.h"
+#include "bus/identification.h"
+#include "ident/ident_texts.h"
 #include "params/value_check.h"
 #include "tools/tx20ctl/ctl_json.h"
+#include "tools/tx20ctl/ctl_progress.h"
 #include "tools/tx20ctl/ctl_tr.h"
 
 namespace {
@@ -68,14 +72,14 @@ QString apply_assignments(DeviceData& d, int table, const QStringList& assignmen
     return error;
 }
 
-QString printable(const char* text, int size) {
+// Letters as they are, control characters as escapes.
+QString printable(const QString& text) {
     QString s;
-    for (int i = 0; i < size && text[i] != 0; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c < 0x7F)
-            s += QLatin1Char(static_cast<char>(c));
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7F)
+            s += c;
         else
-            s += QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
+            s += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
     }
     return s;
 }
@@ -103,7 +107,7 @@ int CtlCommands::run(const CtlOptions& o) {
         case CtlOptions::Command::Eeprom:
             return eeprom();
         case CtlOptions::Command::Scan:
-            return scan();
+            return scan(o.timeout_ms > 0 ? o.timeout_ms : bus_scan::probe_wait_ms(o.rate));
         case CtlOptions::Command::Ident:
             return ident();
         case CtlOptions::Command::Listen:  // needs the bare line, not the request layer
@@ -120,10 +124,9 @@ int CtlCommands::run(const CtlOptions& o) {
     return kExitUsage;
 }
 
-void CtlCommands::print_live(bool stamp) {
-    const LiveGroup& l = req_.data().live;
+void CtlCommands::print_live(const LiveGroup& l, bool stamp) {
     if (json_) {
-        out_ << ctl_json::live(req_.device_address(), l, QDateTime::currentDateTime()) << Qt::endl;
+        out_ << ctl_json::live(da_, l, QDateTime::currentDateTime()) << Qt::endl;
         return;
     }
     const auto relay = [&](int bit) { return (l.RELAYS >> bit) & 1; };
@@ -138,9 +141,9 @@ void CtlCommands::print_live(bool stamp) {
 
 int CtlCommands::live(double watch_s) {
     if (watch_s <= 0) {
-        if (!req_.read_table(TableId::TAB_LIVE))
-            return failed(QStringLiteral("reading table 10 failed"));
-        print_live(false);
+        const auto l = session_.read_live(da_);
+        if (!l) return failed(QStringLiteral("reading table 10 failed"));
+        print_live(*l, false);
         return kExitOk;
     }
     const auto period_ms = static_cast<qint64>(std::llround(watch_s * 1000));
@@ -168,9 +171,9 @@ int CtlCommands::live(double watch_s) {
         }
         if (gone) {
             last_ok = false;
-        } else if (req_.read_table(TableId::TAB_LIVE)) {
+        } else if (const auto l = session_.read_live(da_)) {
             last_ok = true;
-            print_live(true);
+            print_live(*l, true);
         } else {
             last_ok = false;
             err_ << "tx20ctl: reading table 10 failed" << Qt::endl;
@@ -184,13 +187,14 @@ int CtlCommands::live(double watch_s) {
 }
 
 int CtlCommands::read(int table) {
-    if (!req_.read_table(table))
+    DeviceData d;
+    if (!session_.read(da_, table, d))
         return failed(QStringLiteral("reading table %1 failed").arg(table));
     if (json_) {
-        out_ << ctl_json::table(req_.device_address(), table, req_.data()) << Qt::endl;
+        out_ << ctl_json::table(da_, table, d) << Qt::endl;
         return kExitOk;
     }
-    with_group(req_.data(), table, [&](auto& group) {
+    with_group(d, table, [&](auto& group) {
         for_each_field(group, [&](const char* name, auto& field) {
             out_ << name << " = " << format_field(field) << Qt::endl;
         });
@@ -200,8 +204,8 @@ int CtlCommands::read(int table) {
 
 int CtlCommands::write(int table, const QStringList& assignments) {
     // Fields not named keep what the controller holds.
-    if (!req_.read_table(table)) return failed(Ctl::tr("reading table %1 failed").arg(table));
-    DeviceData& d = req_.data();
+    DeviceData d;
+    if (!session_.read(da_, table, d)) return failed(Ctl::tr("reading table %1 failed").arg(table));
     const QString error = apply_assignments(d, table, assignments);
     if (!error.isEmpty()) return failed(error);  // checked before; cannot happen
     // As the editor sends it with every write of its tab.
@@ -218,45 +222,47 @@ int CtlCommands::write(int table, const QStringList& assignments) {
             return kExitUsage;
         }
     }
-    if (!req_.write_table(table)) return failed(Ctl::tr("writing table %1 failed").arg(table));
+    if (!session_.write(da_, table, d))
+        return failed(Ctl::tr("writing table %1 failed").arg(table));
     return kExitOk;
 }
 
 int CtlCommands::eeprom() {
-    if (!req_.store_eeprom()) return failed(QStringLiteral("storing in EEPROM failed"));
+    if (!session_.store_eeprom(da_)) return failed(QStringLiteral("storing in EEPROM failed"));
     return kExitOk;
 }
 
-int CtlCommands::scan() {
-    const std::uint8_t own = req_.device_address();
-    int found = 0;
-    for (int a = 0; a <= 126 && !interrupted_; ++a) {
-        req_.set_device_address(static_cast<std::uint8_t>(a));
-        if (req_.probe_station()) {
-            out_ << (json_ ? ctl_json::station(a) : QString::number(a)) << Qt::endl;
-            ++found;
-        }
-    }
-    req_.set_device_address(own);
-    if (found == 0) return failed(QStringLiteral("no station answered"));
+int CtlCommands::scan(int wait_ms) {
+    Progress progress(err_);
+    progress.show(QStringLiteral("0/%1").arg(bus_scan::kAddressCount));
+    const std::vector<int> found =
+        bus_scan::scan(session_, wait_ms, interrupted_, [&](int a, bool answered) {
+            if (answered) {
+                progress.clear();
+                out_ << (json_ ? ctl_json::station(a) : QString::number(a)) << Qt::endl;
+            }
+            if (a < bus_scan::kLastAddress)
+                progress.show(QStringLiteral("%1/%2").arg(a + 1).arg(bus_scan::kAddressCount));
+        });
+    progress.clear();
+    if (found.empty()) return failed(QStringLiteral("no station answered"));
     return kExitOk;
 }
 
 int CtlCommands::ident() {
     if (json_) return ident_json();
-    CommBuffer& b = req_.buffer();
-    const bool type_ok = req_.read_type_text();
-    if (type_ok) out_ << "type: " << printable(b.type_text.data(), 250) << Qt::endl;
-    const bool version_ok = req_.read_version_text();
-    if (version_ok) out_ << "version: " << printable(b.version_text.data(), 250) << Qt::endl;
-    if (type_ok && version_ok) return kExitOk;
-    if (type_ok || version_ok)
-        return failed(type_ok ? QStringLiteral("reading the version text failed")
-                              : QStringLiteral("reading the type text failed"));
+    const DeviceIdentity id = identify(session_, da_);
+    if (id.type_read) out_ << "type: " << printable(id.type_text) << Qt::endl;
+    if (id.version_read) out_ << "version: " << printable(id.version_text) << Qt::endl;
+    if (id.type_read && id.version_read) return kExitOk;
+    if (id.type_read || id.version_read)
+        return failed(id.type_read ? QStringLiteral("reading the version text failed")
+                                   : QStringLiteral("reading the type text failed"));
     // A device of another kind may still answer the type request loosely.
-    if (!req_.read_foreign_ident())
-        return failed(QStringLiteral("the device did not identify itself"));
+    const auto foreign = session_.read_foreign_ident(da_);
+    if (!foreign) return failed(QStringLiteral("the device did not identify itself"));
     for (int line = 0; line < 3; ++line)
-        out_ << "foreign: " << printable(b.foreign_ident.data() + line * 32, 32) << Qt::endl;
+        out_ << "foreign: " << printable(text_from_device(foreign->data() + line * 32, 32))
+             << Qt::endl;
     return kExitOk;
 }

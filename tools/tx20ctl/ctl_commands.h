@@ -3,7 +3,7 @@
 #include <QTextStream>
 #include <atomic>
 
-#include "comm/Unit_hl.h"
+#include "bus/bus_session.h"
 #include "comm/line.h"
 #include "tools/tx20ctl/ctl_options.h"
 
@@ -12,13 +12,13 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-// Carries out one command of tx20ctl on the request layer; results go to out,
+// Carries out one command of tx20ctl on the controller at address; results go to out,
 // one-line reasons for failures to err. Returns the exit status.
 class CtlCommands {
   public:
-    CtlCommands(RequestLayer& req, QTextStream& out, QTextStream& err,
+    CtlCommands(BusSession& session, int address, QTextStream& out, QTextStream& err,
                 const std::atomic<bool>& interrupted)
-        : req_(req), out_(out), err_(err), interrupted_(interrupted) {}
+        : session_(session), da_(address), out_(out), err_(err), interrupted_(interrupted) {}
 
     int run(const CtlOptions& o);
     // Results as one JSON object per line (live, read, scan, ident).
@@ -42,14 +42,15 @@ class CtlCommands {
     int read(int table);
     int write(int table, const QStringList& assignments);
     int eeprom();
-    int scan();
+    int scan(int wait_ms);
     int ident();
     int ident_json();
 
     int failed(const QString& reason);
-    void print_live(bool stamp);
+    void print_live(const LiveGroup& l, bool stamp);
 
-    RequestLayer& req_;
+    BusSession& session_;
+    int da_;
     QTextStream& out_;
     QTextStream& err_;
     const std::atomic<bool>& interrupted_;

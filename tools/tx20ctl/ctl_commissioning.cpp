@@ -3,12 +3,14 @@
 #include <QDateTime>
 #include <QGuiApplication>
 
-#include "comm/Unit_hl.h"
+#include "bus/address_list.h"
+#include "bus/bus_session.h"
 #include "comm/recording_line.h"
 #include "commissioning/clone.h"
 #include "commissioning/service_report.h"
 #include "platform/errors.h"
 #include "tools/tx20ctl/ctl_commands.h"
+#include "tools/tx20ctl/ctl_progress.h"
 #include "tools/tx20ctl/ctl_tr.h"
 
 namespace {
@@ -19,7 +21,8 @@ struct Args {
     QStringList positional;
     QString from, to, out, reference, technician, note;
     CloneOptions clone;
-    bool all = false;  // diff: the address too
+    bool all = false;            // diff: the address too
+    bool show_password = false;  // report: PASS as its number
     std::vector<int> targets;
 };
 
@@ -41,6 +44,8 @@ QString parse(const CtlOptions& o, Args& a) {
         const QString& arg = args[i];
         if (diff && arg == QLatin1String("--all")) {
             a.all = true;
+        } else if (report && arg == QLatin1String("--with-password")) {
+            a.show_password = true;
         } else if (clone && arg == QLatin1String("--eeprom")) {
             a.clone.eeprom = true;
         } else if (clone && arg == QLatin1String("--with-password")) {
@@ -89,7 +94,7 @@ QString parse(const CtlOptions& o, Args& a) {
             if (a.to.isEmpty()) return QStringLiteral("clone needs --to LIST");
             if (!check_source(a.from).isEmpty()) return check_source(a.from);
             QString why;
-            const auto targets = parse_targets(a.to, &why);
+            const auto targets = address_list::parse(a.to, &why);
             if (!targets) return QStringLiteral("--to %1: %2").arg(a.to, why);
             a.targets = *targets;
             break;
@@ -119,7 +124,7 @@ bool needs_port(const CtlOptions& o, const Args& a) {
 
 class Runner {
   public:
-    Runner(const CtlOptions& o, const Args& a, RequestLayer* req, const RecordingLine* recorded,
+    Runner(const CtlOptions& o, const Args& a, BusSession* req, const RecordingLine* recorded,
            QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted)
         : o_(o),
           a_(a),
@@ -226,13 +231,18 @@ class Runner {
         }
         bool all = true;
         bool stopped = false;
-        for (int address : a_.targets) {
+        Progress progress(err_);
+        const int count = static_cast<int>(a_.targets.size());
+        for (int n = 0; n < count; ++n) {
+            const int address = a_.targets[static_cast<std::size_t>(n)];
             TargetResult r;
             r.address = address;
             if (interrupted_) {
                 stopped = true;
             } else {
+                progress.show(Ctl::tr("target %1 of %2: @%3").arg(n + 1).arg(count).arg(address));
                 r = clone_target(*req_, address, *reference, a_.clone);
+                progress.clear();
             }
             const bool good =
                 a_.clone.dry_run ? r.outcome == TargetResult::Outcome::Planned : r.verified();
@@ -259,6 +269,7 @@ class Runner {
         in.address = o_.da;
         in.technician = a_.technician;
         in.note = a_.note;
+        in.show_password = a_.show_password;
         if (!a_.reference.isEmpty()) {
             in.reference = load(a_.reference);
             if (!in.reference) return kExitUsage;
@@ -275,7 +286,9 @@ class Runner {
         in.version_text = actual->version_text;
         // The serial number stands in the input table; a controller without one still
         // gets its report.
-        if (req_->read_table(TableId::TAB_INPUTS)) in.serial_number = req_->data().inputs.IN[23];
+        DeviceData inputs;
+        if (req_->read(o_.da, static_cast<int>(TableId::TAB_INPUTS), inputs))
+            in.serial_number = inputs.inputs.IN[23];
         if (recorded_) in.stats = recorded_->stats();
         QString reason;
         if (!write_report(a_.out, in, &reason)) {
@@ -287,7 +300,7 @@ class Runner {
 
     const CtlOptions& o_;
     const Args& a_;
-    RequestLayer* req_;
+    BusSession* req_;
     const RecordingLine* recorded_;
     QTextStream& out_;
     QTextStream& err_;
@@ -330,7 +343,7 @@ bool commissioning_needs_port(const CtlOptions& o) {
     return needs_port(o, a);
 }
 
-int run_commissioning(const CtlOptions& o, RequestLayer* req, const RecordingLine* recorded,
+int run_commissioning(const CtlOptions& o, BusSession* req, const RecordingLine* recorded,
                       QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted) {
     Args a;
     if (!parse(o, a).isEmpty()) return kExitUsage;

@@ -8,7 +8,7 @@
 
 class QCoreApplication;
 class RecordingLine;
-class RequestLayer;
+class BusSession;
 
 // backup, diff, clone and report: the commissioning commands, which take options of
 // their own after the command word.
@@ -22,7 +22,7 @@ QString check_commissioning(const CtlOptions& o);
 bool commissioning_needs_port(const CtlOptions& o);
 
 // Runs the command; req and recorded are null when no port was opened.
-int run_commissioning(const CtlOptions& o, RequestLayer* req, const RecordingLine* recorded,
+int run_commissioning(const CtlOptions& o, BusSession* req, const RecordingLine* recorded,
                       QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted);
 
 // A report paints with Qt's GUI classes: those need a QGuiApplication, on the offscreen

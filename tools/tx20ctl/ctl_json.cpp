@@ -5,7 +5,9 @@
 #include <QJsonObject>
 #include <type_traits>
 
+#include "bus/identification.h"
 #include "gateway/unit_json.h"
+#include "ident/ident_texts.h"
 #include "tools/tx20ctl/ctl_commands.h"
 
 namespace ctl_json {
@@ -14,13 +16,6 @@ namespace {
 
 QString line(const QJsonObject& o) {
     return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
-}
-
-// The characters of a zero-terminated text field, as far as they go.
-QString text_of(const char* p, int size) {
-    int n = 0;
-    while (n < size && p[n] != 0) ++n;
-    return QString::fromLatin1(p, n);
 }
 
 }  // namespace
@@ -61,28 +56,26 @@ QString station(int address) {
 
 // Every text that came is in the object; a failure still ends the command with 1.
 int CtlCommands::ident_json() {
-    CommBuffer& b = req_.buffer();
     QJsonObject o;
-    o.insert(QStringLiteral("address"), req_.device_address());
-    const bool type_ok = req_.read_type_text();
-    if (type_ok) o.insert(QStringLiteral("type"), ctl_json::text_of(b.type_text.data(), 250));
-    const bool version_ok = req_.read_version_text();
-    if (version_ok)
-        o.insert(QStringLiteral("version"), ctl_json::text_of(b.version_text.data(), 250));
+    o.insert(QStringLiteral("address"), da_);
+    const DeviceIdentity id = identify(session_, da_);
+    if (id.type_read) o.insert(QStringLiteral("type"), id.type_text);
+    if (id.version_read) o.insert(QStringLiteral("version"), id.version_text);
     bool foreign_ok = false;
-    if (!type_ok && !version_ok) {
-        foreign_ok = req_.read_foreign_ident();
+    if (!id.type_read && !id.version_read) {
+        const auto foreign = session_.read_foreign_ident(da_);
+        foreign_ok = foreign.has_value();
         if (foreign_ok) {
             QJsonArray lines;
             for (int l = 0; l < 3; ++l)
-                lines.append(ctl_json::text_of(b.foreign_ident.data() + l * 32, 32).trimmed());
+                lines.append(text_from_device(foreign->data() + l * 32, 32).trimmed());
             o.insert(QStringLiteral("foreign"), lines);
         }
     }
-    if (type_ok || version_ok || foreign_ok) out_ << ctl_json::line(o) << Qt::endl;
-    if ((type_ok && version_ok) || foreign_ok) return kExitOk;
-    if (type_ok || version_ok)
-        return failed(type_ok ? QStringLiteral("reading the version text failed")
-                              : QStringLiteral("reading the type text failed"));
+    if (id.type_read || id.version_read || foreign_ok) out_ << ctl_json::line(o) << Qt::endl;
+    if ((id.type_read && id.version_read) || foreign_ok) return kExitOk;
+    if (id.type_read || id.version_read)
+        return failed(id.type_read ? QStringLiteral("reading the version text failed")
+                                   : QStringLiteral("reading the type text failed"));
     return failed(QStringLiteral("the device did not identify itself"));
 }

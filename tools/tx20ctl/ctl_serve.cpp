@@ -13,20 +13,21 @@
 #include <mutex>
 #include <thread>
 
-#include "comm/Unit_hl.h"
+#include "bus/address_list.h"
+#include "bus/bus_poller.h"
+#include "bus/bus_scan.h"
+#include "bus/bus_session.h"
+#include "bus/unit_table.h"
 #include "comm/recording_line.h"
 #include "comm/serial_line.h"
 #include "comm/serial_ports.h"
-#include "gateway/bus_poller.h"
 #include "gateway/credentials.h"
 #include "gateway/gateway_record.h"
 #include "gateway/http_server.h"
 #include "gateway/listen_address.h"
 #include "gateway/modbus_server.h"
 #include "gateway/mqtt_publisher.h"
-#include "gateway/unit_table.h"
 #include "platform/settings_store.h"
-#include "tools/tx20ctl/console_prompts.h"
 #include "tools/tx20ctl/ctl_commands.h"
 #include "tools/tx20ctl/ctl_options.h"
 
@@ -68,29 +69,18 @@ bool is_serve_option(const QString& arg) {
     return options.contains(arg);
 }
 
-bool parse_address_list(const QString& text, std::vector<int>* out) {
-    static const QRegularExpression item(QStringLiteral("^(\\d{1,3})(?:-(\\d{1,3}))?$"));
-    std::vector<int> list;
-    for (const QString& part : text.split(QLatin1Char(','))) {
-        const QRegularExpressionMatch m = item.match(part.trimmed());
-        if (!m.hasMatch()) return false;
-        const int from = m.captured(1).toInt();
-        const int to = m.captured(2).isEmpty() ? from : m.captured(2).toInt();
-        if (from > to || to > 126) return false;
-        for (int a = from; a <= to; ++a) list.push_back(a);
-    }
-    std::sort(list.begin(), list.end());
-    list.erase(std::unique(list.begin(), list.end()), list.end());
-    *out = std::move(list);
-    return !out->empty();
-}
-
 QString apply_serve_option(ServeOptions& s, const QString& arg, const QString& value) {
     s.given = true;
     ListenAddress at;
     if (arg == QLatin1String("--addresses")) {
-        if (!parse_address_list(value, &s.addresses))
-            return QStringLiteral("--addresses must be a list of addresses 0..126 like 1,2,5-9");
+        QString why;
+        const auto list = address_list::parse(value, &why);
+        if (!list)
+            return QStringLiteral(
+                       "--addresses must be a list of addresses 1..126 like 1,2,5-9 (%1)")
+                .arg(why);
+        s.addresses = *list;
+        std::sort(s.addresses.begin(), s.addresses.end());
     } else if (arg == QLatin1String("--period")) {
         bool ok = false;
         const double v = QLocale::c().toDouble(value, &ok);
@@ -282,20 +272,24 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
     // Counts per address for the metrics; a short ring, nobody reads the telegrams.
     RecordingLine recorded(serial, 16);
 
+    BusPoller poller(table);
+    poller.set_line_stats([&recorded] { return recorded.stats(); });
+
     std::unique_ptr<HttpServer> http;
     if (s.http_port > 0) {
+        // On the HTTP thread.
         const auto snapshot = [&] {
+            const BusPoller::Snapshot polled = poller.snapshot();
             GatewaySnapshot snap;
             snap.now_ms = monotonic_ms();
-            const std::map<int, AddressStats> line = recorded.stats();
-            for (int a : table.addresses()) {
-                const std::optional<UnitReading> r = table.get(a);
-                if (!r) continue;
+            snap.cycles = polled.cycles;
+            snap.last_cycle_ms = polled.last_cycle_ms;
+            for (const UnitReading& r : polled.units) {
                 UnitSnapshot u;
-                u.reading = *r;
-                const auto it = line.find(a);
-                if (it != line.end()) u.line = it->second;
-                u.polls = record.polls(a);
+                u.reading = r;
+                const auto it = polled.line.find(r.address);
+                if (it != polled.line.end()) u.line = it->second;
+                u.polls = record.polls(r.address);
                 snap.units.push_back(std::move(u));
             }
             return snap;
@@ -322,10 +316,7 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
     }
 
     // The bus: polled on this thread, where the port lives.
-    ConsolePrompts prompts(err);
-    RequestLayer requests(recorded, prompts);
-    requests.set_computer_address(static_cast<std::uint8_t>(o.sa));
-    BusPoller poller(requests, table);
+    BusSession session(recorded, static_cast<std::uint8_t>(o.sa));
     poller.set_on_reading([&](const UnitReading& r) {
         record.note(r, QDateTime::currentMSecsSinceEpoch());
         if (mqtt) mqtt->publish(r);
@@ -339,7 +330,6 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
     bool opened_once = false;
     bool gone = false;
     bool scanned = !s.scan;
-    bool typed = false;
     const auto period_ms = static_cast<qint64>(std::llround(s.period_s * 1000));
     QElapsedTimer clock;
     clock.start();
@@ -376,23 +366,17 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
             opened_once = true;
         }
         if (!scanned) {
-            // A status reply crosses the wire in 12 characters; the rest is turnaround.
-            serial.set_total_timeout_ms(12 * 11 * 1000 / std::max(o.rate, 1) + 50);
-            const std::vector<int> found = poller.scan(interrupted);
-            serial.set_total_timeout_ms(0);
+            const std::vector<int> found =
+                bus_scan::scan(session, bus_scan::probe_wait_ms(o.rate), interrupted);
             if (interrupted || !serial.is_open()) continue;
-            table.set_addresses(found);
+            poller.set_addresses(found);
             QStringList list;
             for (int a : found) list << QString::number(a);
             log(found.empty() ? QStringLiteral("no controller answered the scan")
                               : QStringLiteral("found %1").arg(list.join(QLatin1Char(','))));
             scanned = true;
         }
-        if (!typed) {
-            poller.read_type_texts(interrupted);
-            typed = true;
-        }
-        poller.poll_pass(interrupted);
+        poller.poll_pass(session, interrupted);
         due += period_ms;
         if (clock.elapsed() > due) due = clock.elapsed();  // fell behind: no catching up
         nap(due - clock.elapsed(), interrupted);

@@ -37,8 +37,6 @@ bool is_serve_option(const QString& arg);
 QString apply_serve_option(ServeOptions& s, const QString& arg, const QString& value);
 // Checks the options as a whole once the command is known.
 QString check_serve_options(const ServeOptions& s, bool serve_command);
-// "1,2,5-9" -> 1 2 5 6 7 8 9; false for anything else or addresses beyond 0..126.
-bool parse_address_list(const QString& text, std::vector<int>* out);
 
 // Runs the gateway until interrupted. Returns the exit status.
 int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& interrupted);

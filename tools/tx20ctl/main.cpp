@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "bus/bus_session.h"
 #include "comm/Unit_hl.h"
 #include "comm/recording_line.h"
 #include "comm/serial_line.h"
@@ -51,20 +52,16 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
     }
     if (o.command == CtlOptions::Command::Listen)
         return listen_bus(serial, out, err, g_interrupted);
-    if (o.timeout_ms > 0) serial.set_total_timeout_ms(o.timeout_ms);
     RecordingLine recorded(serial);
     TraceLine traced(recorded, err);
     Line& line = o.trace ? static_cast<Line&>(traced) : recorded;
-    ConsolePrompts prompts(err);
-    RequestLayer req(line, prompts);
-    req.set_device_address(static_cast<std::uint8_t>(o.da));
-    req.set_computer_address(static_cast<std::uint8_t>(o.sa));
-    CtlCommands commands(req, out, err, g_interrupted);
+    BusSession session(line, static_cast<std::uint8_t>(o.sa));
+    CtlCommands commands(session, o.da, out, err, g_interrupted);
     commands.set_json(o.json);
     commands.keep_port_open(serial, o.port, device, o.rate);
     const int status = is_commissioning(o.command)
-                           ? run_commissioning(o, &req, &recorded, out, err, g_interrupted)
-                       : is_tuning(o.command) ? run_tuning(o, &req, out, err, g_interrupted)
+                           ? run_commissioning(o, &session, &recorded, out, err, g_interrupted)
+                       : is_tuning(o.command) ? run_tuning(o, &session, out, err, g_interrupted)
                                               : commands.run(o);
     if (o.stats) {
         out.flush();

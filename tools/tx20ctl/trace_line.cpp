@@ -33,11 +33,20 @@ bool TraceLine::discard_late(std::uint8_t* buf, int n, int* received) {
 
 bool TraceLine::read_bytes(std::uint8_t* buf, int n, int* received) {
     const bool ok = inner_.read_bytes(buf, n, received);
-    const int got = *received;
+    return traced(ok, buf, n, *received, false);
+}
+
+bool TraceLine::read_frame(std::uint8_t* buf, int n, int* received) {
+    const bool ok = inner_.read_frame(buf, n, received);
+    return traced(ok, buf, n, *received, true);
+}
+
+// A frame read ends at the frame's own length: fewer bytes than asked is no shortfall.
+bool TraceLine::traced(bool ok, const std::uint8_t* buf, int n, int got, bool frame) {
     QString text = QStringLiteral("<- ") + hex(buf, got);
     if (!ok)
         text += QStringLiteral("  (read failed)");
-    else if (got < n)
+    else if (got < n && (!frame || got == 0))
         text += QStringLiteral("%1(%2 of %3 bytes)")
                     .arg(got > 0 ? QStringLiteral("  ") : QString())
                     .arg(got)

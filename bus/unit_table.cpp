@@ -1,4 +1,4 @@
-#include "gateway/unit_table.h"
+#include "bus/unit_table.h"
 
 #include <QElapsedTimer>
 
@@ -30,6 +30,14 @@ std::vector<int> UnitTable::addresses() const {
     return out;
 }
 
+std::vector<UnitReading> UnitTable::snapshot() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<UnitReading> out;
+    out.reserve(units_.size());
+    for (const auto& [a, r] : units_) out.push_back(r);
+    return out;
+}
+
 bool UnitTable::has(int address) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return units_.count(address) != 0;
@@ -52,6 +60,7 @@ UnitReading UnitTable::good(int address, const LiveGroup& live, qint64 now_ms,
     r.last_good_ms = now_ms;
     r.last_good = now;
     r.failures = 0;
+    ++r.good_total;
     return r;
 }
 
@@ -61,6 +70,7 @@ UnitReading UnitTable::failed(int address) {
     r.address = address;
     r.link = false;
     ++r.failures;
+    ++r.failed_total;
     return r;
 }
 
