@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "app/main_window.h"
 
 class AnalysisWindow;
+class ServiceJournal;
 class TuningWindow;
 class BusWorker;
 class Prompts;
@@ -13,7 +15,6 @@ class SettingsStore;
 class RecordingLine;
 class Tkrt01;
 class Tport;
-class ServiceJournal;
 
 // The whole program: the settings store, prompts, clock, serial line, request layer
 // and every window, created once in start-up order and kept until the end.
@@ -38,11 +39,9 @@ class Program {
     void open_analysis(const QString& path);
 
   private:
-    // "Servis" > comparison, clone and report of parameter sets.
-    void add_commissioning(Tkrt01& w, Tport* port);
-    void add_analysis(Tkrt01& w);
+    void add_servis_windows(Tkrt01& w, Tport* port);
+    std::function<void()> commissioning_opener(Tkrt01& w, Tport* port);
     void attach_tuning(AnalysisWindow* a);
-    void add_overview(Tkrt01& w, Tport* port);
     void add_journal(Tkrt01& w, const Tkrt01::Dialogs& d);
     void watch_tuning(TuningWindow* t);
 
