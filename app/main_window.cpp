@@ -212,23 +212,31 @@ void Tkrt01::tl_precistClick() {
 // that goes on after the reading waits for it.
 void Tkrt01::read_live(std::function<void()> then, Wait wait) {
     // A broadcast is answered by nobody: nothing was measured either.
-    const bool broadcast = requests_.device_address() == telegram::kBroadcast;
+    const int address = requests_.device_address();
+    const bool broadcast = address == telegram::kBroadcast;
     if (wait == Wait::Yes) {
         const bool ok = requests_.read_table(TableId::TAB_LIVE);
-        show_live(ok && !broadcast);
+        show_live(ok && !broadcast, address);
         if (then) then();
         return;
     }
     live_pending_ = true;
     requests_.post([](RequestLayer& r) { return r.read_table(TableId::TAB_LIVE); },
-                   [this, broadcast, then = std::move(then)](bool ok) {
+                   [this, address, broadcast, then = std::move(then)](bool ok) {
                        live_pending_ = false;
-                       show_live(ok && !broadcast);
+                       show_live(ok && !broadcast, address);
                        if (then) then();
                    });
 }
 
-void Tkrt01::show_live(bool answered) {
+void Tkrt01::note_trend_source(int source) {
+    if (trend_source_ == kNoSource || Chart1->point_count() == 0)
+        trend_source_ = source;
+    else if (trend_source_ != source)
+        trend_source_ = kMixed;
+}
+
+void Tkrt01::show_live(bool answered, int address) {
     // A failed reading leaves the previous values, which are shown again, greyed, and the
     // fault panel says that no answer came: the log line built from the panels must not
     // pass the old values off as a measurement.
@@ -248,6 +256,7 @@ void Tkrt01::show_live(bool answered) {
     set_panel_color(pa_porucha, color_from_ref(live.FAULT != 0 || !answered ? kRed : kButtonFace));
     pa_porucha->setText(answered ? texts.fault : kNoAnswer);
     grey_values(!answered);
+    note_trend_source(address);
     AddTrendPoint(live.MEAS);
 }
 
@@ -313,6 +322,7 @@ void Tkrt01::GenerateDemoData() {
     set_panel_color(pa_re1, color_from_ref(m > 55 ? kYellow : kButtonFace));
     set_panel_color(pa_re2, color_from_ref(m > 55 ? kButtonFace : kYellow));
     set_panel_color(pa_re3, color_from_ref(m > 75 ? kYellow : kButtonFace));
+    note_trend_source(kDemo);
     AddTrendPoint(m);
 }
 
@@ -356,6 +366,7 @@ void Tkrt01::AddTrendPoint(double value) {
 
 void Tkrt01::clear_trend() {
     Chart1->clear();
+    trend_source_ = kNoSource;
     PointNo = 0;
 }
 

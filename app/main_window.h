@@ -77,6 +77,9 @@ class Tkrt01 : public QMainWindow {
     void show_link();
 
     TrendChart& chart() const { return *Chart1; }
+    // The controller whose readings the whole trend shows; -1 when it is empty or holds
+    // demo values or another controller's readings too.
+    int trend_address() const { return trend_source_ >= 0 ? trend_source_ : -1; }
     QTimer& timer() const { return *Timer1; }
     const ChartSettings& chart_settings() const { return graf_; }
 
@@ -152,7 +155,9 @@ class Tkrt01 : public QMainWindow {
     Q_INVOKABLE void on_traffic();
     void read_live(std::function<void()> then, Wait wait);
     // answered: the reading came back; otherwise the previous values are shown as such.
-    void show_live(bool answered);
+    void show_live(bool answered, int address);
+    // Where the trend's points come from: a controller's address, or kDemo.
+    void note_trend_source(int source);
     void grey_values(bool grey);
     void build_controls();
     void build_menu();
@@ -179,6 +184,10 @@ class Tkrt01 : public QMainWindow {
     std::int32_t JEDNOTKY = 1;
     std::int32_t SOUBOR = 15;
 
+    static constexpr int kNoSource = -1;
+    static constexpr int kDemo = -2;
+    static constexpr int kMixed = -3;
+    int trend_source_ = kNoSource;
     std::int32_t PointNo = 0;
     std::int32_t SampleTicks = 0;
     std::int32_t FileTicks = 0;

@@ -100,7 +100,9 @@ void Program::add_commissioning(Tkrt01& w, Tport* port) {
     CommissioningWindow::Context context{
         [port] { return QStringLiteral("COM%1").arg(port->com()); },
         [port] { return port->baud(); }, [&p] { return p.line.stats(); },
-        [&w] { return w.chart().grab().toImage(); }};
+        [&w](int address) {
+            return w.trend_address() == address ? w.chart().grab().toImage() : QImage();
+        }};
     auto window = std::make_shared<QPointer<CommissioningWindow>>();
     QAction* open = w.servis_menu()->addAction(QStringLiteral("&Porovnání a klonování parametrů"));
     open->setObjectName(QStringLiteral("mn_commissioning"));

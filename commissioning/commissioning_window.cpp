@@ -52,7 +52,7 @@ std::optional<QString> ask_targets_dialog(QWidget* parent) {
     return text;
 }
 
-std::optional<std::pair<QString, QString>> ask_report_dialog(QWidget* parent) {
+std::optional<CommissioningWindow::ReportFields> ask_report_dialog(QWidget* parent) {
     QDialog d(parent);
     d.setWindowTitle(u(kReportCaption));
     auto* form = new QFormLayout(&d);
@@ -61,12 +61,16 @@ std::optional<std::pair<QString, QString>> ask_report_dialog(QWidget* parent) {
     note->setFixedHeight(80);
     form->addRow(QStringLiteral("Technik:"), technician);
     form->addRow(QStringLiteral("Poznámka:"), note);
+    // The protocol is handed to the customer: the password stays out unless asked for.
+    auto* password = new QCheckBox(QStringLiteral("uvést heslo (PASS)"), &d);
+    form->addRow(QString(), password);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &d);
     form->addRow(buttons);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
     if (d.exec() != QDialog::Accepted) return std::nullopt;
-    return std::make_pair(technician->text(), note->toPlainText());
+    return CommissioningWindow::ReportFields{technician->text(), note->toPlainText(),
+                                             password->isChecked()};
 }
 
 }  // namespace
@@ -529,10 +533,16 @@ std::optional<ReportInput> CommissioningWindow::report_input() {
     in.serial_number = serials_[static_cast<std::size_t>(side)];
     in.actual = actual;
     in.reference = sets_[static_cast<std::size_t>(1 - side)];
-    if (context_.stats) in.stats = context_.stats();
-    if (context_.trend) in.trend = context_.trend();
-    in.technician = fields->first;
-    in.note = fields->second;
+    // Everything on it is this controller's.
+    if (context_.stats) {
+        const auto all = context_.stats();
+        const auto own = all.find(in.address);
+        if (own != all.end()) in.stats.insert(*own);
+    }
+    if (context_.trend) in.trend = context_.trend(in.address);
+    in.technician = fields->technician;
+    in.note = fields->note;
+    in.show_password = fields->show_password;
     return in;
 }
 

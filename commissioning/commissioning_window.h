@@ -36,13 +36,21 @@ class CommissioningWindow : public QWidget {
         std::function<QString()> port_name;
         std::function<qint32()> rate;
         std::function<std::map<int, AddressStats>()> stats;
-        std::function<QImage()> trend;
+        // The main window's trend when it shows the controller at this address (null
+        // otherwise: another controller's, or demo values).
+        std::function<QImage(int address)> trend;
+    };
+    // What the user adds to a report.
+    struct ReportFields {
+        QString technician;
+        QString note;
+        bool show_password = false;
     };
     // The questions the window asks; replaced in tests.
     struct Asks {
         std::function<std::optional<QString>()> targets;  // the target list
         // Technician and note for the report.
-        std::function<std::optional<std::pair<QString, QString>>()> report_fields;
+        std::function<std::optional<ReportFields>()> report_fields;
     };
 
     CommissioningWindow(BusWorker& bus, Prompts& prompts, Context context,

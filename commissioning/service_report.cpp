@@ -1,11 +1,13 @@
 #include "commissioning/service_report.h"
 
 #include <QBuffer>
+#include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QTextDocument>
 #include <QUrl>
+#include <algorithm>
 
 #include "platform/atomic_file.h"
 
@@ -24,7 +26,23 @@ QString row(const QStringList& cells, bool header = false) {
 
 QString ms(int v) { return v < 0 ? QStringLiteral("–") : QString::number(v); }
 
-QString html(const ReportInput& in) {
+// A parameter as the report shows it: the password only when asked for.
+QString shown(const ParameterSet& set, int i, bool show_password) {
+    if (!set.has(i)) return QStringLiteral("–");
+    if (!show_password && &param(i) == params::find_control(QStringLiteral("ed_pass")))
+        return QStringLiteral("****");
+    return set.shown(i);
+}
+
+// The width QTextDocument::print leaves for the text on such a page: the paint rect less
+// the 2 cm margins it adds, in the document's pixels (96 an inch). The trend is scaled to
+// it, so that its legend at the right stays inside the page.
+int print_text_width(const QPageLayout& layout) {
+    const double inches = layout.paintRect(QPageLayout::Inch).width() - 2 * 2 / 2.54;
+    return std::max(static_cast<int>(inches * 96) - 4, 100);
+}
+
+QString html(const ReportInput& in, int trend_width) {
     QString h = QStringLiteral(
         "<html><head><style>"
         "body { font-family: 'DejaVu Sans'; font-size: 8pt; }"
@@ -76,10 +94,10 @@ QString html(const ReportInput& in) {
             if (name.isEmpty()) name = QStringLiteral("ADRESA");
             QStringList cells{esc(name),
                               esc(QString::fromUtf8(p->label).replace(QLatin1Char('\n'), ' ')),
-                              esc(in.actual.shown(i))};
+                              esc(shown(in.actual, i, in.show_password))};
             const bool diff = in.reference && differs(in.actual, *in.reference, i);
             if (in.reference) {
-                cells << esc(in.reference->has(i) ? in.reference->shown(i) : QStringLiteral("–"))
+                cells << esc(shown(*in.reference, i, in.show_password))
                       << (diff ? QStringLiteral("≠") : QString());
             }
             QString r = row(cells);
@@ -89,27 +107,32 @@ QString html(const ReportInput& in) {
     }
     h += QStringLiteral("</table>");
 
+    // This controller's exchanges only, one figure a line: no header to break.
     h += QStringLiteral("<h2>Statistika spojení</h2>");
-    if (in.stats.empty()) {
+    const auto own = in.stats.find(in.address);
+    if (own == in.stats.end() || own->second.requests == 0) {
         h += QStringLiteral("<p>Žádná výměna.</p>");
     } else {
-        h += QStringLiteral("<table border='1' cellspacing='0' cellpadding='2' width='100%'>");
-        h += row({QStringLiteral("Adresa"), QStringLiteral("Požadavky"), QStringLiteral("Dobré"),
-                  QStringLiteral("Bez odpovědi"), QStringLiteral("Krátké"),
-                  QStringLiteral("Chybný součet"), QStringLiteral("Chybný formát"),
-                  QStringLiteral("Odmítnuto"), QStringLiteral("Opakováno"),
-                  QStringLiteral("Odezva min/prům/max [ms]")},
-                 true);
-        for (const auto& [a, s] : in.stats)
-            h += row({QString::number(a), QString::number(s.requests), QString::number(s.good),
-                      QString::number(s.timeouts), QString::number(s.short_replies),
-                      QString::number(s.checksum_errors), QString::number(s.format_errors),
-                      QString::number(s.refusals), QString::number(s.resends),
-                      QStringLiteral("%1 / %2 / %3")
-                          .arg(ms(s.reply_min_ms),
-                               s.reply_min_ms < 0 ? QStringLiteral("–")
-                                                  : QString::number(s.reply_mean_ms, 'f', 1),
-                               ms(s.reply_max_ms))});
+        const AddressStats& st = own->second;
+        const QLocale locale;
+        h += QStringLiteral("<table cellspacing='0' cellpadding='2'>");
+        const auto figure = [&h](const QString& k, const QString& v) {
+            h += row({esc(k), QStringLiteral("<p align='right'>%1</p>").arg(esc(v))});
+        };
+        figure(QStringLiteral("Požadavky:"), QString::number(st.requests));
+        figure(QStringLiteral("Dobré odpovědi:"), QString::number(st.good));
+        figure(QStringLiteral("Bez odpovědi:"), QString::number(st.timeouts));
+        figure(QStringLiteral("Krátké odpovědi:"), QString::number(st.short_replies));
+        figure(QStringLiteral("Chybný součet:"), QString::number(st.checksum_errors));
+        figure(QStringLiteral("Chybný formát:"), QString::number(st.format_errors));
+        figure(QStringLiteral("Odmítnuto:"), QString::number(st.refusals));
+        figure(QStringLiteral("Opakováno:"), QString::number(st.resends));
+        figure(QStringLiteral("Odezva min / průměr / max:"),
+               QStringLiteral("%1 / %2 / %3 ms")
+                   .arg(ms(st.reply_min_ms),
+                        st.reply_min_ms < 0 ? QStringLiteral("–")
+                                            : locale.toString(st.reply_mean_ms, 'f', 1),
+                        ms(st.reply_max_ms)));
         h += QStringLiteral("</table>");
     }
 
@@ -117,7 +140,7 @@ QString html(const ReportInput& in) {
     if (in.trend.isNull())
         h += QStringLiteral("<p>Trend není k dispozici.</p>");
     else
-        h += QStringLiteral("<p><img src='tx20:trend' width='640'></p>");
+        h += QStringLiteral("<p><img src='tx20:trend' width='%1'></p>").arg(trend_width);
 
     h += QStringLiteral("<h2>Servisní zásah</h2><table cellpadding='3'>");
     info(QStringLiteral("Technik:"), in.technician);
@@ -134,7 +157,7 @@ void print_report(const ReportInput& in, QPagedPaintDevice& device) {
     if (!in.trend.isNull())
         doc.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("tx20:trend")),
                         QVariant(in.trend));
-    doc.setHtml(html(in));
+    doc.setHtml(html(in, print_text_width(device.pageLayout())));
     doc.print(&device);
 }
 
@@ -163,7 +186,10 @@ QByteArray document_pdf(const QString& title, const QString& html,
 QByteArray report_pdf(const ReportInput& in) {
     std::vector<std::pair<QString, QImage>> images;
     if (!in.trend.isNull()) images.emplace_back(QStringLiteral("trend"), in.trend);
-    return document_pdf(QStringLiteral("Servisní protokol KELVRA 20"), html(in), images);
+    const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15),
+                         QPageLayout::Millimeter);
+    return document_pdf(QStringLiteral("Servisní protokol KELVRA 20"),
+                        html(in, print_text_width(a4)), images);
 }
 
 bool write_report(const QString& path, const ReportInput& in, QString* reason) {

@@ -14,8 +14,9 @@
 
 class QPagedPaintDevice;
 
-// The service report handed to the customer: the controller, its 36 parameters (with
-// a reference beside them when one was chosen), the link statistics and the trend.
+// The service report handed to the customer, about one controller: its 36 parameters
+// (with a reference beside them when one was chosen), its link statistics and its trend,
+// numbers with the locale's decimal separator, the password hidden unless asked for.
 namespace commissioning {
 
 struct ReportInput {
@@ -28,8 +29,9 @@ struct ReportInput {
     std::optional<int> serial_number;  // from the input table
     ParameterSet actual;
     std::optional<ParameterSet> reference;
-    std::map<int, AddressStats> stats;  // keyed by address
-    QImage trend;                       // null: no trend to show
+    std::map<int, AddressStats> stats;  // keyed by address; only `address` is shown
+    QImage trend;                       // of this controller; null: no trend to show
+    bool show_password = false;         // PASS as its number, otherwise "****"
     QString technician;
     QString note;
 };

@@ -253,6 +253,13 @@ ModelFit fit_integrating(const Data& d) {
     return finish_fit(d, ModelKind::Integrating, levenberg_marquardt(pr, start));
 }
 
+// Whether the first-order fit leaves the range short of θ + 3τ after the step: then an
+// integrator is the other reading of the record.
+bool after_step_short(const LoopRecord& r, const Identification& id, const Data&) {
+    const ModelFit& f = id.fopdt;
+    return r.t.back() - id.step_time < f.model.dead + 3.0 * f.model.tau;
+}
+
 Identification refuse(Identification id, Refusal why, int index, double value, double limit) {
     id.refusal = why;
     id.index = index;
@@ -352,8 +359,11 @@ Identification identify(const LoopRecord& r, const IdentOptions& o) {
 
     id.two_point = two_point_fit(r);
     id.fopdt = fit_fopdt(d, id.two_point);
-    id.sopdt = fit_sopdt(d, id.fopdt);
-    id.integrating = fit_integrating(d);
+    // A first-order fit already down at the noise cannot be beaten markedly: the others
+    // are fitted only when there is room for them.
+    const bool room = !(id.fopdt.rmse < 1.2 * id.noise_sd);
+    if (room) id.sopdt = fit_sopdt(d, id.fopdt);
+    if (room || after_step_short(r, id, d)) id.integrating = fit_integrating(d);
     if (!id.fopdt.valid) return refuse(id, Refusal::NoFit, -1, 0, 0);
 
     const double after_step = r.t.back() - id.step_time;

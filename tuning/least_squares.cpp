@@ -112,7 +112,11 @@ LeastSquaresResult levenberg_marquardt(const LeastSquaresProblem& pr, std::vecto
                 ssr = trial;
                 lambda = std::max(lambda / 10, 1e-9);
                 improved = true;
-                if (gain <= 1e-10 * ssr) it = max_iterations;  // converged
+                // Converged when a step no longer buys anything worth another Jacobian.
+                bool tiny = true;
+                for (std::size_t i = 0; i < m; ++i)
+                    if (std::fabs(delta[i]) > 1e-6 * (std::fabs(p[i]) + pr.step[i])) tiny = false;
+                if (gain <= 1e-8 * ssr || tiny) it = max_iterations;
             } else {
                 lambda *= 10;
             }

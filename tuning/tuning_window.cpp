@@ -28,6 +28,7 @@
 #include <cmath>
 
 #include "analysis/log_reader.h"
+#include "bus/bus_session.h"
 #include "comm/bus_worker.h"
 #include "platform/prompts.h"
 #include "tuning/tuning_plot.h"
@@ -479,11 +480,10 @@ void TuningWindow::update_assessment() {
 bool TuningWindow::read_current(bool wait) {
     if (!bus_) return false;
     auto seen = std::make_shared<DeviceData>();
-    auto job = [seen](RequestLayer& r) {
-        const bool all = r.read_table(TableId::TAB_SENS) && r.read_table(TableId::TAB_PID) &&
-                         r.read_table(TableId::TAB_REGO);
-        *seen = r.data();
-        return all;
+    const int a = bus_->device_address();
+    auto job = [seen, a](BusSession& s) {
+        return s.read(a, int(TableId::TAB_SENS), *seen) &&
+               s.read(a, int(TableId::TAB_PID), *seen) && s.read(a, int(TableId::TAB_REGO), *seen);
     };
     QPointer<TuningWindow> self(this);
     auto done = [self, seen](bool ok) {
@@ -504,10 +504,10 @@ bool TuningWindow::read_current(bool wait) {
         self->update_proposal();
     };
     if (!wait) {
-        bus_->post(job, done);
+        bus_->post_session(job, done);
         return true;
     }
-    const bool ok = bus_->run(job);
+    const bool ok = bus_->run_session(job);
     done(ok);
     return ok;
 }
@@ -527,8 +527,9 @@ void TuningWindow::write_proposal() {
         PromptAnswer::Yes)
         return;
     PidWrite w;
-    bus_->run([&w, next](RequestLayer& r) {
-        w = write_pid_fields(r, next);
+    const int a = bus_->device_address();
+    bus_->run_session([&w, next, a](BusSession& s) {
+        w = write_pid_fields(s, a, next);
         return w.ok();
     });
     if (w.outcome != PidWrite::Outcome::ReadFailed && w.outcome != PidWrite::Outcome::Refused) {
@@ -545,8 +546,9 @@ void TuningWindow::restore_original() {
     if (!bus_ || !original_) return;
     const PidFields back = *original_;
     PidWrite w;
-    bus_->run([&w, back](RequestLayer& r) {
-        w = write_pid_fields(r, back);
+    const int a = bus_->device_address();
+    bus_->run_session([&w, back, a](BusSession& s) {
+        w = write_pid_fields(s, a, back);
         return w.ok();
     });
     write_status_->setText(w.ok() ? QStringLiteral("Původní hodnoty vráceny a ověřeny čtením.")
@@ -564,11 +566,10 @@ void TuningWindow::restore_original() {
 void TuningWindow::start_step_test() {
     if (!bus_ || test_ || restoring_) return;
     double sp = 0;
-    const bool ok = bus_->run([&sp](RequestLayer& r) {
-        const bool read = r.read_table(TableId::TAB_COMP);
-        sp = r.data().comp.SP;
-        return read;
-    });
+    address_ = bus_->device_address();
+    const int a = address_;
+    const bool ok =
+        bus_->run_session([&sp, a](BusSession& s) { return read_set_point(s, a, &sp); });
     if (!ok) {
         step_status_->setText(
             QStringLiteral("Žádanou hodnotu se nepodařilo přečíst; test nezačal."));
@@ -592,13 +593,14 @@ void TuningWindow::step_tick() {
     const double t = clock_() - step_t0_;
     job_out_ = true;
     auto live = std::make_shared<LiveGroup>();
-    bus_->post(
-        [live](RequestLayer& r) {
-            const bool ok = r.read_table(TableId::TAB_LIVE);
-            *live = r.data().live;
-            return ok;
+    const int a = address_;
+    bus_->post_session(
+        [live, a](BusSession& s) {
+            const std::optional<LiveGroup> got = s.read_live(a);
+            if (got) *live = *got;
+            return got.has_value();
         },
-        [this, live, t](bool ok) {
+        [this, live, t, a](bool ok) {
             job_out_ = false;
             if (!test_) return;
             test_->reading(t, ok, live->MEAS, live->SP, live->YOUT * 0.1, live->FAULT != 0);
@@ -615,9 +617,9 @@ void TuningWindow::step_tick() {
                 const double sp = test_->new_sp();
                 auto why = std::make_shared<QString>();
                 job_out_ = true;
-                bus_->post(
-                    [sp, why](RequestLayer& rq) {
-                        return write_set_point(rq, sp, why.get(), true);
+                bus_->post_session(
+                    [sp, why, a](BusSession& ss) {
+                        return write_set_point(ss, a, sp, why.get(), true);
                     },
                     [this, t, why](bool done) {
                         job_out_ = false;
@@ -661,8 +663,9 @@ void TuningWindow::finish_step_test(const QString& why) {
 void TuningWindow::restore_set_point(int attempt) {
     const double sp = restore_sp_;
     auto why = std::make_shared<QString>();
-    bus_->post(
-        [sp, why](RequestLayer& r) { return write_set_point(r, sp, why.get(), true); },
+    const int a = address_;
+    bus_->post_session(
+        [sp, why, a](BusSession& s) { return write_set_point(s, a, sp, why.get(), true); },
         [this, attempt, why, sp](bool ok) {
             if (ok) {
                 restoring_ = false;
@@ -702,7 +705,9 @@ void TuningWindow::restore_now() {
     QString why;
     bool ok = false;
     for (int attempt = 0; attempt < 3 && !ok; ++attempt)
-        ok = bus_->run([sp, &why](RequestLayer& r) { return write_set_point(r, sp, &why, true); });
+        ok = bus_->run_session([sp, &why, a = address_](BusSession& s) {
+            return write_set_point(s, a, sp, &why, true);
+        });
     if (!ok)
         loud(QStringLiteral("POZOR: původní žádanou hodnotu %1 se nepodařilo vrátit (%2). "
                             "Regulátor může stále mít žádanou hodnotu ze skoku.")

@@ -102,6 +102,7 @@ class TuningWindow : public QWidget {
     bool job_out_ = false;
     bool restoring_ = false;
     double restore_sp_ = 0;
+    int address_ = 1;  // the controller under the step test
     std::function<double()> clock_;
     double step_t0_ = 0;
     bool own_timer_ = true;

@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-#include "comm/Unit_hl.h"
+#include "bus/bus_session.h"
 #include "params/catalogue.h"
 #include "params/value_check.h"
 
@@ -25,13 +25,13 @@ PidFields editor_rounded(const PidFields& f) {
     return {rounded(f.PB), rounded(f.INT), rounded(f.DER)};
 }
 
-PidWrite write_pid_fields(RequestLayer& r, const PidFields& wanted) {
+PidWrite write_pid_fields(BusSession& s, int address, const PidFields& wanted) {
     PidWrite w;
-    if (!r.read_table(TableId::TAB_PID)) {
+    DeviceData d;
+    if (!s.read(address, int(TableId::TAB_PID), d)) {
         w.outcome = PidWrite::Outcome::ReadFailed;
         return w;
     }
-    DeviceData& d = r.data();
     w.before = held(d.pid);
     w.tune = d.pid.TUNE;
     const PidFields v = editor_rounded(wanted);
@@ -51,13 +51,12 @@ PidWrite write_pid_fields(RequestLayer& r, const PidFields& wanted) {
         }
         params::store_value(p, next, verdict.value);
     }
-    w.sent = held(next.pid);
-    d.pid = next.pid;  // TUNE as read
-    if (!r.write_table(TableId::TAB_PID)) {
+    w.sent = held(next.pid);  // TUNE as read
+    if (!s.write(address, int(TableId::TAB_PID), next)) {
         w.outcome = PidWrite::Outcome::WriteFailed;
         return w;
     }
-    if (!r.read_table(TableId::TAB_PID)) {
+    if (!s.read(address, int(TableId::TAB_PID), d)) {
         w.outcome = PidWrite::Outcome::NotVerified;
         return w;
     }
@@ -91,15 +90,22 @@ QString pid_write_text(const PidWrite& w, bool czech) {
     return {};
 }
 
-bool write_set_point(RequestLayer& r, double sp, QString* why, bool czech) {
+bool read_set_point(BusSession& s, int address, double* sp) {
+    DeviceData d;
+    if (!s.read(address, int(TableId::TAB_COMP), d)) return false;
+    *sp = d.comp.SP;
+    return true;
+}
+
+bool write_set_point(BusSession& s, int address, double sp, QString* why, bool czech) {
     auto fail = [&](const QString& cs, const QString& en) {
         if (why) *why = czech ? cs : en;
         return false;
     };
-    if (!r.read_table(TableId::TAB_COMP))
+    DeviceData d;
+    if (!s.read(address, int(TableId::TAB_COMP), d))
         return fail(QStringLiteral("Žádanou hodnotu se nepodařilo přečíst."),
                     QStringLiteral("reading table 0 failed"));
-    DeviceData& d = r.data();
     const auto f = params::parse_real(params::format_real(sp, QLocale::c()), QLocale::c());
     const float value = f ? *f : float(sp);
     if (!params::check_set_point(value, d.comp.SP_L, d.comp.SP_H).ok())
@@ -112,10 +118,11 @@ bool write_set_point(RequestLayer& r, double sp, QString* why, bool czech) {
                         .arg(d.comp.SP_L)
                         .arg(d.comp.SP_H));
     d.comp.SP = value;
-    if (!r.write_table(TableId::TAB_COMP))
+    if (!s.write(address, int(TableId::TAB_COMP), d))
         return fail(QStringLiteral("Regulátor zápis žádané hodnoty odmítl nebo neodpověděl."),
                     QStringLiteral("writing table 0 failed: refused or no answer"));
-    if (!r.read_table(TableId::TAB_COMP) || d.comp.SP != value)
+    DeviceData back;
+    if (!s.read(address, int(TableId::TAB_COMP), back) || back.comp.SP != value)
         return fail(QStringLiteral("Zapsaná žádaná hodnota se nepotvrdila čtením."),
                     QStringLiteral("the set point written did not read back"));
     return true;

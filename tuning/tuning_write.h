@@ -4,7 +4,7 @@
 
 #include "tuning/pid_convention.h"
 
-class RequestLayer;
+class BusSession;
 
 // The one place where a tuning reaches a controller, for the window and tx20ctl alike:
 // PB, INT and DER of the PID table, TUNE kept as the controller holds it, each value
@@ -25,11 +25,13 @@ struct PidWrite {
 // decimals.
 PidFields editor_rounded(const PidFields& f);
 
-// Reads the PID table of the request layer's current controller, writes PB, INT and DER
-// and reads it back. The request layer's records hold the read-back table afterwards.
-PidWrite write_pid_fields(RequestLayer& r, const PidFields& wanted);
+// Reads the PID table of the controller at address, writes PB, INT and DER and reads it
+// back.
+PidWrite write_pid_fields(BusSession& s, int address, const PidFields& wanted);
 QString pid_write_text(const PidWrite& w, bool czech);
 
-// A new set point for the current controller, checked against its SP_L..SP_H, written
-// and read back; false with the reason otherwise.
-bool write_set_point(RequestLayer& r, double sp, QString* why, bool czech);
+// A new set point for the controller at address, checked against its SP_L..SP_H,
+// written and read back; false with the reason otherwise.
+bool write_set_point(BusSession& s, int address, double sp, QString* why, bool czech);
+// The set point the controller at address holds in table 0.
+bool read_set_point(BusSession& s, int address, double* sp);

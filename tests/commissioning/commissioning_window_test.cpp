@@ -4,7 +4,11 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
+#include <QLocale>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -161,8 +165,8 @@ TEST_F(CommissioningWindowTest, ReportKeepsTheOldFileWhenTheDiskIsFull) {
     load_both();
     const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
     window->set_asks({{}, [] {
-                          return std::optional<std::pair<QString, QString>>(
-                              {QStringLiteral("Jan Novák"), QStringLiteral("poznámka")});
+                          return std::optional<CommissioningWindow::ReportFields>(
+                              {QStringLiteral("Jan Novák"), QStringLiteral("poznámka"), false});
                       }});
     prompts.answer_save(pdf);
     window->report_click();
@@ -179,4 +183,64 @@ TEST_F(CommissioningWindowTest, ReportKeepsTheOldFileWhenTheDiskIsFull) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), first);
     EXPECT_TRUE(prompts.last().text.startsWith(QStringLiteral("Protokol nelze zapsat")));
+}
+
+// The report is about one controller, and everything on it is that controller's: its own
+// link figures, no trend of another controller, the password hidden, Czech numbers.
+TEST_F(CommissioningWindowTest, TheReportShowsOnlyItsControllersFiguresAndHidesThePassword) {
+    bus->station(2).ost.PASS = 4321;
+    std::map<int, AddressStats> stats;
+    for (int a : {1, 2, 7, 42}) {
+        stats[a].requests = a == 2 ? 4242 : 9999;
+        stats[a].reply_min_ms = 3;
+        stats[a].reply_mean_ms = 12.5;
+        stats[a].reply_max_ms = 20;
+    }
+    QImage trend(200, 100, QImage::Format_RGB32);
+    trend.fill(Qt::white);
+    int trend_asked = -1;
+    CommissioningWindow w(
+        worker, prompts,
+        CommissioningWindow::Context{[] { return QStringLiteral("COM1"); }, [] { return 9600; },
+                                     [stats] { return stats; },
+                                     [&](int a) {
+                                         trend_asked = a;
+                                         return a == 1 ? trend : QImage();
+                                     }});
+    w.choose_file(0, reference);
+    w.load(0);
+    w.choose_address(1, 2);
+    w.load(1);
+    worker.wait_idle();
+    QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
+    const auto pdf_text = [&](bool password) {
+        w.set_asks({{}, [password] {
+                        return std::optional<CommissioningWindow::ReportFields>(
+                            {QStringLiteral("Jan Novák"), QString(), password});
+                    }});
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+        prompts.answer_save(pdf);
+        w.report_click();
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+        EXPECT_TRUE(text.waitForFinished(20000));
+        return QString::fromUtf8(text.readAllStandardOutput());
+    };
+    const QString t = pdf_text(false);
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(trend_asked, 2);
+    EXPECT_TRUE(t.contains(QRegularExpression(QStringLiteral("Adresa regulátoru:\\s+2\\n"))))
+        << t.toStdString();
+    EXPECT_TRUE(t.contains(QStringLiteral("4242")));
+    EXPECT_FALSE(t.contains(QStringLiteral("9999"))) << "another address's figures";
+    EXPECT_TRUE(t.contains(QStringLiteral("12,5"))) << "the locale's decimal comma";
+    EXPECT_TRUE(t.contains(QStringLiteral("Trend není k dispozici")));
+    EXPECT_FALSE(t.contains(QStringLiteral("4321"))) << "the password";
+    EXPECT_TRUE(t.contains(QStringLiteral("****")));
+    // No number with a decimal point (dates have two, DP's entry "000.0" is a picture).
+    EXPECT_FALSE(
+        t.contains(QRegularExpression(QStringLiteral("(^|\\s)-?(?!0\\d)\\d+\\.\\d+(\\s|$)"))))
+        << t.toStdString();
+    EXPECT_TRUE(pdf_text(true).contains(QStringLiteral("4321")));
 }

@@ -21,7 +21,8 @@ struct Args {
     QStringList positional;
     QString from, to, out, reference, technician, note;
     CloneOptions clone;
-    bool all = false;  // diff: the address too
+    bool all = false;            // diff: the address too
+    bool show_password = false;  // report: PASS as its number
     std::vector<int> targets;
 };
 
@@ -43,6 +44,8 @@ QString parse(const CtlOptions& o, Args& a) {
         const QString& arg = args[i];
         if (diff && arg == QLatin1String("--all")) {
             a.all = true;
+        } else if (report && arg == QLatin1String("--with-password")) {
+            a.show_password = true;
         } else if (clone && arg == QLatin1String("--eeprom")) {
             a.clone.eeprom = true;
         } else if (clone && arg == QLatin1String("--with-password")) {
@@ -266,6 +269,7 @@ class Runner {
         in.address = o_.da;
         in.technician = a_.technician;
         in.note = a_.note;
+        in.show_password = a_.show_password;
         if (!a_.reference.isEmpty()) {
             in.reference = load(a_.reference);
             if (!in.reference) return kExitUsage;

@@ -11,7 +11,7 @@
 
 #include "analysis/log_reader.h"
 #include "app/measurement_log.h"
-#include "comm/Unit_hl.h"
+#include "bus/bus_session.h"
 #include "comm/live_texts.h"
 #include "platform/formats.h"
 #include "tools/tx20ctl/ctl_commands.h"
@@ -261,7 +261,7 @@ void print_study(const TuningStudy& s, const LoopSettings& loop, QTextStream& ou
         << num(ld.settling_time, 4) << " s, IAE " << num(ld.iae, 4) << "\n";
 }
 
-int tune(const CtlOptions& o, const TuneArgs& a, RequestLayer* req, QTextStream& out,
+int tune(const CtlOptions& o, const TuneArgs& a, BusSession* req, QTextStream& out,
          QTextStream& err) {
     auto fail = [&](const QString& why) {
         err << "tx20ctl: " << why << Qt::endl;
@@ -300,9 +300,10 @@ int tune(const CtlOptions& o, const TuneArgs& a, RequestLayer* req, QTextStream&
     loop.sample_s = a.tpid;
     if (req) {
         // The controller's own range and sampling decide PB and the prediction.
-        if (!req->read_table(TableId::TAB_SENS) || !req->read_table(TableId::TAB_REGO))
+        DeviceData d;
+        if (!req->read(o.da, int(TableId::TAB_SENS), d) ||
+            !req->read(o.da, int(TableId::TAB_REGO), d))
             return fail(Ctl::tr("reading tables 2 and 4 failed; nothing was written"));
-        const DeviceData& d = req->data();
         const double span = pid_convention::span(d.sens.STRS, d.sens.ENDS);
         if (span <= 0)
             return fail(Ctl::tr("the controller's range STRS..ENDS is empty; nothing was written"));
@@ -322,7 +323,7 @@ int tune(const CtlOptions& o, const TuneArgs& a, RequestLayer* req, QTextStream&
         print_study(s, loop, out);
     }
     if (!a.write) return kExitOk;
-    const PidWrite w = write_pid_fields(*req, s.proposal.fields);
+    const PidWrite w = write_pid_fields(*req, o.da, s.proposal.fields);
     QTextStream& to_stream = a.json ? err : out;
     if (w.outcome != PidWrite::Outcome::ReadFailed && w.outcome != PidWrite::Outcome::Refused) {
         to_stream << "@" << o.da << ": PB " << num(w.before.PB, 6) << " -> " << num(w.sent.PB, 6)
@@ -344,14 +345,14 @@ QString log_line(const LiveGroup& live, bool ok) {
         formats::long_time(now.time()), formats::short_date(now.date()));
 }
 
-int steptest(const CtlOptions& o, const TuneArgs& a, RequestLayer& req, QTextStream& out,
+int steptest(const CtlOptions& o, const TuneArgs& a, BusSession& req, QTextStream& out,
              QTextStream& err, const std::atomic<bool>& interrupted) {
-    if (!req.read_table(TableId::TAB_COMP)) {
+    double old_sp = 0;
+    if (!read_set_point(req, o.da, &old_sp)) {
         err << "tx20ctl: " << Ctl::tr("reading the set point failed; nothing was changed")
             << Qt::endl;
         return kExitFailed;
     }
-    const double old_sp = req.data().comp.SP;
     StepTest::Config c;
     c.sp_step = a.sp_step;
     c.max_s = a.duration;
@@ -365,6 +366,7 @@ int steptest(const CtlOptions& o, const TuneArgs& a, RequestLayer& req, QTextStr
     QString why;
     bool step_failed = false;
     int next_report = 10;
+    LiveGroup live;  // the last reading; a failed one is logged with these values
     for (int k = 0;; ++k) {
         // One reading a second, as the live cycle takes them.
         const qint64 due = qint64(k) * 1000;
@@ -372,13 +374,14 @@ int steptest(const CtlOptions& o, const TuneArgs& a, RequestLayer& req, QTextStr
             QThread::msleep(std::min<qint64>(50, due - clock.elapsed()));
         if (interrupted) break;
         const double t = double(clock.elapsed()) / 1000.0;
-        const bool ok = req.read_table(TableId::TAB_LIVE);
-        const LiveGroup& live = req.data().live;
+        const std::optional<LiveGroup> got = req.read_live(o.da);
+        const bool ok = got.has_value();
+        if (ok) live = *got;
         test.reading(t, ok, live.MEAS, live.SP, live.YOUT * 0.1, live.FAULT != 0);
         log.append(log_line(live, ok));
         if (test.link_lost()) break;
         if (test.step_due(t)) {
-            if (!write_set_point(req, test.new_sp(), &why, false)) {
+            if (!write_set_point(req, o.da, test.new_sp(), &why, false)) {
                 step_failed = true;
                 break;
             }
@@ -401,7 +404,7 @@ int steptest(const CtlOptions& o, const TuneArgs& a, RequestLayer& req, QTextStr
     QString restore_why;
     for (int attempt = 0; attempt < 5 && !restored; ++attempt) {
         if (attempt > 0) QThread::msleep(500);
-        restored = write_set_point(req, old_sp, &restore_why, false);
+        restored = write_set_point(req, o.da, old_sp, &restore_why, false);
     }
     int status = kExitOk;
     try {
@@ -441,7 +444,6 @@ int steptest(const CtlOptions& o, const TuneArgs& a, RequestLayer& req, QTextStr
     if (test.has_stepped()) out << Ctl::tr("set point %1 put back").arg(old_sp) << Qt::endl;
     out << Ctl::tr("log written to %1 (%2 readings)").arg(a.out).arg(test.record().size())
         << Qt::endl;
-    (void)o;
     return status;
 }
 
@@ -476,7 +478,7 @@ bool tuning_needs_port(const CtlOptions& o) {
     return a.write;
 }
 
-int run_tuning(const CtlOptions& o, RequestLayer* req, QTextStream& out, QTextStream& err,
+int run_tuning(const CtlOptions& o, BusSession* req, QTextStream& out, QTextStream& err,
                const std::atomic<bool>& interrupted) {
     CtlOptions copy = o;
     TuneArgs a;

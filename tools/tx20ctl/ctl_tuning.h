@@ -5,7 +5,7 @@
 
 #include "tools/tx20ctl/ctl_options.h"
 
-class RequestLayer;
+class BusSession;
 
 // tune and steptest: loop tuning from a log, and the live step test that records one.
 // They take options of their own after the command word.
@@ -18,6 +18,6 @@ QString check_tuning(CtlOptions& o);
 // tune talks to a controller only with --write.
 bool tuning_needs_port(const CtlOptions& o);
 
-// Runs the command; req is null when no port was opened.
-int run_tuning(const CtlOptions& o, RequestLayer* req, QTextStream& out, QTextStream& err,
+// Runs the command; session is null when no port was opened.
+int run_tuning(const CtlOptions& o, BusSession* session, QTextStream& out, QTextStream& err,
                const std::atomic<bool>& interrupted);

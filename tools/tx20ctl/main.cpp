@@ -56,17 +56,12 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
     TraceLine traced(recorded, err);
     Line& line = o.trace ? static_cast<Line&>(traced) : recorded;
     BusSession session(line, static_cast<std::uint8_t>(o.sa));
-    // The tuning commands still drive the request layer.
-    ConsolePrompts prompts(err);
-    RequestLayer req(line, prompts);
-    req.set_device_address(static_cast<std::uint8_t>(o.da));
-    req.set_computer_address(static_cast<std::uint8_t>(o.sa));
     CtlCommands commands(session, o.da, out, err, g_interrupted);
     commands.set_json(o.json);
     commands.keep_port_open(serial, o.port, device, o.rate);
     const int status = is_commissioning(o.command)
                            ? run_commissioning(o, &session, &recorded, out, err, g_interrupted)
-                       : is_tuning(o.command) ? run_tuning(o, &req, out, err, g_interrupted)
+                       : is_tuning(o.command) ? run_tuning(o, &session, out, err, g_interrupted)
                                               : commands.run(o);
     if (o.stats) {
         out.flush();
