@@ -181,7 +181,7 @@ void Tport::open_port(int n) {
     const QString name = port_name(n);
     const QString device = settings_.port_device(name);
     try {
-        on_line([&] { line_.open(name, device, baud_); });
+        on_line([this, name, device, baud = baud_] { line_.open(name, device, baud); });
     } catch (const PortError&) {
         cb_com->setCurrentIndex(0);
         com_ = 0;
@@ -193,7 +193,7 @@ void Tport::reinit_port() {
     // Named after the port that was meant, before anything changes.
     const QString name = port_name(com_);
     try {
-        on_line([&] { line_.apply_rate(name, baud_); });
+        on_line([this, name, baud = baud_] { line_.apply_rate(name, baud); });
     } catch (const PortError&) {
         cb_com->setCurrentIndex(0);
         com_ = 0;
@@ -206,8 +206,8 @@ void Tport::close_port() {
 }
 
 // The line belongs to the bus worker: it changes between exchanges, never during one.
-void Tport::on_line(const std::function<void()>& change) {
-    requests_.run([&change](RequestLayer&) {
+void Tport::on_line(std::function<void()> change) {
+    requests_.run([change = std::move(change)](RequestLayer&) {
         change();
         return true;
     });

@@ -75,7 +75,7 @@ class Tport : public QDialog {
     void set_cell(int address, const QString& text);
     // Runs a handler and reports a raised error, so it never crosses Qt's event code.
     void guarded(const std::function<void()>& handler);
-    void on_line(const std::function<void()>& change);
+    void on_line(std::function<void()> change);
     void probed(int address, bool answered);
 
     SettingsStore& settings_;

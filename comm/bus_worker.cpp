@@ -20,32 +20,25 @@ class BusWorker::Thread : public QThread {
     BusWorker& owner_;
 };
 
-// What the request layer asks of the user appears on the window thread.
+// The request layer's only prompts are the two table-number messages, whose guards the
+// window side checks before it asks for a job; should a job still reach one, its box
+// appears on the window thread and the worker does not wait for it.
 class BusWorker::WindowPrompts : public Prompts {
   public:
     WindowPrompts(BusWorker& owner, Prompts& target) : owner_(owner), target_(target) {}
     PromptAnswer message(const QString& text, const QString& caption, PromptIcon icon,
                          PromptButtons buttons, PromptOwner owner) override {
-        PromptAnswer answer = PromptAnswer::Ok;
-        owner_.call_on_window_thread(
-            [&] { answer = target_.message(text, caption, icon, buttons, owner); });
-        return answer;
+        QMetaObject::invokeMethod(
+            &owner_,
+            [&target = target_, text, caption, icon, buttons, owner] {
+                target.message(text, caption, icon, buttons, owner);
+            },
+            Qt::QueuedConnection);
+        return PromptAnswer::Ok;
     }
-    std::optional<QString> save_file(const FileDialogRequest& request) override {
-        std::optional<QString> answer;
-        owner_.call_on_window_thread([&] { answer = target_.save_file(request); });
-        return answer;
-    }
-    std::optional<QString> open_file(const FileDialogRequest& request) override {
-        std::optional<QString> answer;
-        owner_.call_on_window_thread([&] { answer = target_.open_file(request); });
-        return answer;
-    }
-    std::optional<std::uint32_t> choose_color(std::uint32_t initial) override {
-        std::optional<std::uint32_t> answer;
-        owner_.call_on_window_thread([&] { answer = target_.choose_color(initial); });
-        return answer;
-    }
+    std::optional<QString> save_file(const FileDialogRequest&) override { return std::nullopt; }
+    std::optional<QString> open_file(const FileDialogRequest&) override { return std::nullopt; }
+    std::optional<std::uint32_t> choose_color(std::uint32_t) override { return std::nullopt; }
 
   private:
     BusWorker& owner_;
@@ -161,16 +154,29 @@ bool BusWorker::run_session(SessionJob job) {
     return wait_for(std::move(task));
 }
 
-bool BusWorker::wait_for(Task task) {
+// What a waited-for job's completion fills in. Shared with the completion, which may
+// run after a wait that ended some other way.
+struct BusWorker::Wait {
     bool finished = false;
     bool ok = false;
     std::exception_ptr error;
+    QEventLoop* loop = nullptr;
+};
+
+bool BusWorker::wait_for(Task task) {
+    auto wait = std::make_shared<Wait>();
     QEventLoop loop;
-    enqueue(std::move(task), [&](bool r, std::exception_ptr e) {
-        finished = true;
-        ok = r;
-        error = e;
-        loop.quit();
+    wait->loop = &loop;
+    // The loop goes with this frame however it is left.
+    struct Detach {
+        Wait& w;
+        ~Detach() { w.loop = nullptr; }
+    } detach{*wait};
+    enqueue(std::move(task), [wait](bool r, std::exception_ptr e) {
+        wait->finished = true;
+        wait->ok = r;
+        wait->error = e;
+        if (wait->loop) wait->loop->quit();
     });
     // A short exchange is over within a couple of milliseconds: waiting that long here,
     // and taking the result straight from the queue, spares it two thread wake-ups and
@@ -178,14 +184,24 @@ bool BusWorker::wait_for(Task task) {
     const auto until = std::chrono::steady_clock::now() + kShortWait;
     while (results_waiting_.load() == 0 && std::chrono::steady_clock::now() < until)
         std::this_thread::yield();
-    while (!finished && has_result()) deliver();
-    if (!finished) {
+    while (!wait->finished && has_result()) {
+        try {
+            deliver();
+        } catch (...) {
+            // Another job's error: reported at the event boundary, as it would have been
+            // without this wait.
+            QMetaObject::invokeMethod(
+                this, [e = std::current_exception()] { std::rethrow_exception(e); },
+                Qt::QueuedConnection);
+        }
+    }
+    if (!wait->finished) {
         if (wait_begin_) wait_begin_();
-        while (!finished) loop.exec(QEventLoop::ExcludeUserInputEvents);
+        while (!wait->finished) loop.exec(QEventLoop::ExcludeUserInputEvents);
         if (wait_end_) wait_end_();
     }
-    if (error) std::rethrow_exception(error);
-    return ok;
+    if (wait->error) std::rethrow_exception(wait->error);
+    return wait->ok;
 }
 
 bool BusWorker::has_result() {
@@ -294,42 +310,15 @@ void BusWorker::deliver() {
     emit job_finished(ok);
 }
 
-void BusWorker::call_on_window_thread(const std::function<void()>& fn) {
-    if (QThread::currentThread() == thread()) {
-        fn();
-        return;
-    }
-    Call call;
-    call.fn = &fn;
-    std::unique_lock<std::mutex> lock(mutex_);
-    calls_.push_back(&call);
-    QMetaObject::invokeMethod(this, "serve_calls", Qt::QueuedConnection);
-    call_done_.wait(lock, [&] { return call.done; });
-}
-
-void BusWorker::serve_calls() {
-    for (;;) {
-        Call* call = nullptr;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (calls_.empty()) return;
-            call = calls_.front();
-            calls_.pop_front();
-        }
-        (*call->fn)();
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            call->done = true;
-        }
-        call_done_.notify_all();
-    }
-}
-
+// The table-number guards answer on the window thread, before any job: a worker never
+// waits on a message box.
 bool BusWorker::read_table(int t) {
+    if (t < 0 || t >= kTableCount) return window_.read_table(t);
     return run([t](RequestLayer& r) { return r.read_table(t); });
 }
 
 bool BusWorker::write_table(int t) {
+    if (t < 0 || t >= kParameterTableCount) return window_.write_table(t);
     return run([t](RequestLayer& r) { return r.write_table(t); });
 }
 

@@ -23,9 +23,10 @@ class QThread;
 // The windows keep their records: the request layer handed in (its DeviceData and
 // CommBuffer, its line). A job runs on the worker's own copies, taken when the job was
 // asked for; when it ends, the groups it changed and the texts it read are copied back
-// on the window thread, before the job's completion is called there. Only the worker
-// touches the line while it runs, and the request layer it drives knows nothing of
-// threads.
+// on the window thread, before the job's completion is called there. Session jobs (the
+// work beyond the specified windows) never see those records and bring back nothing
+// but what they capture. Only the worker touches the line while it runs, and the request
+// layer it drives knows nothing of threads.
 class BusWorker : public QObject {
     Q_OBJECT
   public:
@@ -81,9 +82,6 @@ class BusWorker : public QObject {
     // Called around every wait of run(), e.g. to show a wait cursor.
     void set_wait_indicator(std::function<void()> begin, std::function<void()> end);
 
-    // Calls fn on the window thread and waits for it (prompts asked for by a job).
-    void call_on_window_thread(const std::function<void()>& fn);
-
   signals:
     // After each job's completion has run.
     void job_finished(bool ok);
@@ -114,10 +112,7 @@ class BusWorker : public QObject {
         bool version_read = false;
         bool foreign_read = false;
     };
-    struct Call {
-        const std::function<void()>* fn = nullptr;
-        bool done = false;
-    };
+    struct Wait;
 
     void enqueue(Task task, Completion completion);
     bool wait_for(Task task);
@@ -127,7 +122,6 @@ class BusWorker : public QObject {
     void apply(const Result& r);
     bool has_result();
     Q_INVOKABLE void deliver();
-    Q_INVOKABLE void serve_calls();
 
     RequestLayer& window_;
     DeviceData worker_data_;
@@ -141,8 +135,6 @@ class BusWorker : public QObject {
     std::condition_variable wake_;
     std::deque<Task> tasks_;
     std::deque<Result> results_;
-    std::deque<Call*> calls_;
-    std::condition_variable call_done_;
     std::atomic<int> tasks_waiting_{0};
     std::atomic<int> results_waiting_{0};
     static constexpr std::chrono::milliseconds kShortWait{2};

@@ -112,14 +112,17 @@ std::vector<SerialDeviceInfo> serial_devices() {
 QStringList explain_open_failure(const QString& device, QSerialPort::SerialPortError error,
                                  const QString& reason, bool access_denied) {
     QStringList lines;
+    // In the language of the command line tool that prints them.
     lines << device + QStringLiteral(": ") +
-                 (reason.isEmpty() ? QStringLiteral("cannot be opened") : reason);
+                 (reason.isEmpty() ? QCoreApplication::translate("tx20ctl", "cannot be opened")
+                                   : reason);
     if (access_denied) {
-        lines << QStringLiteral(
+        lines << QCoreApplication::translate(
+            "tx20ctl",
             "hint: this user may not use the serial port; join the group dialout "
             "(sudo usermod -aG dialout $USER), then log out and in again");
     } else if (error == QSerialPort::PermissionError && serial_device_busy(device)) {
-        lines << QStringLiteral("hint: another program has the port open");
+        lines << QCoreApplication::translate("tx20ctl", "hint: another program has the port open");
     }
     return lines;
 }

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <vector>
 
+#include "platform/application.h"
 #include "platform/errors.h"
 #include "sim/bus.h"
 #include "support/fake_line.h"
@@ -144,6 +147,48 @@ TEST_F(BusWorkerTest, ACompletionMayAskForTheNextJob) {
     bus.post([](RequestLayer& r) { return r.read_table(TableId::TAB_LIVE); }, again);
     bus.wait_idle();
     EXPECT_EQ(reads, 5);
+}
+
+// Another job's error belongs to the event loop's error report, not to a run() that
+// happens to deliver it; the run() waits on for its own job.
+TEST_F(BusWorkerTest, APostedJobsErrorWhileARunWaitsGoesToTheErrorReportAndTheRunEnds) {
+    auto* app = static_cast<Application*>(QCoreApplication::instance());
+    Prompts& before = app->prompts();
+    ScriptedPrompts errors;
+    errors.allow_ok_messages();
+    app->set_prompts(&errors);
+    bus.post([](RequestLayer&) -> bool {
+        throw PortError(PortError::Kind::Open, QStringLiteral("Sériový port COM3 nelze otevřít"));
+    });
+    bool ok = false;
+    EXPECT_NO_THROW(ok = bus.run([](RequestLayer& r) { return r.read_table(TableId::TAB_LIVE); }));
+    EXPECT_TRUE(ok);
+    bus.wait_idle();
+    QCoreApplication::processEvents();
+    app->set_prompts(&before);
+    ASSERT_EQ(errors.records().size(), 1u);
+    EXPECT_EQ(errors.last().text, QStringLiteral("Sériový port COM3 nelze otevřít."));
+}
+
+// A message box of the request layer runs its own event loop; a timer's reading that
+// starts there must end while the box is still open.
+TEST_F(BusWorkerTest, ATimersRunWhileTheTableNumberMessageIsOpenEnds) {
+    bool inner_done = false;
+    bool inner_ok = false;
+    prompts.allow_ok_messages();
+    prompts.while_next_message_open([&] {
+        QTimer::singleShot(0, [&] {
+            inner_ok = bus.read_table(TableId::TAB_LIVE);
+            inner_done = true;
+        });
+        QElapsedTimer t;
+        t.start();
+        while (!inner_done && t.elapsed() < 5000) QCoreApplication::processEvents();
+    });
+    EXPECT_FALSE(bus.read_table(kTableCount));
+    EXPECT_TRUE(inner_done);
+    EXPECT_TRUE(inner_ok);
+    EXPECT_EQ(prompts.last().text, QStringLiteral("Chyba, číslo tabulky mimo rozsah."));
 }
 
 }  // namespace

@@ -14,7 +14,11 @@ struct CtlRun {
 inline CtlRun tx20ctl(const QStringList& args,
                       const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess p;
-    p.setProcessEnvironment(env);
+    // The tool speaks the locale's language; the tests read English unless they ask.
+    QProcessEnvironment e = env;
+    if (!e.contains(QStringLiteral("LC_ALL")))
+        e.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    p.setProcessEnvironment(e);
     p.start(QStringLiteral(TX20CTL_PATH), args);
     CtlRun r;
     if (!p.waitForFinished(30000)) {

@@ -118,7 +118,7 @@ TEST_F(CommissioningE2E, CloneVerifiesEveryTargetAndReportsTheRefusingOne) {
              QStringLiteral("--to"), QStringLiteral("1-4"), QStringLiteral("--dry-run")});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(writes(r.err).empty());
-    EXPECT_TRUE(r.out.contains(QString::fromUtf8("@2: KELVRA 20; k zápisu: COMP, REGO, OST_;")))
+    EXPECT_TRUE(r.out.contains(QString::fromUtf8("@2: KELVRA 20; to write: COMP, REGO, OST_;")))
         << r.out.toStdString();
     // Each target's changes, as the window's confirmation lists them.
     EXPECT_TRUE(r.out.contains(QStringLiteral("\n    COMP/SP: 55.00 -> 40.00\n")))
@@ -131,8 +131,8 @@ TEST_F(CommissioningE2E, CloneVerifiesEveryTargetAndReportsTheRefusingOne) {
     ASSERT_EQ(lines.size(), 4) << r.out.toStdString();
     for (int a = 1; a <= 3; ++a)
         EXPECT_EQ(lines[a - 1],
-                  QString::fromUtf8("@%1: KELVRA 20; zapsáno: COMP, REGO, OST_; ověřeno").arg(a));
-    EXPECT_TRUE(lines[3].startsWith(QString::fromUtf8("@4: KELVRA 20; zapsáno: žádná; neověřeno")))
+                  QString::fromUtf8("@%1: KELVRA 20; written: COMP, REGO, OST_; verified").arg(a));
+    EXPECT_TRUE(lines[3].startsWith(QString::fromUtf8("@4: KELVRA 20; written: none; not verified")))
         << lines[3].toStdString();
     const auto w = writes(r.err);
     for (int a = 1; a <= 3; ++a) EXPECT_EQ(w.at(a), 3) << a;

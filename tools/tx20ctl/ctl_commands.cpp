@@ -142,7 +142,7 @@ void CtlCommands::print_live(const LiveGroup& l, bool stamp) {
 int CtlCommands::live(double watch_s) {
     if (watch_s <= 0) {
         const auto l = session_.read_live(da_);
-        if (!l) return failed(QStringLiteral("reading table 10 failed"));
+        if (!l) return failed(Ctl::tr("reading table 10 failed"));
         print_live(*l, false);
         return kExitOk;
     }
@@ -188,8 +188,7 @@ int CtlCommands::live(double watch_s) {
 
 int CtlCommands::read(int table) {
     DeviceData d;
-    if (!session_.read(da_, table, d))
-        return failed(QStringLiteral("reading table %1 failed").arg(table));
+    if (!session_.read(da_, table, d)) return failed(Ctl::tr("reading table %1 failed").arg(table));
     if (json_) {
         out_ << ctl_json::table(da_, table, d) << Qt::endl;
         return kExitOk;
@@ -228,7 +227,7 @@ int CtlCommands::write(int table, const QStringList& assignments) {
 }
 
 int CtlCommands::eeprom() {
-    if (!session_.store_eeprom(da_)) return failed(QStringLiteral("storing in EEPROM failed"));
+    if (!session_.store_eeprom(da_)) return failed(Ctl::tr("storing in EEPROM failed"));
     return kExitOk;
 }
 
@@ -245,7 +244,7 @@ int CtlCommands::scan(int wait_ms) {
                 progress.show(QStringLiteral("%1/%2").arg(a + 1).arg(bus_scan::kAddressCount));
         });
     progress.clear();
-    if (found.empty()) return failed(QStringLiteral("no station answered"));
+    if (found.empty()) return failed(Ctl::tr("no station answered"));
     return kExitOk;
 }
 
@@ -256,11 +255,11 @@ int CtlCommands::ident() {
     if (id.version_read) out_ << "version: " << printable(id.version_text) << Qt::endl;
     if (id.type_read && id.version_read) return kExitOk;
     if (id.type_read || id.version_read)
-        return failed(id.type_read ? QStringLiteral("reading the version text failed")
-                                   : QStringLiteral("reading the type text failed"));
+        return failed(id.type_read ? Ctl::tr("reading the version text failed")
+                                   : Ctl::tr("reading the type text failed"));
     // A device of another kind may still answer the type request loosely.
     const auto foreign = session_.read_foreign_ident(da_);
-    if (!foreign) return failed(QStringLiteral("the device did not identify itself"));
+    if (!foreign) return failed(Ctl::tr("the device did not identify itself"));
     for (int line = 0; line < 3; ++line)
         out_ << "foreign: " << printable(text_from_device(foreign->data() + line * 32, 32))
              << Qt::endl;

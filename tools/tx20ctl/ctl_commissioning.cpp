@@ -56,7 +56,7 @@ QString parse(const CtlOptions& o, Args& a) {
                    (report &&
                     (arg == QLatin1String("--out") || arg == QLatin1String("--reference") ||
                      arg == QLatin1String("--technician") || arg == QLatin1String("--note")))) {
-            if (i + 1 >= args.size()) return QStringLiteral("option %1 needs a value").arg(arg);
+            if (i + 1 >= args.size()) return Ctl::tr("option %1 needs a value").arg(arg);
             const QString v = args[++i];
             QString* target = arg == QLatin1String("--from")         ? &a.from
                               : arg == QLatin1String("--to")         ? &a.to
@@ -66,7 +66,7 @@ QString parse(const CtlOptions& o, Args& a) {
                                                                      : &a.note;
             *target = v;
         } else if (arg.startsWith(QLatin1String("--"))) {
-            return QStringLiteral("unknown option %1").arg(arg);
+            return Ctl::tr("unknown option %1").arg(arg);
         } else {
             a.positional << arg;
         }
@@ -74,24 +74,24 @@ QString parse(const CtlOptions& o, Args& a) {
     int address = 0;
     const auto check_source = [&address](const QString& s) {
         if (controller_source(s, &address) && (address < 0 || address > 126))
-            return QStringLiteral("%1 is not a controller address @0..@126").arg(s);
+            return Ctl::tr("%1 is not a controller address @0..@126").arg(s);
         return QString();
     };
     switch (o.command) {
         case CtlOptions::Command::Backup:
-            if (a.positional.size() != 1) return QStringLiteral("backup needs one FILE");
+            if (a.positional.size() != 1) return Ctl::tr("backup needs one FILE");
             break;
         case CtlOptions::Command::Diff:
             if (a.positional.isEmpty() || a.positional.size() > 2)
-                return QStringLiteral("diff needs A and optionally B");
+                return Ctl::tr("diff needs A and optionally B");
             for (const QString& s : a.positional)
                 if (!check_source(s).isEmpty()) return check_source(s);
             break;
         case CtlOptions::Command::Clone: {
             if (!a.positional.isEmpty())
-                return QStringLiteral("unexpected argument %1").arg(a.positional.first());
-            if (a.from.isEmpty()) return QStringLiteral("clone needs --from FILE|@N");
-            if (a.to.isEmpty()) return QStringLiteral("clone needs --to LIST");
+                return Ctl::tr("unexpected argument %1").arg(a.positional.first());
+            if (a.from.isEmpty()) return Ctl::tr("clone needs --from FILE|@N");
+            if (a.to.isEmpty()) return Ctl::tr("clone needs --to LIST");
             if (!check_source(a.from).isEmpty()) return check_source(a.from);
             QString why;
             const auto targets = address_list::parse(a.to, &why);
@@ -101,8 +101,8 @@ QString parse(const CtlOptions& o, Args& a) {
         }
         case CtlOptions::Command::Report:
             if (!a.positional.isEmpty())
-                return QStringLiteral("unexpected argument %1").arg(a.positional.first());
-            if (a.out.isEmpty()) return QStringLiteral("report needs --out FILE.pdf");
+                return Ctl::tr("unexpected argument %1").arg(a.positional.first());
+            if (a.out.isEmpty()) return Ctl::tr("report needs --out FILE.pdf");
             if (!check_source(a.reference).isEmpty()) return check_source(a.reference);
             break;
         default:
@@ -120,6 +120,32 @@ bool needs_port(const CtlOptions& o, const Args& a) {
         default:
             return true;
     }
+}
+
+// The tables by their tabs' captions, in the tool's language when there are none.
+QString tables(const std::vector<int>& t) { return t.empty() ? Ctl::tr("none") : tables_text(t); }
+
+// A target's outcome in the tool's language; a failure keeps the program's own words.
+QString status(const TargetResult& r) {
+    switch (r.outcome) {
+        case TargetResult::Outcome::Verified:
+            return Ctl::tr("verified");
+        case TargetResult::Outcome::NotVerified: {
+            QStringList keys;
+            for (int i : r.mismatched) keys << param_key(i);
+            QString t = Ctl::tr("not verified");
+            if (!r.failure.isEmpty()) t += QStringLiteral(": ") + r.failure;
+            if (!keys.isEmpty()) t += QStringLiteral(" (") + keys.join(QStringLiteral(", ")) + ')';
+            return t;
+        }
+        case TargetResult::Outcome::Failed:
+            return r.failure;
+        case TargetResult::Outcome::Planned:
+            return Ctl::tr("nothing written (dry run)");
+        case TargetResult::Outcome::Skipped:
+            break;
+    }
+    return Ctl::tr("interrupted");
 }
 
 class Runner {
@@ -226,7 +252,7 @@ class Runner {
         const std::vector<int> blocking = blocking_refusals(*reference, a_.clone);
         if (!blocking.empty()) {
             report_refusals(*reference);
-            say(QStringLiteral("nothing was written"));
+            say(Ctl::tr("nothing was written"));
             return kExitUsage;
         }
         bool all = true;
@@ -250,14 +276,14 @@ class Runner {
             out_ << '@' << address << ": ";
             if (r.identified) out_ << r.type_text << "; ";
             if (a_.clone.dry_run && r.identified)
-                out_ << "k zápisu: " << tables_text(r.tables_planned) << "; ";
+                out_ << Ctl::tr("to write: %1").arg(tables(r.tables_planned)) << "; ";
             else if (r.identified)
-                out_ << "zapsáno: " << tables_text(r.tables_written) << "; ";
-            out_ << r.status_text() << Qt::endl;
+                out_ << Ctl::tr("written: %1").arg(tables(r.tables_written)) << "; ";
+            out_ << status(r) << Qt::endl;
             if (a_.clone.dry_run)
                 for (const PlannedChange& c : r.changes) out_ << "    " << c.text() << Qt::endl;
         }
-        if (stopped) say(QStringLiteral("interrupted; the controllers after it were not touched"));
+        if (stopped) say(Ctl::tr("interrupted; the controllers after it were not touched"));
         return all ? kExitOk : kExitFailed;
     }
 
@@ -333,7 +359,7 @@ QString check_commissioning(const CtlOptions& o) {
     Args a;
     const QString problem = parse(o, a);
     if (!problem.isEmpty()) return problem;
-    if (needs_port(o, a) && o.port.isEmpty()) return QStringLiteral("--port is required");
+    if (needs_port(o, a) && o.port.isEmpty()) return Ctl::tr("--port is required");
     return {};
 }
 

@@ -1,5 +1,8 @@
 #include "tools/tx20ctl/ctl_tr.h"
 
+#include <QLocale>
+#include <QTranslator>
+
 QString refusal_text(const params::Verdict& v) {
     using params::Refusal;
     switch (v.refusal) {
@@ -17,4 +20,26 @@ QString refusal_text(const params::Verdict& v) {
             return Ctl::tr("the set point lies outside its limits");
     }
     return QString();
+}
+
+QString port_error_text(const PortError& e, const QString& port) {
+    switch (e.kind()) {
+        case PortError::Kind::Open:
+            return Ctl::tr("serial port %1 cannot be opened").arg(port);
+        case PortError::Kind::Queues:
+            return Ctl::tr("the buffers of %1 cannot be set").arg(port);
+        case PortError::Kind::Timeouts:
+            return Ctl::tr("the time-outs of %1 cannot be set").arg(port);
+        case PortError::Kind::ReadSettings:
+            return Ctl::tr("the settings of serial port %1 cannot be read").arg(port);
+        case PortError::Kind::ApplySettings:
+            break;
+    }
+    return Ctl::tr("serial port %1 cannot be set up").arg(port);
+}
+
+void install_ctl_translator(QTranslator& t) {
+    // The catalogue is built into the tool; the system's locale picks it.
+    if (QLocale().language() != QLocale::Czech) return;
+    if (t.load(QStringLiteral(":/i18n/tx20ctl_cs.qm"))) QCoreApplication::installTranslator(&t);
 }

@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <QTextStream>
+#include <QTranslator>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "tools/tx20ctl/ctl_commissioning.h"
 #include "tools/tx20ctl/ctl_diag.h"
 #include "tools/tx20ctl/ctl_options.h"
+#include "tools/tx20ctl/ctl_tr.h"
 #include "tools/tx20ctl/ctl_tuning.h"
 #include "tools/tx20ctl/log2csv_command.h"
 #include "tools/tx20ctl/ports_command.h"
@@ -43,7 +45,7 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
     try {
         serial.open(o.port, device, o.rate);
     } catch (const PortError& e) {
-        err << "tx20ctl: " << e.message() << '.' << Qt::endl;
+        err << "tx20ctl: " << port_error_text(e, o.port) << '.' << Qt::endl;
         for (const QString& l :
              explain_open_failure(device, serial.open_error(), serial.open_error_reason(),
                                   serial_access_denied(device)))
@@ -74,6 +76,8 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
 
 int main(int argc, char** argv) {
     const auto app = make_ctl_application(argc, argv);
+    QTranslator czech;
+    install_ctl_translator(czech);
     QTextStream out(stdout);
     QTextStream err(stderr);
 
