@@ -77,25 +77,52 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
     w->set_dialogs(d);
     // Last: the monitor window is not one of the dialogs created in start-up order.
     w->attach_recorder(p.line);
-    add_commissioning(*w, d.port);
-    add_analysis(*w);
-    add_overview(*w, d.port);
+    add_servis_windows(*w, d.port);
 }
 
-// The bus overview: every controller on the line, polled between the main window's readings.
-void Program::add_overview(Tkrt01& w, Tport* port) {
+namespace {
+
+// One entry of the Servis menu: caption, object name (may be empty) and what it opens.
+struct ServisItem {
+    QString caption;
+    const char* name;
+    std::function<void()> open;
+};
+
+void show_window(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+}  // namespace
+
+// Every window of the Servis menu, in menu order after "Monitor komunikace": a new window
+// is one more line here.
+void Program::add_servis_windows(Tkrt01& w, Tport* port) {
     Parts& p = *parts_;
-    auto* overview = new BusOverview(p.bus, port, &w);
-    QAction* mn_prehled = w.servis_menu()->addAction(QStringLiteral("&Přehled sběrnice"));
-    mn_prehled->setObjectName(QStringLiteral("mn_prehled"));
-    QObject::connect(mn_prehled, &QAction::triggered, overview, [overview] {
-        overview->show();
-        overview->raise();
-        overview->activateWindow();
-    });
+    new LiveChartTools(w.chart(), p.prompts, [&clock = p.clock] { return clock.now(); });
+    const ServisItem items[] = {
+        {QStringLiteral("&Porovnání a klonování parametrů"), "mn_commissioning",
+         commissioning_opener(w, port)},
+        {QStringLiteral("Analýza záznamu..."), "",
+         [this, &w, &prompts = p.prompts] {
+             attach_tuning(AnalysisWindow::choose_and_open(prompts, &w));
+         }},
+        {QStringLiteral("&Ladění regulační smyčky..."), "mn_tuning",
+         [&w, &p] { TuningWindow::choose_and_open(&p.bus, p.prompts, &w); }},
+        {QStringLiteral("&Přehled sběrnice"), "mn_prehled",
+         [overview = new BusOverview(p.bus, port, &w)] { show_window(overview); }},
+    };
+    for (const ServisItem& item : items) {
+        QAction* action = w.servis_menu()->addAction(item.caption);
+        if (*item.name) action->setObjectName(QLatin1String(item.name));
+        QObject::connect(action, &QAction::triggered, &w, item.open);
+    }
 }
 
-void Program::add_commissioning(Tkrt01& w, Tport* port) {
+// Comparison, clone and report of parameter sets: one window, made when first asked for.
+std::function<void()> Program::commissioning_opener(Tkrt01& w, Tport* port) {
     Parts& p = *parts_;
     CommissioningWindow::Context context{
         [port] { return QStringLiteral("COM%1").arg(port->com()); },
@@ -104,28 +131,10 @@ void Program::add_commissioning(Tkrt01& w, Tport* port) {
             return w.trend_address() == address ? w.chart().grab().toImage() : QImage();
         }};
     auto window = std::make_shared<QPointer<CommissioningWindow>>();
-    QAction* open = w.servis_menu()->addAction(QStringLiteral("&Porovnání a klonování parametrů"));
-    open->setObjectName(QStringLiteral("mn_commissioning"));
-    QObject::connect(open, &QAction::triggered, &w, [&w, &p, context, window] {
+    return [&w, &p, context, window] {
         if (!*window) *window = new CommissioningWindow(p.bus, p.prompts, context, &w);
-        (*window)->show();
-        (*window)->raise();
-        (*window)->activateWindow();
-    });
-}
-
-// Log analysis and the live chart's read-out and context menu.
-void Program::add_analysis(Tkrt01& w) {
-    Parts& p = *parts_;
-    new LiveChartTools(w.chart(), p.prompts, [&clock = p.clock] { return clock.now(); });
-    QObject::connect(w.servis_menu()->addAction(QStringLiteral("Analýza záznamu...")),
-                     &QAction::triggered, &w, [this, &w, &prompts = p.prompts] {
-                         attach_tuning(AnalysisWindow::choose_and_open(prompts, &w));
-                     });
-    QAction* tune = w.servis_menu()->addAction(QStringLiteral("&Ladění regulační smyčky..."));
-    tune->setObjectName(QStringLiteral("mn_tuning"));
-    QObject::connect(tune, &QAction::triggered, &w,
-                     [&w, &p] { TuningWindow::choose_and_open(&p.bus, p.prompts, &w); });
+        show_window(*window);
+    };
 }
 
 // "Ladit z výběru...": the analysis window's selection in a tuning window of its own.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 class AnalysisWindow;
@@ -32,11 +33,9 @@ class Program {
     void open_analysis(const QString& path);
 
   private:
-    // "Servis" > comparison, clone and report of parameter sets.
-    void add_commissioning(Tkrt01& w, Tport* port);
-    void add_analysis(Tkrt01& w);
+    void add_servis_windows(Tkrt01& w, Tport* port);
+    std::function<void()> commissioning_opener(Tkrt01& w, Tport* port);
     void attach_tuning(AnalysisWindow* a);
-    void add_overview(Tkrt01& w, Tport* port);
 
     struct Parts;
     std::unique_ptr<Parts> parts_;

@@ -2,6 +2,7 @@
 
 #include <QSaveFile>
 #include <cerrno>
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -27,6 +28,16 @@ AtomicFile::Fault& AtomicFile::injected() {
     static thread_local Fault fault = Fault::None;
     return fault;
 }
+
+std::function<void()>& AtomicFile::before_commit() {
+    static thread_local std::function<void()> fn;
+    return fn;
+}
+
+AtomicFile::BeforeCommit::BeforeCommit(std::function<void()> fn)
+    : previous_(std::exchange(before_commit(), std::move(fn))) {}
+
+AtomicFile::BeforeCommit::~BeforeCommit() { before_commit() = std::move(previous_); }
 
 AtomicFile::InjectedFault::InjectedFault(Fault f) : previous_(injected()) { injected() = f; }
 
@@ -78,6 +89,7 @@ bool AtomicFile::write(const QString& path, const std::vector<QByteArrayView>& p
     }
     // The rename over the old file; when it fails, the temporary file goes and the
     // old file stays.
+    if (const auto& hook = before_commit()) hook();
     const bool committed = fault != Fault::FailedCommit && file.commit();
     if (!committed) {
         if (reason)

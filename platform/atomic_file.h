@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -29,6 +30,20 @@ class AtomicFile {
         Fault previous_;
     };
 
+    // Runs fn on this thread between the sync and the real rename of the next writes,
+    // so a test can make that rename fail for real (by taking the folder away).
+    class BeforeCommit {
+      public:
+        explicit BeforeCommit(std::function<void()> fn);
+        ~BeforeCommit();
+        BeforeCommit(const BeforeCommit&) = delete;
+        BeforeCommit& operator=(const BeforeCommit&) = delete;
+
+      private:
+        std::function<void()> previous_;
+    };
+
   private:
     static Fault& injected();
+    static std::function<void()>& before_commit();
 };

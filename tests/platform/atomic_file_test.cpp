@@ -108,6 +108,24 @@ TEST(AtomicFileTest, AFailedWriteReportsAndLeavesThePreviousFileAsItWas) {
     }
 }
 
+// The injected faults skip the rename; this one makes the real rename fail, so a
+// writer that ignored its result would report a success here.
+TEST(AtomicFileTest, ARealRenameThatFailsIsReported) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("gone"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/f.txt");
+    QString why;
+    {
+        const AtomicFile::BeforeCommit remove([folder] { QDir(folder).removeRecursively(); });
+        EXPECT_FALSE(AtomicFile::write(path, {QByteArrayView("new")}, &why));
+    }
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_FALSE(QFile::exists(path));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    EXPECT_TRUE(AtomicFile::write(path, {QByteArrayView("new")}, &why));
+}
+
 TEST(AtomicFileTest, WritesThePiecesInOrderOverTheOldFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("f.ini"));
