@@ -95,7 +95,8 @@ Where where_of(const JournalFilter& f) {
 JournalEntry entry_of(const QSqlQuery& q, bool with_changes = true) {
     JournalEntry e;
     e.id = q.value(0).toLongLong();
-    e.time = QDateTime::fromMSecsSinceEpoch(q.value(1).toLongLong());
+    // UTC: a local time would ask the time zone for every row read.
+    e.time = QDateTime::fromMSecsSinceEpoch(q.value(1).toLongLong(), Qt::UTC);
     e.user = q.value(2).toString();
     e.program = q.value(3).toString();
     e.source = q.value(4).toString();

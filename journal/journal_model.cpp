@@ -28,7 +28,7 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole) return {};
     switch (index.column()) {
         case Time:
-            return QLocale().toString(e.time, QStringLiteral("d.M.yyyy HH:mm:ss"));
+            return QLocale().toString(e.time.toLocalTime(), QStringLiteral("d.M.yyyy HH:mm:ss"));
         case User:
             return e.user;
         case Program:

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimeZone>
+#include <limits>
 
 namespace journal_text {
 
@@ -21,8 +22,18 @@ QString csv_field(const QString& s) {
 }  // namespace
 
 QString iso_time(const QDateTime& t) {
-    const QDateTime local = t.toLocalTime();
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    // Asking the time zone for every entry of a long export costs more than the rest of
+    // it; the offset is asked once an hour of entries.
+    static thread_local qint64 hour = std::numeric_limits<qint64>::min();
+    static thread_local int offset = 0;
+    const qint64 ms = t.toMSecsSinceEpoch();
+    const qint64 h = ms / 3'600'000;
+    if (h != hour) {
+        hour = h;
+        offset = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc();
+    }
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offset)
+        .toString(Qt::ISODateWithMs);
 }
 
 QString csv_header() {

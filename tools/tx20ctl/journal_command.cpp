@@ -9,7 +9,7 @@
 namespace {
 
 QString plain_line(const JournalEntry& e) {
-    QString line = e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    QString line = e.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     line += QLatin1String("  ") + e.user + QLatin1String("  ") + e.program;
     if (!e.source.isEmpty()) line += QLatin1String(" (") + e.source + QLatin1Char(')');
     line += e.address >= 0 ? QStringLiteral("  @%1").arg(e.address) : QStringLiteral("  -");
