@@ -1,10 +1,7 @@
 // Loop tuning figures: identification time, accuracy by Monte Carlo against the
 // two-point reading in the same run, and the proof on the simulator (a set-point step
 // before and after writing the SIMC proposal). Prints a table; asserts nothing.
-//   tuning_probe                 all figures
-//   tuning_probe --week PATH     writes a week-long log with one step, for timing tune
 #include <QCoreApplication>
-#include <QFile>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -231,72 +228,10 @@ void proof() {
     }
 }
 
-// A week at one reading a second, quiet but for one set-point step under PI on day 3
-// at 08:00 (K 1.5, tau 50 s, theta 10 s), in the Czech texts of the log.
-void write_week(const char* path) {
-    QFile f(QString::fromLocal8Bit(path));
-    if (!f.open(QIODevice::WriteOnly)) return;
-    f.write(
-        "Za\xe8\xe1tek m\xec\xf8"
-        "en\xed na regul\xe1toru KELVRA 20   07.12.26     0:00:00\r\n");
-    f.write(
-        "Nam\xec\xf8"
-        "en\xe1 hodnota; \xa6\xe1"
-        "dan\xe1 hodnota;Ak\xe8n\xed z\xe1sah; Porucha; \xe8"
-        "as; datum\r\n");
-    f.write(QByteArray(65, '-') + "\r\n");
-    SyntheticLoop s;
-    s.process.gain = 1.5;
-    s.process.tau = 50;
-    s.process.dead = 10;
-    s.noise = 0.01;
-    s.closed = true;
-    s.step = 5;
-    s.duration = 3600;
-    s.step_at = 600;
-    s.y0 = 55;
-    const LoopRecord step = make_record(s);
-    const int step_start = 2 * 86400 + 8 * 3600 - 600;
-    char line[128];
-    QByteArray out;
-    for (int i = 0; i < 7 * 86400; ++i) {
-        double y = 55.0 + 0.01 * ((i * 7919) % 7 - 3), sp = 55.0, u = 21.3;
-        if (i >= step_start && i < step_start + step.size()) {
-            const auto k = std::size_t(i - step_start);
-            y = step.y[k];
-            sp = step.sp[k];
-            u = step.u[k];
-        } else if (i >= step_start + step.size()) {
-            sp = 60.0;
-            y = 60.0 + 0.01 * ((i * 7919) % 7 - 3);
-            u = 24.7;
-        }
-        const int t = i % 86400;
-        const int n =
-            std::snprintf(line, sizeof line,
-                          "%.2f; %.2f; %.1f; nen\xed porucha;   %d:%02d:%02d;   %02d.12.26\r\n", y,
-                          sp, u, t / 3600, t / 60 % 60, t % 60, 7 + i / 86400);
-        for (int c = 0; c < n; ++c)
-            if (line[c] == '.' && c + 1 < n && line[c + 1] >= '0' && line[c + 1] <= '9' && c > 0 &&
-                line[c - 1] >= '0' && line[c - 1] <= '9' && std::count(line, line + c, ';') < 3)
-                line[c] = ',';
-        out.append(line, n);
-        if (out.size() > (1 << 20)) {
-            f.write(out);
-            out.clear();
-        }
-    }
-    f.write(out);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc == 3 && std::string(argv[1]) == "--week") {
-        write_week(argv[2]);
-        return 0;
-    }
     identification_time();
     accuracy();
     proof();

@@ -385,7 +385,10 @@ void Tmenu_mod::tl_cteniClick() {
     show_bar(bar_load, 50);
     const int table = PageControl->currentWidget()->property("tag").toInt();
     bar_load->setValue(95);
-    if (!request_.read_table(table)) communication_failed(QString::fromUtf8(kReadError));
+    const int address = request_.device_address();
+    const bool ok = request_.read_table(table);
+    emit table_read(address, table, ok);
+    if (!ok) communication_failed(QString::fromUtf8(kReadError));
     bar_load->setValue(100);
     // Also after a failure: DeviceData still holds the previous values.
     FillTab(PageControl->currentIndex());
@@ -398,7 +401,10 @@ void Tmenu_mod::tl_zapisClick() {
     const int position = PageControl->currentIndex();
     bar_load->setValue(100);
     if (CollectTab(position) != 0) return;
-    if (!request_.write_table(table)) {
+    const int address = request_.device_address();
+    const bool ok = request_.write_table(table);
+    emit table_written(address, table, ok);
+    if (!ok) {
         communication_failed(QString::fromUtf8(kWriteError));
         return;
     }
@@ -410,7 +416,10 @@ void Tmenu_mod::tl_zapisClick() {
 void Tmenu_mod::tl_eepromClick() {
     BarGuard guard(bar_load, false);
     show_bar(bar_load, 100);
-    if (!request_.store_eeprom()) communication_failed(QString::fromUtf8(kEepromError));
+    const int address = request_.device_address();
+    const bool ok = request_.store_eeprom();
+    emit eeprom_stored(address, ok);
+    if (!ok) communication_failed(QString::fromUtf8(kEepromError));
 }
 
 void Tmenu_mod::tl_ulozitClick() {
@@ -437,6 +446,7 @@ void Tmenu_mod::tl_ulozitClick() {
         contents.insert(QLatin1String(p.control), c);
     }
     parameter_file::save(*path, contents);
+    emit file_saved(*path);
 }
 
 void Tmenu_mod::tl_otevritClick() {
