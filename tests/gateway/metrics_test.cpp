@@ -139,3 +139,28 @@ TEST(UnitJson, ThePageRowCarriesTheOverviewsCzechTexts) {
 }
 
 }  // namespace
+
+TEST(GatewayRecord, KeepsOnePointPerStepForAnHourAndCountsEveryPoll) {
+    GatewayRecord record;
+    UnitReading r;
+    r.address = 3;
+    const auto note = [&](qint64 ms, float value, bool link) {
+        r.live.MEAS = value;
+        r.link = link;
+        record.note(r, ms);
+    };
+    constexpr qint64 step = GatewayRecord::kStepMs, hour = GatewayRecord::kHourMs;
+    note(0, 1, true);
+    note(step / 2, 2, true);  // the same step: the newer stands for it
+    note(step, 3, true);
+    note(step + 1, 9, false);  // failed: counted, not drawn
+    using Points = std::vector<std::pair<qint64, float>>;
+    EXPECT_EQ(record.hour(3, step + 1), (Points{{step / 2, 2}, {step, 3}}));
+    EXPECT_EQ(record.polls(3), 4u);
+    note(hour + step, 4, true);
+    EXPECT_EQ(record.hour(3, hour + step), (Points{{step, 3}, {hour + step, 4}}));
+    EXPECT_EQ(record.hour(3, 2 * hour + step + 1), Points{});
+    note(5, 5, true);  // the clock was set back
+    EXPECT_EQ(record.hour(3, 5), (Points{{5, 5}}));
+    EXPECT_EQ(record.polls(9), 0u);
+}
