@@ -258,7 +258,7 @@ std::vector<AlarmStatus> AlarmEngine::list() const {
     std::vector<AlarmStatus> out;
     for (const auto& [key, a] : alarms_)
         if (a.status.state != AlarmState::Normal || a.status.shelved) out.push_back(a.status);
-    std::sort(out.begin(), out.end(), [](const AlarmStatus& x, const AlarmStatus& y) {
+    std::stable_sort(out.begin(), out.end(), [](const AlarmStatus& x, const AlarmStatus& y) {
         if (x.priority != y.priority) return x.priority < y.priority;
         return x.since_ms > y.since_ms;
     });

@@ -8,7 +8,10 @@ LogFile::LogFile(const MeasurementLog& log) : log_(log), shown_path_(QStringLite
     dialog_.filters = {QStringLiteral("Textový soubor [*.txt] (*.txt)")};
 }
 
-void LogFile::write() const { log_.write_file(dialog_.file_name); }
+void LogFile::write() const {
+    log_.write_file(dialog_.file_name);
+    if (written_) written_(dialog_.file_name);
+}
 
 void LogFile::save(Prompts& prompts) {
     if (chosen_) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "platform/prompts.h"
 
@@ -28,8 +29,12 @@ class LogFile {
     // "Uložit j&ako...": always asks.
     void save_as(Prompts& prompts);
 
+    // Told the path after each write that succeeded.
+    void set_written_observer(std::function<void(const QString&)> f) { written_ = std::move(f); }
+
   private:
     const MeasurementLog& log_;
+    std::function<void(const QString&)> written_;
     FileDialogRequest dialog_;
     bool chosen_ = false;
     QString shown_path_;

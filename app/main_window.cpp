@@ -214,17 +214,22 @@ void Tkrt01::read_live(std::function<void()> then, Wait wait) {
     // A broadcast is answered by nobody: nothing was measured either.
     const int address = requests_.device_address();
     const bool broadcast = address == telegram::kBroadcast;
+    const auto tell = [this, broadcast, address](bool ok) {
+        if (on_reading_ && !broadcast) on_reading_(address, ok, requests_.data().live);
+    };
     if (wait == Wait::Yes) {
         const bool ok = requests_.read_table(TableId::TAB_LIVE);
         show_live(ok && !broadcast, address);
+        tell(ok);
         if (then) then();
         return;
     }
     live_pending_ = true;
     requests_.post([](RequestLayer& r) { return r.read_table(TableId::TAB_LIVE); },
-                   [this, address, broadcast, then = std::move(then)](bool ok) {
+                   [this, address, broadcast, tell, then = std::move(then)](bool ok) {
                        live_pending_ = false;
                        show_live(ok && !broadcast, address);
+                       tell(ok);
                        if (then) then();
                    });
 }

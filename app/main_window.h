@@ -9,6 +9,7 @@
 #include "app/log_file.h"
 #include "app/measurement_log.h"
 
+struct LiveGroup;
 class Clock;
 class CommMonitor;
 class Prompts;
@@ -144,6 +145,14 @@ class Tkrt01 : public QMainWindow {
     void mn_aboutClick();
     void mn_identClick();
     void mn_monitorClick();
+    // Told after every live reading of this window that went to one controller: its
+    // address, whether it answered, and the values.
+    using ReadingObserver = std::function<void(int address, bool answered, const LiveGroup&)>;
+    void set_reading_observer(ReadingObserver f) { on_reading_ = std::move(f); }
+    // Told the path after each write of the measurement log.
+    void set_log_written_observer(std::function<void(const QString&)> f) {
+        log_file_.set_written_observer(std::move(f));
+    }
     // The "Servis" menu, where windows beyond the specified program add their items.
     QMenu* servis_menu() const { return mn_servis; }
 
@@ -178,6 +187,7 @@ class Tkrt01 : public QMainWindow {
     QTimer* link_timer_ = nullptr;
     std::atomic<bool> traffic_waiting_{false};
     bool live_pending_ = false;  // a reading of this window is on the line
+    ReadingObserver on_reading_;
 
     ChartSettings graf_;
     std::int32_t LIST = 1;

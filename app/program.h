@@ -4,7 +4,11 @@
 #include <functional>
 #include <memory>
 
+#include "app/main_window.h"
+
 class AnalysisWindow;
+class ServiceJournal;
+class TuningWindow;
 class BusWorker;
 class Prompts;
 class SettingsStore;
@@ -29,6 +33,8 @@ class Program {
     // The bus worker every exchange of the windows goes through.
     BusWorker& bus();
     SettingsStore& store();
+    // The service journal and the alarms.
+    ServiceJournal& journal();
     // A recorded measurement log in an analysis window beside the main window.
     void open_analysis(const QString& path);
 
@@ -36,6 +42,8 @@ class Program {
     void add_servis_windows(Tkrt01& w, Tport* port);
     std::function<void()> commissioning_opener(Tkrt01& w, Tport* port);
     void attach_tuning(AnalysisWindow* a);
+    void add_journal(Tkrt01& w, const Tkrt01::Dialogs& d);
+    void watch_tuning(TuningWindow* t);
 
     struct Parts;
     std::unique_ptr<Parts> parts_;

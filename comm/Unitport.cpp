@@ -182,11 +182,13 @@ void Tport::open_port(int n) {
     const QString device = settings_.port_device(name);
     try {
         on_line([this, name, device, baud = baud_] { line_.open(name, device, baud); });
-    } catch (const PortError&) {
+    } catch (const PortError& e) {
         cb_com->setCurrentIndex(0);
         com_ = 0;
+        emit port_open_failed(name, device, e.message());
         throw;
     }
+    emit port_opened(name, device);
 }
 
 void Tport::reinit_port() {
@@ -203,6 +205,7 @@ void Tport::reinit_port() {
 
 void Tport::close_port() {
     on_line([this] { line_.close(); });
+    emit port_closed(port_name(com_));
 }
 
 // The line belongs to the bus worker: it changes between exchanges, never during one.

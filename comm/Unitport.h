@@ -60,6 +60,11 @@ class Tport : public QDialog {
 
     void done(int r) override;
 
+  signals:
+    void port_opened(const QString& name, const QString& device);
+    void port_open_failed(const QString& name, const QString& device, const QString& reason);
+    void port_closed(const QString& name);
+
   protected:
     void showEvent(QShowEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;

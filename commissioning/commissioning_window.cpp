@@ -481,6 +481,7 @@ void CommissioningWindow::show_result(int row, const TargetResult& r) {
     results_->item(row, ResOutcome)->setText(r.status_text());
     results_->item(row, ResOutcome)
         ->setForeground(r.verified() ? QBrush(Qt::darkGreen) : QBrush(kRefusedColour));
+    emit target_done(r, reference_.source.text());
 }
 
 void CommissioningWindow::finish_clone() {

@@ -80,6 +80,10 @@ class CommissioningWindow : public QWidget {
     QCheckBox* password_box() const { return password_; }
     QLabel* count_label() const { return count_; }
 
+  signals:
+    // Each target of a clone as its row shows it, also those never reached.
+    void target_done(const commissioning::TargetResult& result, const QString& reference);
+
   private:
     struct SourceControls {
         QRadioButton* file = nullptr;

@@ -100,7 +100,9 @@ void Tload_form::StepProgress(int n) {
 
 void Tload_form::ReadAllTables() {
     const int pages = editor_.page_count ? editor_.page_count() : kParameterTableCount;
+    const int address = requests_.device_address();
     const IdentResult r = IdentifyDevice();
+    emit identified(address, static_cast<int>(r));
     if (r == IdentResult::Unknown) {
         prompts_.message(QStringLiteral("Chyba při čtení nebo neznámé zřízení"),
                          QStringLiteral("Komunikace"), PromptIcon::Error, PromptButtons::Ok,
@@ -117,7 +119,9 @@ void Tload_form::ReadAllTables() {
     for (int i = 0; i < pages; ++i) {
         StepProgress(10);
         // A failed table keeps its earlier values; the loop goes on with the next one.
-        if (!requests_.read_table(i)) failed = true;
+        const bool ok = requests_.read_table(i);
+        emit table_read(address, i, ok);
+        if (!ok) failed = true;
         requests_.pause_ms(10);
     }
     // The editor would show stale values or zeros for that tab, ready to be written back.

@@ -40,6 +40,11 @@ class Tload_form : public QDialog {
     // Esc and the close box end the dialog only once the reading is over.
     void reject() override;
 
+  signals:
+    // The version text's verdict (an IdentResult), then each table read.
+    void identified(int address, int result);
+    void table_read(int address, int table, bool ok);
+
   protected:
     void showEvent(QShowEvent* event) override;
 

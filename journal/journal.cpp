@@ -92,7 +92,7 @@ Where where_of(const JournalFilter& f) {
     return w;
 }
 
-JournalEntry entry_of(const QSqlQuery& q) {
+JournalEntry entry_of(const QSqlQuery& q, bool with_changes = true) {
     JournalEntry e;
     e.id = q.value(0).toLongLong();
     e.time = QDateTime::fromMSecsSinceEpoch(q.value(1).toLongLong());
@@ -103,7 +103,7 @@ JournalEntry entry_of(const QSqlQuery& q) {
     e.kind = kind_from_name(q.value(6).toString()).value_or(JournalKind::Write);
     e.ok = q.value(7).toInt() != 0;
     e.summary = q.value(8).toString();
-    e.changes = changes_from_json(q.value(9).toString());
+    if (with_changes) e.changes = changes_from_json(q.value(9).toString());
     return e;
 }
 
@@ -418,7 +418,7 @@ std::vector<JournalEntry> Journal::query(const JournalFilter& filter, int limit,
 }
 
 qint64 Journal::for_each(const JournalFilter& filter,
-                         const std::function<void(const JournalEntry&)>& f) {
+                         const std::function<void(const JournalEntry&)>& f, bool with_changes) {
     if (!ensure_open()) return -1;
     const Where w = where_of(filter);
     QSqlQuery q(db());
@@ -430,7 +430,7 @@ qint64 Journal::for_each(const JournalFilter& filter,
     if (!q.exec()) return -1;
     qint64 n = 0;
     while (q.next()) {
-        f(entry_of(q));
+        f(entry_of(q, with_changes));
         ++n;
     }
     return n;

@@ -69,7 +69,8 @@ class Journal {
                                     std::optional<Cursor> before = std::nullopt);
     // Every matching entry, oldest first; returns how many, -1 when the database could not
     // be read.
-    qint64 for_each(const JournalFilter& filter, const std::function<void(const JournalEntry&)>& f);
+    qint64 for_each(const JournalFilter& filter, const std::function<void(const JournalEntry&)>& f,
+                    bool with_changes = true);
 
     // The alarm rules of one controller as the alarm window stores them (JSON text).
     std::optional<QString> rules(int address);

@@ -387,7 +387,10 @@ void Tmenu_mod::tl_cteniClick() {
     show_bar(bar_load, 50);
     const int table = PageControl->currentWidget()->property("tag").toInt();
     bar_load->setValue(95);
-    if (!request_.read_table(table)) communication_failed(u(kReadError));
+    const int address = request_.device_address();
+    const bool ok = request_.read_table(table);
+    emit table_read(address, table, ok);
+    if (!ok) communication_failed(u(kReadError));
     bar_load->setValue(100);
     // Also after a failure: DeviceData still holds the previous values.
     FillTab(PageControl->currentIndex());
@@ -400,7 +403,10 @@ void Tmenu_mod::tl_zapisClick() {
     const int position = PageControl->currentIndex();
     bar_load->setValue(100);
     if (CollectTab(position) != 0) return;
-    if (!request_.write_table(table)) {
+    const int address = request_.device_address();
+    const bool ok = request_.write_table(table);
+    emit table_written(address, table, ok);
+    if (!ok) {
         communication_failed(u(kWriteError));
         return;
     }
@@ -412,7 +418,10 @@ void Tmenu_mod::tl_zapisClick() {
 void Tmenu_mod::tl_eepromClick() {
     BarGuard guard(bar_load, false);
     show_bar(bar_load, 100);
-    if (!request_.store_eeprom()) communication_failed(u(kEepromError));
+    const int address = request_.device_address();
+    const bool ok = request_.store_eeprom();
+    emit eeprom_stored(address, ok);
+    if (!ok) communication_failed(u(kEepromError));
 }
 
 void Tmenu_mod::tl_ulozitClick() {
@@ -439,6 +448,7 @@ void Tmenu_mod::tl_ulozitClick() {
         contents.insert(QLatin1String(p.control), c);
     }
     parameter_file::save(*path, contents);
+    emit file_saved(*path);
 }
 
 void Tmenu_mod::tl_otevritClick() {

@@ -57,6 +57,14 @@ class Tmenu_mod : public QDialog {
     void tl_otevritClick();
     void tl_ulozitClick();
 
+  signals:
+    // After each exchange of the buttons, with the address it went to; DeviceData
+    // holds what was read or sent.
+    void table_read(int address, int table, bool ok);
+    void table_written(int address, int table, bool ok);
+    void eeprom_stored(int address, bool ok);
+    void file_saved(const QString& path);
+
   protected:
     void showEvent(QShowEvent* event) override;
 

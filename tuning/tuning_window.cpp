@@ -532,6 +532,7 @@ void TuningWindow::write_proposal() {
         w = write_pid_fields(s, a, next);
         return w.ok();
     });
+    emit pid_written(a, w);
     if (w.outcome != PidWrite::Outcome::ReadFailed && w.outcome != PidWrite::Outcome::Refused) {
         if (!original_) original_ = w.before;
         restore_->setEnabled(true);
@@ -551,6 +552,7 @@ void TuningWindow::restore_original() {
         w = write_pid_fields(s, a, back);
         return w.ok();
     });
+    emit pid_written(a, w);
     write_status_->setText(w.ok() ? QStringLiteral("Původní hodnoty vráceny a ověřeny čtením.")
                                   : pid_write_text(w, true));
     if (w.ok()) {

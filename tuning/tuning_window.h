@@ -74,6 +74,10 @@ class TuningWindow : public QWidget {
     QSpinBox& step_max() const { return *step_max_; }
     QTableWidget& assessment() const { return *assessment_; }
 
+  signals:
+    // PB, INT and DER went to the controller at address (also a restore), read back.
+    void pid_written(int address, const PidWrite& w);
+
   protected:
     void closeEvent(QCloseEvent* e) override;
 

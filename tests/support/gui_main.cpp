@@ -1,11 +1,16 @@
 #include <gmock/gmock.h>
 
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include "platform/application.h"
 #include "support/scripted_prompts.h"
 
 int main(int argc, char** argv) {
+    // The service journal and anything else kept in the user's data folder stay out of
+    // the real one.
+    QTemporaryDir data_home;
+    qputenv("XDG_DATA_HOME", data_home.path().toLocal8Bit());
     // Two screens: a large primary one and an 800 x 600 one on its right, where the
     // default placement of the main window does not fit.
     QTemporaryFile screens;

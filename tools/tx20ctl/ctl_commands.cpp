@@ -11,6 +11,7 @@
 #include "bus/bus_scan.h"
 #include "bus/identification.h"
 #include "ident/ident_texts.h"
+#include "journal/service_journal.h"
 #include "params/value_check.h"
 #include "tools/tx20ctl/ctl_json.h"
 #include "tools/tx20ctl/ctl_progress.h"
@@ -205,6 +206,7 @@ int CtlCommands::write(int table, const QStringList& assignments) {
     // Fields not named keep what the controller holds.
     DeviceData d;
     if (!session_.read(da_, table, d)) return failed(Ctl::tr("reading table %1 failed").arg(table));
+    if (journal_) journal_->table_read(da_, table, true, d);
     const QString error = apply_assignments(d, table, assignments);
     if (!error.isEmpty()) return failed(error);  // checked before; cannot happen
     // As the editor sends it with every write of its tab.
@@ -221,13 +223,16 @@ int CtlCommands::write(int table, const QStringList& assignments) {
             return kExitUsage;
         }
     }
-    if (!session_.write(da_, table, d))
-        return failed(Ctl::tr("writing table %1 failed").arg(table));
+    const bool ok = session_.write(da_, table, d);
+    if (journal_) journal_->table_written(da_, table, ok, d, QStringLiteral("tx20ctl write"));
+    if (!ok) return failed(Ctl::tr("writing table %1 failed").arg(table));
     return kExitOk;
 }
 
 int CtlCommands::eeprom() {
-    if (!session_.store_eeprom(da_)) return failed(Ctl::tr("storing in EEPROM failed"));
+    const bool ok = session_.store_eeprom(da_);
+    if (journal_) journal_->eeprom_stored(da_, ok, QStringLiteral("tx20ctl eeprom"));
+    if (!ok) return failed(Ctl::tr("storing in EEPROM failed"));
     return kExitOk;
 }
 
@@ -253,6 +258,12 @@ int CtlCommands::ident() {
     const DeviceIdentity id = identify(session_, da_);
     if (id.type_read) out_ << "type: " << printable(id.type_text) << Qt::endl;
     if (id.version_read) out_ << "version: " << printable(id.version_text) << Qt::endl;
+    if (journal_ && (id.type_read || id.version_read))
+        journal_->identified(
+            da_, id.supported(), id.type_read ? id.type_text : QString(),
+            id.version_read ? id.version_text : QString(),
+            id.version_read ? ServiceJournal::verdict(static_cast<int>(id.model)) : QString(),
+            QStringLiteral("tx20ctl ident"));
     if (id.type_read && id.version_read) return kExitOk;
     if (id.type_read || id.version_read)
         return failed(id.type_read ? Ctl::tr("reading the version text failed")

@@ -7,6 +7,8 @@
 #include "comm/line.h"
 #include "tools/tx20ctl/ctl_options.h"
 
+class ServiceJournal;
+
 // Exit statuses of the tool.
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
@@ -21,6 +23,8 @@ class CtlCommands {
         : session_(session), da_(address), out_(out), err_(err), interrupted_(interrupted) {}
 
     int run(const CtlOptions& o);
+    // Writes, commits and identifications go into the journal when one is given.
+    void set_journal(ServiceJournal* journal) { journal_ = journal; }
     // Results as one JSON object per line (live, read, scan, ident).
     void set_json(bool json) { json_ = json; }
 
@@ -59,4 +63,5 @@ class CtlCommands {
     QString device_;
     qint32 rate_ = 0;
     bool json_ = false;
+    ServiceJournal* journal_ = nullptr;
 };

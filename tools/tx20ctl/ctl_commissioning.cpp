@@ -8,6 +8,7 @@
 #include "comm/recording_line.h"
 #include "commissioning/clone.h"
 #include "commissioning/service_report.h"
+#include "journal/service_journal.h"
 #include "platform/errors.h"
 #include "tools/tx20ctl/ctl_commands.h"
 #include "tools/tx20ctl/ctl_progress.h"
@@ -151,8 +152,10 @@ QString status(const TargetResult& r) {
 class Runner {
   public:
     Runner(const CtlOptions& o, const Args& a, BusSession* req, const RecordingLine* recorded,
-           QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted)
-        : o_(o),
+           QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted,
+           ServiceJournal* journal)
+        : journal_(journal),
+          o_(o),
           a_(a),
           req_(req),
           recorded_(recorded),
@@ -177,6 +180,8 @@ class Runner {
 
   private:
     void say(const QString& text) { err_ << "tx20ctl: " << text << Qt::endl; }
+
+    ServiceJournal* journal_;
 
     // A set from a file or a controller; nothing after the reasons were printed.
     std::optional<ParameterSet> load(const QString& source) {
@@ -270,6 +275,7 @@ class Runner {
                 r = clone_target(*req_, address, *reference, a_.clone);
                 progress.clear();
             }
+            if (journal_) journal_->cloned(r, a_.from, QStringLiteral("tx20ctl clone"));
             const bool good =
                 a_.clone.dry_run ? r.outcome == TargetResult::Outcome::Planned : r.verified();
             all = all && good;
@@ -370,11 +376,12 @@ bool commissioning_needs_port(const CtlOptions& o) {
 }
 
 int run_commissioning(const CtlOptions& o, BusSession* req, const RecordingLine* recorded,
-                      QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted) {
+                      QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted,
+                      ServiceJournal* journal) {
     Args a;
     if (!parse(o, a).isEmpty()) return kExitUsage;
     if (!req && needs_port(o, a)) return kExitUsage;
-    return Runner(o, a, req, recorded, out, err, interrupted).run();
+    return Runner(o, a, req, recorded, out, err, interrupted, journal).run();
 }
 
 std::unique_ptr<QCoreApplication> make_ctl_application(int& argc, char** argv) {

@@ -1,5 +1,7 @@
 #pragma once
 
+class ServiceJournal;
+
 #include <QTextStream>
 #include <atomic>
 #include <memory>
@@ -22,8 +24,10 @@ QString check_commissioning(const CtlOptions& o);
 bool commissioning_needs_port(const CtlOptions& o);
 
 // Runs the command; req and recorded are null when no port was opened.
+// Each clone target goes into the journal when one is given.
 int run_commissioning(const CtlOptions& o, BusSession* req, const RecordingLine* recorded,
-                      QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted);
+                      QTextStream& out, QTextStream& err, const std::atomic<bool>& interrupted,
+                      ServiceJournal* journal = nullptr);
 
 // A report paints with Qt's GUI classes: those need a QGuiApplication, on the offscreen
 // platform unless QT_QPA_PLATFORM names another.

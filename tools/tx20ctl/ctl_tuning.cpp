@@ -13,6 +13,7 @@
 #include "app/measurement_log.h"
 #include "bus/bus_session.h"
 #include "comm/live_texts.h"
+#include "journal/service_journal.h"
 #include "platform/formats.h"
 #include "tools/tx20ctl/ctl_commands.h"
 #include "tools/tx20ctl/ctl_tr.h"
@@ -265,7 +266,7 @@ void print_study(const TuningStudy& s, const LoopSettings& loop, QTextStream& ou
 }
 
 int tune(const CtlOptions& o, const TuneArgs& a, BusSession* req, QTextStream& out,
-         QTextStream& err) {
+         QTextStream& err, ServiceJournal* journal) {
     auto fail = [&](const QString& why) {
         err << "tx20ctl: " << why << Qt::endl;
         return kExitFailed;
@@ -327,6 +328,7 @@ int tune(const CtlOptions& o, const TuneArgs& a, BusSession* req, QTextStream& o
     }
     if (!a.write) return kExitOk;
     const PidWrite w = write_pid_fields(*req, o.da, s.proposal.fields);
+    if (journal) journal->tuning_written(o.da, w, QStringLiteral("tx20ctl tune --write"));
     QTextStream& to_stream = a.json ? err : out;
     if (w.outcome != PidWrite::Outcome::ReadFailed && w.outcome != PidWrite::Outcome::Refused) {
         to_stream << "@" << o.da << ": PB " << num(w.before.PB, 6) << " -> " << num(w.sent.PB, 6)
@@ -482,12 +484,12 @@ bool tuning_needs_port(const CtlOptions& o) {
 }
 
 int run_tuning(const CtlOptions& o, BusSession* req, QTextStream& out, QTextStream& err,
-               const std::atomic<bool>& interrupted) {
+               const std::atomic<bool>& interrupted, ServiceJournal* journal) {
     CtlOptions copy = o;
     TuneArgs a;
     if (!parse(copy, a).isEmpty()) return kExitUsage;
     if (o.command == CtlOptions::Command::Tune)
-        return tune(o, a, a.write ? req : nullptr, out, err);
+        return tune(o, a, a.write ? req : nullptr, out, err, journal);
     if (!req) return kExitUsage;
     return steptest(o, a, *req, out, err, interrupted);
 }

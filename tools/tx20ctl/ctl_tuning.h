@@ -1,5 +1,7 @@
 #pragma once
 
+class ServiceJournal;
+
 #include <QTextStream>
 #include <atomic>
 
@@ -18,6 +20,7 @@ QString check_tuning(CtlOptions& o);
 // tune talks to a controller only with --write.
 bool tuning_needs_port(const CtlOptions& o);
 
-// Runs the command; session is null when no port was opened.
+// Runs the command; session is null when no port was opened. A tuning written goes into
+// the journal when one is given.
 int run_tuning(const CtlOptions& o, BusSession* session, QTextStream& out, QTextStream& err,
-               const std::atomic<bool>& interrupted);
+               const std::atomic<bool>& interrupted, ServiceJournal* journal = nullptr);

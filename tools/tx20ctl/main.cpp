@@ -13,6 +13,7 @@
 #include "comm/recording_line.h"
 #include "comm/serial_line.h"
 #include "comm/serial_ports.h"
+#include "journal/service_journal.h"
 #include "platform/settings_store.h"
 #include "tools/tx20ctl/console_prompts.h"
 #include "tools/tx20ctl/ctl_commands.h"
@@ -21,6 +22,7 @@
 #include "tools/tx20ctl/ctl_options.h"
 #include "tools/tx20ctl/ctl_tr.h"
 #include "tools/tx20ctl/ctl_tuning.h"
+#include "tools/tx20ctl/journal_command.h"
 #include "tools/tx20ctl/log2csv_command.h"
 #include "tools/tx20ctl/ports_command.h"
 #include "tools/tx20ctl/trace_line.h"
@@ -30,6 +32,20 @@ namespace {
 std::atomic<bool> g_interrupted{false};
 
 extern "C" void on_signal(int) { g_interrupted = true; }
+
+// Commands that change a controller or tell who it is leave an entry in the journal.
+std::unique_ptr<ServiceJournal> journal_for(const CtlOptions& o, QTextStream& err) {
+    using C = CtlOptions::Command;
+    const bool tune_write =
+        o.command == C::Tune && o.command_args.contains(QStringLiteral("--write"));
+    if (o.command != C::Write && o.command != C::Eeprom && o.command != C::Ident &&
+        o.command != C::Clone && !tune_write)
+        return nullptr;
+    auto j = std::make_unique<ServiceJournal>();
+    j->journal().set_fault_handler(
+        [&err](const QString& t) { err << "tx20ctl: " << t << Qt::endl; });
+    return j;
+}
 
 int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
     if (is_commissioning(o.command) && !commissioning_needs_port(o))
@@ -58,13 +74,19 @@ int run(const CtlOptions& o, QTextStream& out, QTextStream& err) {
     TraceLine traced(recorded, err);
     Line& line = o.trace ? static_cast<Line&>(traced) : recorded;
     BusSession session(line, static_cast<std::uint8_t>(o.sa));
+    const auto journal = journal_for(o, err);
     CtlCommands commands(session, o.da, out, err, g_interrupted);
     commands.set_json(o.json);
+    commands.set_journal(journal.get());
     commands.keep_port_open(serial, o.port, device, o.rate);
-    const int status = is_commissioning(o.command)
-                           ? run_commissioning(o, &session, &recorded, out, err, g_interrupted)
-                       : is_tuning(o.command) ? run_tuning(o, &session, out, err, g_interrupted)
-                                              : commands.run(o);
+    const int status =
+        is_commissioning(o.command)
+            ? run_commissioning(o, &session, &recorded, out, err, g_interrupted, journal.get())
+        : is_tuning(o.command) ? run_tuning(o, &session, out, err, g_interrupted, journal.get())
+                               : commands.run(o);
+    if (journal && journal->journal().held() > 0)
+        err << "tx20ctl: " << journal->journal().held() << " journal entries could not be stored"
+            << Qt::endl;
     if (o.stats) {
         out.flush();
         print_stats(recorded.stats(), err);
@@ -87,6 +109,8 @@ int main(int argc, char** argv) {
         SettingsStore store;
         return run_ports_command(args.mid(1), store, out, err);
     }
+    if (!args.isEmpty() && args.first() == QLatin1String("journal"))
+        return run_journal_command(args.mid(1), stdout, err);
     if (!args.isEmpty() && args.first() == QLatin1String("log2csv"))
         return run_log2csv_command(args.mid(1), stdout, err);
     CtlParse parsed = parse_ctl_args(args);
