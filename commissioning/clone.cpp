@@ -8,8 +8,6 @@ namespace commissioning {
 
 namespace {
 
-QString u(const char* s) { return QString::fromUtf8(s); }
-
 const params::ParamDef& def_of(const char* control) {
     return *params::find_control(QLatin1String(control));
 }
@@ -110,7 +108,7 @@ TargetResult clone_target(BusSession& s, int address, const ParameterSet& refere
     for (int t = 0; t < kParameterTableCount; ++t) {
         if (!s.read(address, t, target.data)) {
             res.outcome = TargetResult::Outcome::Failed;
-            res.failure = u(kReadError);
+            res.failure = QString::fromUtf8(kReadError);
             return res;
         }
     }
@@ -143,7 +141,7 @@ TargetResult clone_target(BusSession& s, int address, const ParameterSet& refere
     for (int t : res.tables_written) {
         if (!s.read(address, t, back.data)) {
             res.outcome = TargetResult::Outcome::NotVerified;
-            res.failure = u(kReadError);
+            res.failure = QString::fromUtf8(kReadError);
             return res;
         }
     }

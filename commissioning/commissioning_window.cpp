@@ -41,11 +41,9 @@ const QColor kRefusedColour(0xC0, 0x00, 0x00);
 enum Column { ColName, ColMeaning, ColA, ColB, ColClone };
 enum ResultColumn { ResAddress, ResIdent, ResTables, ResOutcome };
 
-QString u(const char* s) { return QString::fromUtf8(s); }
-
 std::optional<QString> ask_targets_dialog(QWidget* parent) {
     bool ok = false;
-    const QString text = QInputDialog::getText(parent, u(kCloneCaption),
+    const QString text = QInputDialog::getText(parent, QString::fromUtf8(kCloneCaption),
                                                QStringLiteral("Cílové adresy (např. 1-5,9):"),
                                                QLineEdit::Normal, QString(), &ok);
     if (!ok) return std::nullopt;
@@ -54,7 +52,7 @@ std::optional<QString> ask_targets_dialog(QWidget* parent) {
 
 std::optional<CommissioningWindow::ReportFields> ask_report_dialog(QWidget* parent) {
     QDialog d(parent);
-    d.setWindowTitle(u(kReportCaption));
+    d.setWindowTitle(QString::fromUtf8(kReportCaption));
     auto* form = new QFormLayout(&d);
     auto* technician = new QLineEdit(&d);
     auto* note = new QPlainTextEdit(&d);
@@ -79,7 +77,7 @@ CommissioningWindow::CommissioningWindow(BusWorker& bus, Prompts& prompts, Conte
                                          QWidget* parent)
     : QWidget(parent, Qt::Window), bus_(bus), prompts_(prompts), context_(std::move(context)) {
     setObjectName(QStringLiteral("commissioning"));
-    setWindowTitle(u(kTitle));
+    setWindowTitle(QString::fromUtf8(kTitle));
     resize(900, 760);
     asks_.targets = [this] { return ask_targets_dialog(this); };
     asks_.report_fields = [this] { return ask_report_dialog(this); };
@@ -362,7 +360,8 @@ void CommissioningWindow::set_busy(bool busy) {
 void CommissioningWindow::clone_click() {
     if (cloning_) return;
     if (!sets_[0]) {
-        error(QStringLiteral("Nejprve načtěte referenci (zdroj A)."), u(kCloneCaption));
+        error(QStringLiteral("Nejprve načtěte referenci (zdroj A)."),
+              QString::fromUtf8(kCloneCaption));
         return;
     }
     CloneOptions o;
@@ -377,7 +376,7 @@ void CommissioningWindow::clone_click() {
         for (int i : refused) keys << param_key(i);
         error(QStringLiteral("Reference obsahuje odmítnuté hodnoty (%1); nic nebylo zapsáno.")
                   .arg(keys.join(QStringLiteral(", "))),
-              u(kCloneCaption));
+              QString::fromUtf8(kCloneCaption));
         return;
     }
     const auto text = asks_.targets ? asks_.targets() : std::nullopt;
@@ -385,7 +384,8 @@ void CommissioningWindow::clone_click() {
     QString why;
     const auto targets = address_list::parse(*text, &why);
     if (!targets) {
-        error(QStringLiteral("Seznam adres: %1; nic nebylo zapsáno.").arg(why), u(kCloneCaption));
+        error(QStringLiteral("Seznam adres: %1; nic nebylo zapsáno.").arg(why),
+              QString::fromUtf8(kCloneCaption));
         return;
     }
     reference_ = *sets_[0];
@@ -470,8 +470,8 @@ bool CommissioningWindow::confirm_plans() {
     }
     if (clone_options_.eeprom) lines << QStringLiteral("Poté uloží parametry do EEPROM.");
     lines << QString() << QStringLiteral("Zapsat?");
-    return prompts_.message(lines.join(QLatin1Char('\n')), u(kCloneCaption), PromptIcon::Question,
-                            PromptButtons::YesNo) == PromptAnswer::Yes;
+    return prompts_.message(lines.join(QLatin1Char('\n')), QString::fromUtf8(kCloneCaption),
+                            PromptIcon::Question, PromptButtons::YesNo) == PromptAnswer::Yes;
 }
 
 void CommissioningWindow::show_result(int row, const TargetResult& r) {
@@ -518,7 +518,7 @@ std::optional<ReportInput> CommissioningWindow::report_input() {
             side = s;
     if (side < 0) {
         error(QStringLiteral("Protokol potřebuje regulátor načtený jako zdroj A nebo B."),
-              u(kReportCaption));
+              QString::fromUtf8(kReportCaption));
         return std::nullopt;
     }
     const auto fields = asks_.report_fields ? asks_.report_fields() : std::nullopt;
@@ -560,7 +560,7 @@ void CommissioningWindow::report_click() {
     QString reason;
     if (!write_report(*path, *in, &reason))
         error(QStringLiteral("Protokol nelze zapsat do %1: %2").arg(*path, reason),
-              u(kReportCaption));
+              QString::fromUtf8(kReportCaption));
 }
 
 void CommissioningWindow::print_click() {

@@ -13,8 +13,6 @@ namespace commissioning {
 
 namespace {
 
-QString u(const char* s) { return QString::fromUtf8(s); }
-
 // A field's value as one comparable number (reals by their bits).
 std::int64_t comparable(const params::ParamDef& p, const DeviceData& d) {
     const params::FieldRef f = p.field(const_cast<DeviceData&>(d));
@@ -120,7 +118,8 @@ std::optional<ParameterSet> load_file(const QString& path, QStringList* errors) 
     const QString version = ini.string(QStringLiteral("IDENT"), QStringLiteral("VERSION"),
                                        QString::fromLatin1(parameter_file::kSignature));
     if (!parameter_file::signature_matches(version)) {
-        problems << QStringLiteral("%1: %2").arg(path, u(parameter_file::kWrongSignature));
+        problems << QStringLiteral("%1: %2").arg(
+            path, QString::fromUtf8(parameter_file::kWrongSignature));
         if (errors) *errors = problems;
         return std::nullopt;
     }
@@ -179,7 +178,7 @@ std::optional<ParameterSet> read_controller(BusSession& s, int address, QString*
     }
     for (int t = 0; t < kParameterTableCount; ++t) {
         if (!s.read(address, t, set.data)) {
-            if (error) *error = u(kReadError);
+            if (error) *error = QString::fromUtf8(kReadError);
             return std::nullopt;
         }
     }

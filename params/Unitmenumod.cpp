@@ -40,8 +40,6 @@ constexpr int kAddTable = static_cast<int>(TableId::TAB_ADD);
 
 const QColor kSilver(0xC0, 0xC0, 0xC0);
 
-QString u(const char* s) { return QString::fromUtf8(s); }
-
 struct ButtonDef {
     const char* name;
     const char* caption;
@@ -68,7 +66,7 @@ class BarGuard {
 void show_bar(QProgressBar* bar, int value) {
     bar->setValue(value);
     bar->show();
-    // The request blocks the event loop; paint the bar now so that it is seen.
+    // Painted now: the exchange that follows may end before the next paint event.
     bar->repaint();
 }
 
@@ -80,7 +78,7 @@ Tmenu_mod::Tmenu_mod(BusWorker& request, Prompts& prompts, QWidget* parent)
       request_(request),
       prompts_(prompts) {
     setObjectName(QStringLiteral("menu_mod"));
-    setWindowTitle(u(kCaption));
+    setWindowTitle(QString::fromUtf8(kCaption));
     QFont f(QStringLiteral("MS Sans Serif"), 8);
     f.setStyleHint(QFont::SansSerif);
     setFont(f);
@@ -107,9 +105,9 @@ Tmenu_mod::Tmenu_mod(BusWorker& request, Prompts& prompts, QWidget* parent)
     QPushButton** targets[] = {&tl_cteni,   &tl_zapis,  &tl_eeprom,
                                &tl_otevrit, &tl_ulozit, &tl_cancel};
     for (int i = 0; i < 6; ++i) {
-        auto* b = new QPushButton(u(buttons[i].caption), this);
+        auto* b = new QPushButton(QString::fromUtf8(buttons[i].caption), this);
         b->setObjectName(QLatin1String(buttons[i].name));
-        b->setToolTip(u(buttons[i].hint));
+        b->setToolTip(QString::fromUtf8(buttons[i].hint));
         b->setGeometry(buttons[i].x, buttons[i].y, 75, 25);
         // Enter in an edit must not start a device request.
         b->setAutoDefault(false);
@@ -161,7 +159,7 @@ void Tmenu_mod::build_pages() {
             QFont bold = mnemonic->font();
             bold.setBold(true);
             mnemonic->setFont(bold);
-            auto* label = new QLabel(u(p->label));
+            auto* label = new QLabel(QString::fromUtf8(p->label));
             QWidget* control = nullptr;
             if (params::is_list(p->kind)) {
                 auto* cb = new QComboBox;
@@ -227,7 +225,7 @@ void Tmenu_mod::apply_presets() {
         if (params::is_list(p.kind))
             list_of(p)->setCurrentIndex(p.preset.position);
         else
-            edit_of(p)->setText(u(p.preset.text));
+            edit_of(p)->setText(QString::fromUtf8(p.preset.text));
     }
     request_.data().rego.RESV = 0;
     cb_rala1Change();
@@ -262,8 +260,8 @@ int Tmenu_mod::CollectTab(int position) {
             v[i] = *n;
         }
         if (!params::check_set_point(v[0], v[1], v[2]).ok()) {
-            prompts_.message(u(kLimitMessage), u(kLimitCaption), PromptIcon::Information,
-                             PromptButtons::Ok, PromptOwner::None);
+            prompts_.message(QString::fromUtf8(kLimitMessage), QString::fromUtf8(kLimitCaption),
+                             PromptIcon::Information, PromptButtons::Ok, PromptOwner::None);
             return 1;
         }
     }
@@ -293,7 +291,7 @@ int Tmenu_mod::collect_edit(const params::ParamDef& p) {
 }
 
 int Tmenu_mod::entry_failed(QLineEdit* edit, const QString& text) {
-    prompts_.message(text, u(kEntryCaption), PromptIcon::Warning, PromptButtons::Ok,
+    prompts_.message(text, QString::fromUtf8(kEntryCaption), PromptIcon::Warning, PromptButtons::Ok,
                      PromptOwner::Application);
     edit->setText(QStringLiteral("0"));
     // Takes effect when the edit's tab is shown.
@@ -308,20 +306,20 @@ int Tmenu_mod::entry_failed(QLineEdit* edit, const QString& text) {
 int Tmenu_mod::EditToReal(QLineEdit* edit, float& field) {
     const auto v = params::parse_real(edit->text());
     field = v.value_or(0.0f);
-    return v ? 0 : entry_failed(edit, u(kRealEntryError));
+    return v ? 0 : entry_failed(edit, QString::fromUtf8(kRealEntryError));
 }
 
 int Tmenu_mod::EditToInt(QLineEdit* edit, std::int32_t& field) {
     const auto v = params::parse_whole(edit->text());
     field = v.value_or(0);
-    return v ? 0 : entry_failed(edit, u(kWholeEntryError));
+    return v ? 0 : entry_failed(edit, QString::fromUtf8(kWholeEntryError));
 }
 
 int Tmenu_mod::EditToByte(QLineEdit* edit, std::int8_t& field) {
     // Only the low eight bits are kept (300 becomes 44).
     const auto v = params::parse_whole(edit->text());
     field = static_cast<std::int8_t>(static_cast<std::uint8_t>(v.value_or(0) & 0xFF));
-    return v ? 0 : entry_failed(edit, u(kWholeEntryError));
+    return v ? 0 : entry_failed(edit, QString::fromUtf8(kWholeEntryError));
 }
 
 void Tmenu_mod::cb_rala1Change() {
@@ -378,7 +376,7 @@ void Tmenu_mod::PageControlChange() {
 }
 
 void Tmenu_mod::communication_failed(const QString& text) {
-    prompts_.message(text, u(kCommCaption), PromptIcon::Error, PromptButtons::Ok,
+    prompts_.message(text, QString::fromUtf8(kCommCaption), PromptIcon::Error, PromptButtons::Ok,
                      PromptOwner::None);
 }
 
@@ -390,7 +388,7 @@ void Tmenu_mod::tl_cteniClick() {
     const int address = request_.device_address();
     const bool ok = request_.read_table(table);
     emit table_read(address, table, ok);
-    if (!ok) communication_failed(u(kReadError));
+    if (!ok) communication_failed(QString::fromUtf8(kReadError));
     bar_load->setValue(100);
     // Also after a failure: DeviceData still holds the previous values.
     FillTab(PageControl->currentIndex());
@@ -407,7 +405,7 @@ void Tmenu_mod::tl_zapisClick() {
     const bool ok = request_.write_table(table);
     emit table_written(address, table, ok);
     if (!ok) {
-        communication_failed(u(kWriteError));
+        communication_failed(QString::fromUtf8(kWriteError));
         return;
     }
     // The controller now listens at its new address; follow it.
@@ -421,7 +419,7 @@ void Tmenu_mod::tl_eepromClick() {
     const int address = request_.device_address();
     const bool ok = request_.store_eeprom();
     emit eeprom_stored(address, ok);
-    if (!ok) communication_failed(u(kEepromError));
+    if (!ok) communication_failed(QString::fromUtf8(kEepromError));
 }
 
 void Tmenu_mod::tl_ulozitClick() {
@@ -456,7 +454,7 @@ void Tmenu_mod::tl_otevritClick() {
     if (!path) return;
     const auto contents = parameter_file::load(*path);
     if (!contents) {
-        prompts_.message(u(parameter_file::kWrongSignature),
+        prompts_.message(QString::fromUtf8(parameter_file::kWrongSignature),
                          QLatin1String(parameter_file::kWrongSignatureCaption), PromptIcon::Error,
                          PromptButtons::Ok, PromptOwner::Application);
         return;

@@ -132,7 +132,8 @@ TEST_F(CommissioningE2E, CloneVerifiesEveryTargetAndReportsTheRefusingOne) {
     for (int a = 1; a <= 3; ++a)
         EXPECT_EQ(lines[a - 1],
                   QString::fromUtf8("@%1: KELVRA 20; written: COMP, REGO, OST_; verified").arg(a));
-    EXPECT_TRUE(lines[3].startsWith(QString::fromUtf8("@4: KELVRA 20; written: none; not verified")))
+    EXPECT_TRUE(
+        lines[3].startsWith(QString::fromUtf8("@4: KELVRA 20; written: none; not verified")))
         << lines[3].toStdString();
     const auto w = writes(r.err);
     for (int a = 1; a <= 3; ++a) EXPECT_EQ(w.at(a), 3) << a;
