@@ -23,6 +23,9 @@
 
 namespace {
 
+// The core's own sentences (refusals, write outcomes) in the language the tool speaks.
+bool czech() { return QLocale().language() == QLocale::Czech; }
+
 struct TuneArgs {
     QString log;
     QString from, to;
@@ -314,7 +317,7 @@ int tune(const CtlOptions& o, const TuneArgs& a, BusSession* req, QTextStream& o
     }
     const LoopRecord record = LoopRecord::from_log(log, first, last);
     const TuningStudy s = study_loop(record, a.rule, loop);
-    if (!s.identification.ok()) return fail(refusal_text(s.identification, false));
+    if (!s.identification.ok()) return fail(refusal_text(s.identification, czech()));
     if (!s.proposal.ok) return fail(s.proposal.reason);
     if (a.json) {
         out << QJsonDocument(study_json(s, loop)).toJson(QJsonDocument::Compact) << Qt::endl;
@@ -333,8 +336,8 @@ int tune(const CtlOptions& o, const TuneArgs& a, BusSession* req, QTextStream& o
                   << num(w.before.DER, 6) << " -> " << num(w.sent.DER, 6) << ", TUNE kept at "
                   << w.tune << Qt::endl;
     }
-    if (!w.ok()) return fail(pid_write_text(w, false));
-    to_stream << "@" << o.da << ": " << pid_write_text(w, false) << Qt::endl;
+    if (!w.ok()) return fail(pid_write_text(w, czech()));
+    to_stream << "@" << o.da << ": " << pid_write_text(w, czech()) << Qt::endl;
     return kExitOk;
 }
 
@@ -383,7 +386,7 @@ int steptest(const CtlOptions& o, const TuneArgs& a, BusSession& req, QTextStrea
         log.append(log_line(live, ok));
         if (test.link_lost()) break;
         if (test.step_due(t)) {
-            if (!write_set_point(req, o.da, test.new_sp(), &why, false)) {
+            if (!write_set_point(req, o.da, test.new_sp(), &why, czech())) {
                 step_failed = true;
                 break;
             }
@@ -406,7 +409,7 @@ int steptest(const CtlOptions& o, const TuneArgs& a, BusSession& req, QTextStrea
     QString restore_why;
     for (int attempt = 0; attempt < 5 && !restored; ++attempt) {
         if (attempt > 0) QThread::msleep(500);
-        restored = write_set_point(req, o.da, old_sp, &restore_why, false);
+        restored = write_set_point(req, o.da, old_sp, &restore_why, czech());
     }
     int status = kExitOk;
     try {
