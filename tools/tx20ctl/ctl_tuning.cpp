@@ -16,6 +16,7 @@
 #include "journal/service_journal.h"
 #include "platform/formats.h"
 #include "tools/tx20ctl/ctl_commands.h"
+#include "tools/tx20ctl/ctl_progress.h"
 #include "tools/tx20ctl/ctl_tr.h"
 #include "tuning/step_test.h"
 #include "tuning/tuning_study.h"
@@ -370,7 +371,8 @@ int steptest(const CtlOptions& o, const TuneArgs& a, BusSession& req, QTextStrea
     clock.start();
     QString why;
     bool step_failed = false;
-    int next_report = 10;
+    // How far the test has come, on a terminal only: scripts and logs never see it.
+    Progress progress(err);
     LiveGroup live;  // the last reading; a failed one is logged with these values
     for (int k = 0;; ++k) {
         // One reading a second, as the live cycle takes them.
@@ -391,19 +393,17 @@ int steptest(const CtlOptions& o, const TuneArgs& a, BusSession& req, QTextStrea
                 break;
             }
             test.stepped(t);
+            progress.clear();
             out << Ctl::tr("set point %1 -> %2").arg(old_sp).arg(test.new_sp()) << Qt::endl;
         }
         if (test.finished(t)) break;
-        if (t >= next_report) {
-            err << Ctl::tr("%1 s, %2 %: MEAS %3, YOUT %4 %")
-                       .arg(int(t))
-                       .arg(int(100 * test.progress(t)))
-                       .arg(live.MEAS)
-                       .arg(live.YOUT * 0.1)
-                << Qt::endl;
-            next_report += 10;
-        }
+        progress.show(Ctl::tr("%1 s, %2 %: MEAS %3, YOUT %4 %")
+                          .arg(int(t))
+                          .arg(int(100 * test.progress(t)))
+                          .arg(live.MEAS)
+                          .arg(live.YOUT * 0.1));
     }
+    progress.clear();
     // Whatever ended it: the old set point goes back, and is checked.
     bool restored = !test.has_stepped();
     QString restore_why;
