@@ -626,8 +626,12 @@ void TuningWindow::step_tick() {
                     [this, t, why](bool done) {
                         job_out_ = false;
                         if (!test_) return;
-                        if (!done)
+                        if (!done) {
+                            // The step may have reached the controller with its answer
+                            // lost: the old set point goes back all the same.
+                            test_->stepped(t);
                             return finish_step_test(QStringLiteral("Skok nelze zapsat: ") + *why);
+                        }
                         test_->stepped(t);
                         step_status_->setText(
                             QStringLiteral("Žádaná hodnota %1 → %2, záznam běží...")

@@ -117,6 +117,9 @@ bool write_set_point(BusSession& s, int address, double sp, QString* why, bool c
                         .arg(value)
                         .arg(d.comp.SP_L)
                         .arg(d.comp.SP_H));
+    // Already there (a refused step leaves the old value): nothing to write, nothing to
+    // be refused.
+    if (d.comp.SP == value) return true;
     d.comp.SP = value;
     if (!s.write(address, int(TableId::TAB_COMP), d))
         return fail(QStringLiteral("Regulátor zápis žádané hodnoty odmítl nebo neodpověděl."),

@@ -389,6 +389,9 @@ int steptest(const CtlOptions& o, const TuneArgs& a, BusSession& req, QTextStrea
         if (test.link_lost()) break;
         if (test.step_due(t)) {
             if (!write_set_point(req, o.da, test.new_sp(), &why, czech())) {
+                // The controller may have taken the step while its answer was lost: the
+                // old set point goes back all the same.
+                test.stepped(t);
                 step_failed = true;
                 break;
             }
