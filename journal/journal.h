@@ -25,7 +25,7 @@ class QSqlQuery;
 // under a new name and a fresh journal begins.
 //
 // On the window thread the writer never runs a WAL checkpoint (its fsync would stall
-// it): a thread of the object's own does, every hundred entries and when the journal is
+// it): a thread of the object's own does, every thousand entries and when the journal is
 // quiet, and keeps the text index beside the journal up (text_index.h).
 class Journal {
   public:
