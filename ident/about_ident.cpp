@@ -11,6 +11,7 @@
 
 #include "comm/Unit_hl.h"
 #include "comm/bus_worker.h"
+#include "ident/device_identity.h"
 #include "ident/ident_texts.h"
 #include "ident/program_picture.h"
 #include "platform/prompts.h"
@@ -92,18 +93,13 @@ void Tabout_ident::Timer1Timer() {
 }
 
 void Tabout_ident::ShowIdentification() {
-    CommBuffer& buf = requests_.buffer();
-    int successes = 0;
-    if (requests_.read_type_text()) {
-        lb_zarizeni->setText(text_from_device(buf.type_text.data(), buf.type_text.size()));
-        ++successes;
-    }
-    if (requests_.read_version_text()) {
-        lb_verze->setText(text_from_device(buf.version_text.data(), buf.version_text.size()));
-        ++successes;
-    }
-    if (successes > 0) return;
+    const DeviceIdentity id = identify(requests_, [this](const DeviceIdentity& type) {
+        if (type.type_read) lb_zarizeni->setText(type.type_text);
+    });
+    if (id.version_read) lb_verze->setText(id.version_text);
+    if (id.type_read || id.version_read) return;
     if (!requests_.read_foreign_ident()) return;
+    CommBuffer& buf = requests_.buffer();
 
     // The warning is assembled as the device's raw bytes: three 32-byte lines after the
     // heading, separated by a carriage return alone; it ends at the first NUL.
