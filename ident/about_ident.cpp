@@ -93,12 +93,15 @@ void Tabout_ident::Timer1Timer() {
 }
 
 void Tabout_ident::ShowIdentification() {
+    const int address = requests_.device_address();
     const DeviceIdentity id = identify(requests_, [this](const DeviceIdentity& type) {
         if (type.type_read) lb_zarizeni->setText(type.type_text);
     });
     if (id.version_read) lb_verze->setText(id.version_text);
-    if (id.type_read || id.version_read) return;
-    if (!requests_.read_foreign_ident()) return;
+    if (id.type_read || id.version_read || !requests_.read_foreign_ident()) {
+        emit identified(address, static_cast<int>(id.model), id.type_text, id.version_text);
+        return;
+    }
     CommBuffer& buf = requests_.buffer();
 
     // The warning is assembled as the device's raw bytes: three 32-byte lines after the
@@ -117,6 +120,7 @@ void Tabout_ident::ShowIdentification() {
     buf.version_text.fill(0);
     std::memcpy(buf.version_text.data(), buf.foreign_ident.data() + 64, 32);
     lb_verze->setText(text_from_device(buf.version_text.data(), buf.version_text.size()));
+    emit identified(address, -1, {}, lb_verze->text());
     prompts_.message(text_from_device(warning.data(), warning.size()), QStringLiteral("ERROR"),
                      PromptIcon::Warning, PromptButtons::Ok, PromptOwner::None);
 }
