@@ -19,7 +19,7 @@
 #include <QVBoxLayout>
 
 #include "journal/service_journal.h"
-#include "platform/atomic_file.h"
+#include "journal/window_parts.h"
 #include "platform/prompts.h"
 
 namespace {
@@ -84,13 +84,7 @@ AlarmsWindow::AlarmsWindow(ServiceJournal& journal, Prompts& prompts, QWidget* p
                                         QStringLiteral("Priorita"), QStringLiteral("Stav"),
                                         QStringLiteral("Od"), QStringLiteral("Hodnota"),
                                         QStringLiteral("Potvrdil"), QStringLiteral("Poznámka")});
-    alarms_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    alarms_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    alarms_->verticalHeader()->hide();
-    alarms_->horizontalHeader()->setStretchLastSection(true);
-    alarms_->setWordWrap(false);
-    const int widths[] = {55, 140, 65, 190, 150, 70, 80};
-    for (int c = 0; c < AComment; ++c) alarms_->setColumnWidth(c, widths[c]);
+    window_parts::set_up_list(*alarms_, {55, 140, 65, 190, 150, 70, 80});
     tl_potvrdit = new QPushButton(QStringLiteral("Potvrdit..."), this);
     tl_potvrdit->setObjectName(QStringLiteral("tl_potvrdit"));
     tl_potvrdit_vse = new QPushButton(QStringLiteral("Potvrdit vše"), this);
@@ -177,13 +171,10 @@ AlarmsWindow::AlarmsWindow(ServiceJournal& journal, Prompts& prompts, QWidget* p
     connect(ed_adresa, &QSpinBox::valueChanged, this, [this](int a) { show_rules(a); });
     connect(tl_ulozit, &QPushButton::clicked, this, [this] { save_rules(); });
     connect(tl_export, &QPushButton::clicked, this, [this] {
-        FileDialogRequest r;
-        r.title = QStringLiteral("Export pravidel");
-        r.file_name = QStringLiteral("alarmy.json");
-        r.default_suffix = QStringLiteral("json");
-        r.filters = {QStringLiteral("JSON (*.json)")};
-        r.overwrite_prompt = true;
-        if (const auto path = prompts_.save_file(r)) export_rules(*path);
+        if (const auto path = window_parts::ask_export_path(
+                prompts_, {QStringLiteral("Export pravidel"), QStringLiteral("alarmy.json"),
+                           QStringLiteral("json"), QStringLiteral("JSON (*.json)")}))
+            export_rules(*path);
     });
     connect(tl_import, &QPushButton::clicked, this, [this] {
         FileDialogRequest r;
@@ -318,12 +309,7 @@ bool AlarmsWindow::export_rules(const QString& path) {
         QJsonDocument(QJsonObject{{QStringLiteral("tx20_alarm_rules"), 1},
                                   {QStringLiteral("controllers"), controllers}})
             .toJson();
-    QString reason;
-    if (AtomicFile::write(path, {QByteArrayView(bytes)}, &reason)) return true;
-    prompts_.message(
-        QStringLiteral("Soubor %1 nelze zapsat: %2.").arg(QDir::toNativeSeparators(path), reason),
-        kCaption, PromptIcon::Error, PromptButtons::Ok, PromptOwner::None);
-    return false;
+    return window_parts::write_export(prompts_, path, bytes, kCaption);
 }
 
 bool AlarmsWindow::import_rules(const QString& path) {

@@ -159,6 +159,16 @@ void Program::add_journal(Tkrt01& w, const Tkrt01::Dialogs& d) {
         j->identified(a, result == IdentResult::Supported, {}, version, ServiceJournal::verdict(r),
                       editor);
     });
+    QObject::connect(static_cast<Tabout_ident*>(d.ident), &Tabout_ident::identified, j,
+                     [j](int a, int result, const QString& type, const QString& version) {
+                         const bool answered = !type.isEmpty() || !version.isEmpty();
+                         j->identified(a, result == static_cast<int>(IdentResult::Supported), type,
+                                       version,
+                                       answered && (result < 0 || !version.isEmpty())
+                                           ? ServiceJournal::verdict(result)
+                                           : QString(),
+                                       QStringLiteral("Identifikace"));
+                     });
     QObject::connect(d.port, &Tport::port_opened, j,
                      [j](const QString& name, const QString& device) {
                          j->port_opened(name, device, true, {});
@@ -220,6 +230,12 @@ void Program::watch_tuning(TuningWindow* t) {
     QObject::connect(t, &TuningWindow::pid_written, j, [j](int address, const PidWrite& w) {
         j->tuning_written(address, w, QStringLiteral("Ladění regulační smyčky"));
     });
+    QObject::connect(
+        t, &TuningWindow::set_point_written, j,
+        [j](int address, double from, double to, bool ok, bool restoring, const QString& why) {
+            j->set_point_written(address, from, to, ok, restoring, why,
+                                 QStringLiteral("Ladění regulační smyčky – test"));
+        });
 }
 
 // Every window of the Servis menu, in menu order after "Monitor komunikace": a new window
@@ -260,6 +276,9 @@ std::function<void()> Program::commissioning_opener(Tkrt01& w, Tport* port) {
         [port] { return port->baud(); }, [&p] { return p.line.stats(); },
         [&w](int address) {
             return w.trend_address() == address ? w.chart().grab().toImage() : QImage();
+        },
+        [&p](int address, const QDateTime& from, const QDateTime& to) {
+            return commissioning::report_changes(p.journal->journal(), address, from, to);
         }};
     auto window = std::make_shared<QPointer<CommissioningWindow>>();
     return [&w, &p, context, window] {

@@ -1,6 +1,7 @@
 #include "commissioning/commissioning_window.h"
 
 #include <QCheckBox>
+#include <QDateTimeEdit>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -50,7 +51,8 @@ std::optional<QString> ask_targets_dialog(QWidget* parent) {
     return text;
 }
 
-std::optional<CommissioningWindow::ReportFields> ask_report_dialog(QWidget* parent) {
+std::optional<CommissioningWindow::ReportFields> ask_report_dialog(QWidget* parent,
+                                                                   bool with_changes) {
     QDialog d(parent);
     d.setWindowTitle(QString::fromUtf8(kReportCaption));
     auto* form = new QFormLayout(&d);
@@ -62,13 +64,40 @@ std::optional<CommissioningWindow::ReportFields> ask_report_dialog(QWidget* pare
     // The protocol is handed to the customer: the password stays out unless asked for.
     auto* password = new QCheckBox(QStringLiteral("uvést heslo (PASS)"), &d);
     form->addRow(QString(), password);
+    // Today's visit unless the user says otherwise.
+    const QDateTime now = QDateTime::currentDateTime();
+    auto* changes = new QCheckBox(QStringLiteral("uvést provedené změny od"), &d);
+    changes->setObjectName(QStringLiteral("check_zmeny"));
+    changes->setChecked(with_changes);
+    changes->setEnabled(with_changes);
+    auto* from = new QDateTimeEdit(QDateTime(now.date(), QTime(0, 0)), &d);
+    from->setObjectName(QStringLiteral("ed_zmeny_od"));
+    auto* to = new QDateTimeEdit(now, &d);
+    to->setObjectName(QStringLiteral("ed_zmeny_do"));
+    for (QDateTimeEdit* e : {from, to}) {
+        e->setCalendarPopup(true);
+        e->setDisplayFormat(QStringLiteral("d.M.yyyy HH:mm"));
+        e->setEnabled(with_changes);
+        QObject::connect(changes, &QCheckBox::toggled, e, &QWidget::setEnabled);
+    }
+    auto* range = new QHBoxLayout;
+    range->addWidget(changes);
+    range->addWidget(from);
+    range->addWidget(new QLabel(QStringLiteral("do"), &d));
+    range->addWidget(to);
+    range->addStretch(1);
+    form->addRow(QString(), range);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &d);
     form->addRow(buttons);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
     if (d.exec() != QDialog::Accepted) return std::nullopt;
-    return CommissioningWindow::ReportFields{technician->text(), note->toPlainText(),
-                                             password->isChecked()};
+    CommissioningWindow::ReportFields r{
+        technician->text(), note->toPlainText(), password->isChecked(), {}};
+    // The end minute is taken whole.
+    if (changes->isChecked())
+        r.changes = std::make_pair(from->dateTime(), to->dateTime().addSecs(59));
+    return r;
 }
 
 }  // namespace
@@ -80,7 +109,9 @@ CommissioningWindow::CommissioningWindow(BusWorker& bus, Prompts& prompts, Conte
     setWindowTitle(QString::fromUtf8(kTitle));
     resize(900, 760);
     asks_.targets = [this] { return ask_targets_dialog(this); };
-    asks_.report_fields = [this] { return ask_report_dialog(this); };
+    asks_.report_fields = [this] {
+        return ask_report_dialog(this, static_cast<bool>(context_.changes));
+    };
 
     auto* outer = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -544,6 +575,8 @@ std::optional<ReportInput> CommissioningWindow::report_input() {
     in.technician = fields->technician;
     in.note = fields->note;
     in.show_password = fields->show_password;
+    if (fields->changes && context_.changes)
+        in.changes = context_.changes(in.address, fields->changes->first, fields->changes->second);
     return in;
 }
 

@@ -39,12 +39,19 @@ class CommissioningWindow : public QWidget {
         // The main window's trend when it shows the controller at this address (null
         // otherwise: another controller's, or demo values).
         std::function<QImage(int address)> trend;
+        // What the journal holds of the changes made to address in a time range; none:
+        // the report has no such section.
+        std::function<commissioning::ReportChanges(int address, const QDateTime& from,
+                                                   const QDateTime& to)>
+            changes;
     };
     // What the user adds to a report.
     struct ReportFields {
         QString technician;
         QString note;
         bool show_password = false;
+        // The time range of the section "Provedené změny"; none: no section.
+        std::optional<std::pair<QDateTime, QDateTime>> changes;
     };
     // The questions the window asks; replaced in tests.
     struct Asks {

@@ -5,10 +5,12 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
 
+#include "journal/journal.h"
 #include "platform/atomic_file.h"
 
 namespace commissioning {
@@ -40,6 +42,60 @@ QString shown(const ParameterSet& set, int i, bool show_password) {
 int print_text_width(const QPageLayout& layout) {
     const double inches = layout.paintRect(QPageLayout::Inch).width() - 2 * 2 / 2.54;
     return std::max(static_cast<int>(inches * 96) - 4, 100);
+}
+
+// A report stays a few pages long, whatever the range.
+constexpr int kMostChanges = 500;
+
+QString short_time(const QDateTime& t) {
+    return t.toLocalTime().toString(QStringLiteral("d.M.yyyy HH:mm"));
+}
+
+// The journal keeps a controller's numbers with a decimal point; the report writes them
+// as the rest of it does.
+QString local_number(const QString& v) {
+    static const QRegularExpression plain(QStringLiteral("^-?\\d+\\.\\d+$"));
+    if (!plain.match(v).hasMatch()) return v;
+    QString out = v;
+    out.replace(QLatin1Char('.'), QLocale().decimalPoint());
+    return out;
+}
+
+QString changes_html(const ReportChanges& c) {
+    QString h = QStringLiteral("<h2>Provedené změny</h2>");
+    h += QStringLiteral("<p>Období: %1 – %2</p>").arg(short_time(c.from), short_time(c.to));
+    if (!c.readable) return h + QStringLiteral("<p>Deník servisu nelze přečíst.</p>");
+    if (c.entries.empty()) return h + QStringLiteral("<p>Žádné změny.</p>");
+    h += QStringLiteral("<table border='1' cellspacing='0' cellpadding='1' width='100%'>");
+    h += QStringLiteral(
+        "<tr><th width='16%'>Čas</th><th width='11%'>Uživatel</th><th width='22%'>Okno / "
+        "příkaz</th><th width='27%'>Změna</th><th width='12%'>Původně</th><th "
+        "width='12%'>Nově</th></tr>");
+    for (const JournalEntry& e : c.entries) {
+        const QStringList who{
+            esc(e.time.toLocalTime().toString(QStringLiteral("d.M.yyyy HH:mm:ss"))), esc(e.user),
+            esc(e.source)};
+        const QString failed = e.ok ? QString() : QStringLiteral(" <b>(nezdařilo se)</b>");
+        if (e.changes.empty()) {
+            // A commit or a clone: what the journal says of it.
+            h += QStringLiteral(
+                     "<tr><td>%1</td><td>%2</td><td>%3</td><td colspan='3'>%4%5</td></tr>")
+                     .arg(who[0], who[1], who[2], esc(e.summary), failed);
+            continue;
+        }
+        for (const FieldChange& f : e.changes) {
+            QStringList cells = who;
+            cells << esc(QStringLiteral("tabulka %1: %2").arg(f.table).arg(f.field)) + failed
+                  << (f.old_value.isEmpty() ? QStringLiteral("?") : esc(local_number(f.old_value)))
+                  << esc(local_number(f.new_value));
+            h += row(cells);
+        }
+    }
+    h += QStringLiteral("</table>");
+    if (c.left_out > 0)
+        h += QStringLiteral("<p>… a dalších %1 záznamů (celý výpis v deníku servisu).</p>")
+                 .arg(c.left_out);
+    return h;
 }
 
 QString html(const ReportInput& in, int trend_width) {
@@ -142,6 +198,8 @@ QString html(const ReportInput& in, int trend_width) {
     else
         h += QStringLiteral("<p><img src='tx20:trend' width='%1'></p>").arg(trend_width);
 
+    if (in.changes) h += changes_html(*in.changes);
+
     h += QStringLiteral("<h2>Servisní zásah</h2><table cellpadding='3'>");
     info(QStringLiteral("Technik:"), in.technician);
     info(QStringLiteral("Poznámka:"), in.note);
@@ -151,6 +209,28 @@ QString html(const ReportInput& in, int trend_width) {
 }
 
 }  // namespace
+
+ReportChanges report_changes(Journal& journal, int address, const QDateTime& from,
+                             const QDateTime& to) {
+    ReportChanges c;
+    c.from = from;
+    c.to = to;
+    JournalFilter f;
+    f.since = from;
+    f.until = to;
+    f.address = address;
+    const qint64 n = journal.for_each(f, [&c](const JournalEntry& e) {
+        if (e.kind != JournalKind::Write && e.kind != JournalKind::Eeprom &&
+            e.kind != JournalKind::Clone && e.kind != JournalKind::Tuning)
+            return;
+        if (static_cast<int>(c.entries.size()) < kMostChanges)
+            c.entries.push_back(e);
+        else
+            ++c.left_out;
+    });
+    c.readable = n >= 0;
+    return c;
+}
 
 void print_report(const ReportInput& in, QPagedPaintDevice& device) {
     QTextDocument doc;

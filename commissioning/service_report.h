@@ -11,13 +11,28 @@
 
 #include "comm/telegram_record.h"
 #include "commissioning/parameter_set.h"
+#include "journal/journal_entry.h"
 
+class Journal;
 class QPagedPaintDevice;
 
 // The service report handed to the customer, about one controller: its 36 parameters
 // (with a reference beside them when one was chosen), its link statistics and its trend,
 // numbers with the locale's decimal separator, the password hidden unless asked for.
 namespace commissioning {
+
+// What was done to the controller in a time range, from the service journal: its writes,
+// commits, clones and tunings, oldest first.
+struct ReportChanges {
+    QDateTime from;
+    QDateTime to;
+    std::vector<JournalEntry> entries;
+    bool readable = true;  // false: the journal could not be read
+    int left_out = 0;      // entries beyond the most a report shows
+};
+// The entries of address in [from, to] that changed it.
+ReportChanges report_changes(Journal& journal, int address, const QDateTime& from,
+                             const QDateTime& to);
 
 struct ReportInput {
     QDateTime when;
@@ -34,6 +49,7 @@ struct ReportInput {
     bool show_password = false;         // PASS as its number, otherwise "****"
     QString technician;
     QString note;
+    std::optional<ReportChanges> changes;  // the section "Provedené změny" when given
 };
 
 // Any rich-text document as an A4 PDF, with the images its <img src='tx20:NAME'> tags

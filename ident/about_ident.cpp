@@ -11,6 +11,7 @@
 
 #include "comm/Unit_hl.h"
 #include "comm/bus_worker.h"
+#include "ident/ident_result.h"
 #include "ident/ident_texts.h"
 #include "ident/program_picture.h"
 #include "platform/prompts.h"
@@ -93,17 +94,26 @@ void Tabout_ident::Timer1Timer() {
 
 void Tabout_ident::ShowIdentification() {
     CommBuffer& buf = requests_.buffer();
+    const int address = requests_.device_address();
     int successes = 0;
+    QString type;
+    QString version;
+    auto result = IdentResult::Unknown;
     if (requests_.read_type_text()) {
-        lb_zarizeni->setText(text_from_device(buf.type_text.data(), buf.type_text.size()));
+        type = text_from_device(buf.type_text.data(), buf.type_text.size());
+        lb_zarizeni->setText(type);
         ++successes;
     }
     if (requests_.read_version_text()) {
-        lb_verze->setText(text_from_device(buf.version_text.data(), buf.version_text.size()));
+        version = text_from_device(buf.version_text.data(), buf.version_text.size());
+        lb_verze->setText(version);
+        result = classify_version(buf.version_text.data());
         ++successes;
     }
-    if (successes > 0) return;
-    if (!requests_.read_foreign_ident()) return;
+    if (successes > 0 || !requests_.read_foreign_ident()) {
+        emit identified(address, static_cast<int>(result), type, version);
+        return;
+    }
 
     // The warning is assembled as the device's raw bytes: three 32-byte lines after the
     // heading, separated by a carriage return alone; it ends at the first NUL.
@@ -121,6 +131,7 @@ void Tabout_ident::ShowIdentification() {
     buf.version_text.fill(0);
     std::memcpy(buf.version_text.data(), buf.foreign_ident.data() + 64, 32);
     lb_verze->setText(text_from_device(buf.version_text.data(), buf.version_text.size()));
+    emit identified(address, -1, {}, lb_verze->text());
     prompts_.message(text_from_device(warning.data(), warning.size()), QStringLiteral("ERROR"),
                      PromptIcon::Warning, PromptButtons::Ok, PromptOwner::None);
 }

@@ -19,6 +19,11 @@ class Tabout_ident : public QDialog {
 
     QTimer* timer() const { return Timer1; }
 
+  signals:
+    // What the box found at address: IdentResult of the version text (Unknown when it
+    // was not read), or -1 for a foreign device; texts empty when not read.
+    void identified(int address, int result, const QString& type, const QString& version);
+
   protected:
     void showEvent(QShowEvent* event) override;
 

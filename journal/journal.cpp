@@ -9,6 +9,9 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QVariant>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -28,27 +31,46 @@ constexpr int kBusyTimeoutMs = 2000;
 
 const char* const kColumns = "id, time, user, program, source, address, kind, ok, summary, changes";
 
-// Each step brings the schema from the version before it to its own.
-const char* const kMigrations[] = {
+// Each step brings the schema from the version before it to its own, one statement after
+// the other.
+const std::vector<std::vector<const char*>> kMigrations = {
     // 1: the entries and what a query filters on.
-    "CREATE TABLE entries ("
-    " id INTEGER PRIMARY KEY,"
-    " time INTEGER NOT NULL,"
-    " user TEXT NOT NULL,"
-    " program TEXT NOT NULL,"
-    " source TEXT NOT NULL,"
-    " address INTEGER,"
-    " kind TEXT NOT NULL,"
-    " ok INTEGER NOT NULL,"
-    " summary TEXT NOT NULL);"
-    "CREATE INDEX entries_time ON entries(time);"
-    "CREATE INDEX entries_address ON entries(address, time);"
-    "CREATE INDEX entries_kind ON entries(kind, time);",
+    {"CREATE TABLE entries ("
+     " id INTEGER PRIMARY KEY,"
+     " time INTEGER NOT NULL,"
+     " user TEXT NOT NULL,"
+     " program TEXT NOT NULL,"
+     " source TEXT NOT NULL,"
+     " address INTEGER,"
+     " kind TEXT NOT NULL,"
+     " ok INTEGER NOT NULL,"
+     " summary TEXT NOT NULL)",
+     "CREATE INDEX entries_time ON entries(time)",
+     "CREATE INDEX entries_address ON entries(address, time)",
+     "CREATE INDEX entries_kind ON entries(kind, time)"},
     // 2: the changed fields of a write, and the alarm rules of each controller.
-    "ALTER TABLE entries ADD COLUMN changes TEXT;"
-    "CREATE TABLE alarm_rules (address INTEGER PRIMARY KEY, rules TEXT NOT NULL);",
+    {"ALTER TABLE entries ADD COLUMN changes TEXT",
+     "CREATE TABLE alarm_rules (address INTEGER PRIMARY KEY, rules TEXT NOT NULL)"},
+    // 3: an index of every three characters of the summaries, so that a text search
+    // need not read every row; kept by triggers, whoever writes.
+    {"CREATE VIRTUAL TABLE entries_text USING fts5(summary, content='entries', "
+     "content_rowid='id', tokenize='trigram')",
+     "INSERT INTO entries_text(entries_text) VALUES ('rebuild')",
+     "CREATE TRIGGER entries_text_insert AFTER INSERT ON entries BEGIN "
+     "INSERT INTO entries_text(rowid, summary) VALUES (new.id, new.summary); END",
+     "CREATE TRIGGER entries_text_delete AFTER DELETE ON entries BEGIN "
+     "INSERT INTO entries_text(entries_text, rowid, summary) VALUES ('delete', old.id, "
+     "old.summary); END",
+     "CREATE TRIGGER entries_text_update AFTER UPDATE OF summary ON entries BEGIN "
+     "INSERT INTO entries_text(entries_text, rowid, summary) VALUES ('delete', old.id, "
+     "old.summary); "
+     "INSERT INTO entries_text(rowid, summary) VALUES (new.id, new.summary); END"},
 };
-static_assert(std::size(kMigrations) == Journal::kSchemaVersion);
+
+// Entries between background checkpoints; the writer itself never runs one.
+constexpr int kCheckpointEvery = 100;
+// And when the journal is quiet (entries of other processes).
+constexpr int kCheckpointIdleMs = 5000;
 
 int sqlite_code(const QSqlError& e) { return e.nativeErrorCode().toInt() & 0xFF; }
 
@@ -60,36 +82,15 @@ QString like_pattern(const QString& text) {
     return QLatin1Char('%') + p + QLatin1Char('%');
 }
 
-struct Where {
-    QString sql;
-    QVariantList values;
-};
+// A phrase of the trigram index: the text as it is, quotes doubled.
+QString match_phrase(const QString& text) {
+    QString p = text;
+    p.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + p + QLatin1Char('"');
+}
 
-Where where_of(const JournalFilter& f) {
-    QStringList parts;
-    Where w;
-    if (f.since) {
-        parts << QStringLiteral("time >= ?");
-        w.values << f.since->toMSecsSinceEpoch();
-    }
-    if (f.until) {
-        parts << QStringLiteral("time <= ?");
-        w.values << f.until->toMSecsSinceEpoch();
-    }
-    if (f.address) {
-        parts << QStringLiteral("address = ?");
-        w.values << *f.address;
-    }
-    if (f.kind) {
-        parts << QStringLiteral("kind = ?");
-        w.values << kind_name(*f.kind);
-    }
-    if (!f.text.isEmpty()) {
-        parts << QStringLiteral("summary LIKE ? ESCAPE '\\'");
-        w.values << like_pattern(f.text);
-    }
-    w.sql = parts.join(QStringLiteral(" AND "));
-    return w;
+JournalKind kind_of(const QString& name) {
+    return kind_from_name(name).value_or(JournalKind::Write);
 }
 
 JournalEntry entry_of(const QSqlQuery& q, bool with_changes = true) {
@@ -101,22 +102,81 @@ JournalEntry entry_of(const QSqlQuery& q, bool with_changes = true) {
     e.program = q.value(3).toString();
     e.source = q.value(4).toString();
     e.address = q.value(5).isNull() ? -1 : q.value(5).toInt();
-    e.kind = kind_from_name(q.value(6).toString()).value_or(JournalKind::Write);
+    e.kind = kind_of(q.value(6).toString());
     e.ok = q.value(7).toInt() != 0;
     e.summary = q.value(8).toString();
     if (with_changes) e.changes = changes_from_json(q.value(9).toString());
     return e;
 }
 
-bool exec_all(QSqlQuery& q, const QString& script) {
-    for (const QString& statement : script.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        if (statement.trimmed().isEmpty()) continue;
-        if (!q.exec(statement)) return false;
-    }
-    return true;
+void row_of(const QSqlQuery& q, JournalRow& r) {
+    r.id = q.value(0).toLongLong();
+    r.time_ms = q.value(1).toLongLong();
+    r.user = q.value(2).toString();
+    r.program = q.value(3).toString();
+    r.source = q.value(4).toString();
+    const QVariant address = q.value(5);
+    r.address = address.isNull() ? -1 : address.toInt();
+    r.kind = kind_of(q.value(6).toString());
+    r.ok = q.value(7).toInt() != 0;
+    r.summary = q.value(8).toString();
 }
 
 }  // namespace
+
+// Runs the WAL checkpoints on a connection and a thread of its own: asked for, or after a
+// quiet while. A passive checkpoint never waits for the writer nor holds it up.
+class Journal::Checkpointer {
+  public:
+    explicit Checkpointer(const QString& path) : path_(path), thread_([this] { run(); }) {}
+    ~Checkpointer() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    void request() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            asked_ = true;
+        }
+        wake_.notify_one();
+    }
+
+  private:
+    void run() {
+        const QString name = QStringLiteral("tx20-journal-checkpoint-%1")
+                                 .arg(reinterpret_cast<quintptr>(this), 0, 16);
+        {
+            QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            d.setDatabaseName(path_);
+            d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+            std::unique_lock<std::mutex> lock(mutex_);
+            while (!stop_) {
+                wake_.wait_for(lock, std::chrono::milliseconds(kCheckpointIdleMs),
+                               [this] { return stop_ || asked_; });
+                if (stop_) break;
+                asked_ = false;
+                lock.unlock();
+                // A failure is the writer's to report; the next one tries again.
+                if (d.isOpen() || d.open())
+                    QSqlQuery(d).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+                lock.lock();
+            }
+            d.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
+    QString path_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool asked_ = false;
+    bool stop_ = false;
+    std::thread thread_;  // last: starts once the rest is there
+};
 
 QString Journal::default_path() {
     // The program and tx20ctl have different application names; both use the program's
@@ -148,6 +208,7 @@ Journal::~Journal() {
 QSqlDatabase Journal::db() const { return QSqlDatabase::database(connection_, false); }
 
 void Journal::close_database() {
+    checkpointer_.reset();
     if (!QSqlDatabase::contains(connection_)) return;
     {
         QSqlDatabase d = db();
@@ -188,10 +249,13 @@ bool Journal::open_database() {
         return false;
     }
     if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-        !q.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
+        !q.exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
+        !q.exec(QStringLiteral("PRAGMA wal_autocheckpoint=0")))
         return failed(q);
     if (!migrate()) return false;
     open_ = true;
+    checkpointer_ = std::make_unique<Checkpointer>(path_);
+    since_checkpoint_ = 0;
     return true;
 }
 
@@ -206,10 +270,12 @@ bool Journal::migrate() {
     }
     const int version = q.value(0).toInt();
     for (int v = version; v < kSchemaVersion; ++v) {
-        if (!exec_all(q, QString::fromLatin1(kMigrations[v]))) {
-            const bool r = failed(q);
-            QSqlQuery(db()).exec(QStringLiteral("ROLLBACK"));
-            return r;
+        for (const char* statement : kMigrations[static_cast<std::size_t>(v)]) {
+            if (!q.exec(QString::fromUtf8(statement))) {
+                const bool r = failed(q);
+                QSqlQuery(db()).exec(QStringLiteral("ROLLBACK"));
+                return r;
+            }
         }
     }
     if (version < kSchemaVersion &&
@@ -348,7 +414,13 @@ bool Journal::insert_once(const JournalEntry& e) {
     const QString changes = changes_json(e.changes);
     q.addBindValue(changes.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : changes);
     // In autocommit the one statement is the entry's transaction.
-    if (q.exec()) return true;
+    if (q.exec()) {
+        if (++since_checkpoint_ >= kCheckpointEvery && checkpointer_) {
+            since_checkpoint_ = 0;
+            checkpointer_->request();
+        }
+        return true;
+    }
     failed(q);
     return false;
 }
@@ -396,6 +468,51 @@ bool Journal::record(JournalEntry e) {
     return true;
 }
 
+bool Journal::text_is_common(const QString& phrase) {
+    QSqlQuery q(db());
+    q.prepare(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM entries_text WHERE entries_text "
+                             "MATCH ? LIMIT %1)")
+                  .arg(search_index_limit_));
+    q.addBindValue(phrase);
+    return !q.exec() || !q.next() || q.value(0).toInt() >= search_index_limit_;
+}
+
+Journal::Where Journal::where_of(const JournalFilter& f) {
+    QStringList parts;
+    Where w;
+    if (f.since) {
+        parts << QStringLiteral("time >= ?");
+        w.values << f.since->toMSecsSinceEpoch();
+    }
+    if (f.until) {
+        parts << QStringLiteral("time <= ?");
+        w.values << f.until->toMSecsSinceEpoch();
+    }
+    if (f.address) {
+        parts << QStringLiteral("address = ?");
+        w.values << *f.address;
+    }
+    if (f.kind) {
+        parts << QStringLiteral("kind = ?");
+        w.values << kind_name(*f.kind);
+    }
+    if (!f.text.isEmpty()) {
+        // The index holds three characters at a time and folds every letter's case: it
+        // finds the candidates, LIKE keeps its own rule. A text found often is met soon
+        // along the time index, and reading its every match would cost more.
+        const QString phrase = match_phrase(f.text);
+        if (f.text.toUcs4().size() >= 3 && !text_is_common(phrase)) {
+            parts << QStringLiteral(
+                "id IN (SELECT rowid FROM entries_text WHERE entries_text MATCH ?)");
+            w.values << phrase;
+        }
+        parts << QStringLiteral("summary LIKE ? ESCAPE '\\'");
+        w.values << like_pattern(f.text);
+    }
+    w.sql = parts.join(QStringLiteral(" AND "));
+    return w;
+}
+
 std::vector<JournalEntry> Journal::query(const JournalFilter& filter, int limit,
                                          std::optional<Cursor> before) {
     std::vector<JournalEntry> out;
@@ -418,8 +535,8 @@ std::vector<JournalEntry> Journal::query(const JournalFilter& filter, int limit,
     return out;
 }
 
-qint64 Journal::for_each(const JournalFilter& filter,
-                         const std::function<void(const JournalEntry&)>& f, bool with_changes) {
+template <typename Row>
+qint64 Journal::each(const JournalFilter& filter, Row&& row) {
     if (!ensure_open()) return -1;
     const Where w = where_of(filter);
     QSqlQuery q(db());
@@ -431,10 +548,24 @@ qint64 Journal::for_each(const JournalFilter& filter,
     if (!q.exec()) return -1;
     qint64 n = 0;
     while (q.next()) {
-        f(entry_of(q, with_changes));
+        row(q);
         ++n;
     }
     return n;
+}
+
+qint64 Journal::for_each(const JournalFilter& filter,
+                         const std::function<void(const JournalEntry&)>& f, bool with_changes) {
+    return each(filter, [&](const QSqlQuery& q) { f(entry_of(q, with_changes)); });
+}
+
+qint64 Journal::for_each_row(const JournalFilter& filter,
+                             const std::function<void(const JournalRow&)>& f) {
+    JournalRow r;
+    return each(filter, [&](const QSqlQuery& q) {
+        row_of(q, r);
+        f(r);
+    });
 }
 
 std::optional<QString> Journal::rules(int address) {

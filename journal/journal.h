@@ -3,8 +3,10 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -21,6 +23,9 @@ class QSqlQuery;
 // once, entries are held in memory and written when the database takes them again, and
 // what had to be given up is recorded as one "missed" entry. A damaged file is set aside
 // under a new name and a fresh journal begins.
+//
+// The writer never runs a WAL checkpoint (its fsync would stall the window thread): a
+// thread of the object's own does, every hundred entries and when the journal is quiet.
 class Journal {
   public:
     enum class Fault { None, ReadOnly, Full, Locked, Damaged, Newer, Other };
@@ -30,7 +35,7 @@ class Journal {
     // The name of the user running the program.
     static QString current_user();
     // The schema this program writes.
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     explicit Journal(const QString& path = default_path());
     ~Journal();
@@ -71,6 +76,13 @@ class Journal {
     // be read.
     qint64 for_each(const JournalFilter& filter, const std::function<void(const JournalEntry&)>& f,
                     bool with_changes = true);
+    // The same without the changes and without a QDateTime a row, for long exports.
+    qint64 for_each_row(const JournalFilter& filter,
+                        const std::function<void(const JournalRow&)>& f);
+
+    // A text found in more entries than this is searched along the time index (the first
+    // page is near), a rarer one through the trigram index. For tests.
+    void set_search_index_limit(int n) { search_index_limit_ = n; }
 
     // The alarm rules of one controller as the alarm window stores them (JSON text).
     std::optional<QString> rules(int address);
@@ -78,6 +90,16 @@ class Journal {
     std::vector<int> addresses_with_rules();
 
   private:
+    class Checkpointer;
+    struct Where {
+        QString sql;
+        QVariantList values;
+    };
+    Where where_of(const JournalFilter& f);
+    bool text_is_common(const QString& phrase);
+    template <typename Row>
+    qint64 each(const JournalFilter& filter, Row&& row);
+
     bool ensure_open();
     bool open_database();
     void close_database();
@@ -109,4 +131,7 @@ class Journal {
     qint64 missed_ = 0;
     QDateTime missed_from_;
     QDateTime missed_to_;
+    int search_index_limit_ = 10000;
+    std::unique_ptr<Checkpointer> checkpointer_;
+    int since_checkpoint_ = 0;
 };

@@ -52,13 +52,26 @@ struct JournalEntry {
     std::vector<FieldChange> changes;
 };
 
+// An entry as an export reads it: the time as milliseconds since the epoch, no changes.
+struct JournalRow {
+    qint64 id = 0;
+    qint64 time_ms = 0;
+    QString user;
+    QString program;
+    QString source;
+    int address = -1;
+    JournalKind kind = JournalKind::Write;
+    bool ok = true;
+    QString summary;
+};
+
 // Which entries a query returns; an unset member matches everything.
 struct JournalFilter {
     std::optional<QDateTime> since;  // inclusive
     std::optional<QDateTime> until;  // inclusive
     std::optional<int> address;
     std::optional<JournalKind> kind;
-    QString text;  // part of the summary; ASCII letters match either case
+    QString text;  // part of the summary; ASCII letters match either case, no wildcards
 };
 
 // "PB 1.5 → 2; INT 100 → 120" for the summary.

@@ -10,54 +10,141 @@ namespace journal_text {
 
 namespace {
 
-QString csv_field(const QString& s) {
-    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) &&
-        !s.contains(QLatin1Char('\n')) && !s.contains(QLatin1Char('\r')))
-        return s;
-    QString q = s;
-    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
-
-}  // namespace
-
-QString iso_time(const QDateTime& t) {
-    // Asking the time zone for every entry of a long export costs more than the rest of
-    // it; the offset is asked once an hour of entries.
+// The local offset of a moment; the time zone is asked once an hour of entries, as it
+// costs more than the rest of an export.
+int local_offset(qint64 ms) {
     static thread_local qint64 hour = std::numeric_limits<qint64>::min();
     static thread_local int offset = 0;
-    const qint64 ms = t.toMSecsSinceEpoch();
     const qint64 h = ms / 3'600'000;
     if (h != hour) {
         hour = h;
         offset = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc();
     }
-    return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offset)
-        .toString(Qt::ISODateWithMs);
+    return offset;
+}
+
+void put_digits(char*& p, qint64 v, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        p[i] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    }
+    p += width;
+}
+
+// The civil date of a day count from 1970-01-01 (proleptic Gregorian).
+void civil(qint64 days, qint64& y, int& m, int& d) {
+    days += 719468;
+    const qint64 era = (days >= 0 ? days : days - 146096) / 146097;
+    const qint64 doe = days - era * 146097;
+    const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const qint64 mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = yoe + era * 400 + (m <= 2);
+}
+
+void csv_field(QByteArray& out, const QString& s) {
+    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) &&
+        !s.contains(QLatin1Char('\n')) && !s.contains(QLatin1Char('\r'))) {
+        out += s.toUtf8();
+        return;
+    }
+    QString q = s;
+    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    out += '"';
+    out += q.toUtf8();
+    out += '"';
+}
+
+}  // namespace
+
+void append_iso_time(QByteArray& out, qint64 ms) {
+    const int offset = local_offset(ms);
+    const qint64 local = ms + qint64{offset} * 1000;
+    const qint64 day_ms = 86'400'000;
+    const qint64 days = (local >= 0 ? local : local - day_ms + 1) / day_ms;
+    const qint64 in_day = local - days * day_ms;
+    qint64 y = 0;
+    int m = 0;
+    int d = 0;
+    civil(days, y, m, d);
+    if (y < 1 || y > 9999) {
+        // Far from any real entry: the slow way gives what Qt would.
+        out += QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offset)
+                   .toString(Qt::ISODateWithMs)
+                   .toLatin1();
+        return;
+    }
+    char buffer[32];
+    char* p = buffer;
+    put_digits(p, y, 4);
+    *p++ = '-';
+    put_digits(p, m, 2);
+    *p++ = '-';
+    put_digits(p, d, 2);
+    *p++ = 'T';
+    put_digits(p, in_day / 3'600'000, 2);
+    *p++ = ':';
+    put_digits(p, in_day / 60'000 % 60, 2);
+    *p++ = ':';
+    put_digits(p, in_day / 1000 % 60, 2);
+    *p++ = '.';
+    put_digits(p, in_day % 1000, 3);
+    // As Qt writes it: Z for UTC, else hours and minutes.
+    if (offset == 0) {
+        *p++ = 'Z';
+    } else {
+        const int a = offset < 0 ? -offset : offset;
+        *p++ = offset < 0 ? '-' : '+';
+        put_digits(p, a / 3600, 2);
+        *p++ = ':';
+        put_digits(p, a / 60 % 60, 2);
+    }
+    out.append(buffer, p - buffer);
+}
+
+QString iso_time(const QDateTime& t) {
+    QByteArray out;
+    append_iso_time(out, t.toMSecsSinceEpoch());
+    return QString::fromLatin1(out);
 }
 
 QString csv_header() {
     return QStringLiteral("id,time,user,program,source,address,kind,ok,summary\n");
 }
 
-QString csv_line(const JournalEntry& e) {
-    QString line;
-    line.reserve(160);
-    line += QString::number(e.id);
-    line += QLatin1Char(',');
-    line += iso_time(e.time);
-    for (const QString* s : {&e.user, &e.program, &e.source}) {
-        line += QLatin1Char(',');
-        line += csv_field(*s);
+void append_csv(QByteArray& out, const JournalRow& r) {
+    out += QByteArray::number(r.id);
+    out += ',';
+    append_iso_time(out, r.time_ms);
+    for (const QString* s : {&r.user, &r.program, &r.source}) {
+        out += ',';
+        csv_field(out, *s);
     }
-    line += QLatin1Char(',');
-    if (e.address >= 0) line += QString::number(e.address);
-    line += QLatin1Char(',');
-    line += kind_name(e.kind);
-    line += e.ok ? QLatin1String(",1,") : QLatin1String(",0,");
-    line += csv_field(e.summary);
-    line += QLatin1Char('\n');
-    return line;
+    out += ',';
+    if (r.address >= 0) out += QByteArray::number(r.address);
+    out += ',';
+    out += kind_name(r.kind).toLatin1();
+    out += r.ok ? ",1," : ",0,";
+    csv_field(out, r.summary);
+    out += '\n';
+}
+
+QString csv_line(const JournalEntry& e) {
+    JournalRow r;
+    r.id = e.id;
+    r.time_ms = e.time.toMSecsSinceEpoch();
+    r.user = e.user;
+    r.program = e.program;
+    r.source = e.source;
+    r.address = e.address;
+    r.kind = e.kind;
+    r.ok = e.ok;
+    r.summary = e.summary;
+    QByteArray out;
+    append_csv(out, r);
+    return QString::fromUtf8(out);
 }
 
 QString json_line(const JournalEntry& e) {

@@ -10,9 +10,12 @@ namespace journal_text {
 
 QString csv_header();
 QString csv_line(const JournalEntry& e);
+// The same line appended as UTF-8, for exports of any length.
+void append_csv(QByteArray& out, const JournalRow& r);
 QString json_line(const JournalEntry& e);
 // ISO 8601 with the local offset, seconds and milliseconds.
 QString iso_time(const QDateTime& t);
+void append_iso_time(QByteArray& out, qint64 ms);
 // Accepts 2026-12-10, 2026-12-10T08:30[:00], with or without an offset (local time);
 // an until-date alone means the end of that day.
 std::optional<QDateTime> parse_time(const QString& text, bool end_of_day);

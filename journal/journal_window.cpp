@@ -18,7 +18,7 @@
 #include "journal/journal_model.h"
 #include "journal/journal_text.h"
 #include "journal/service_journal.h"
-#include "platform/atomic_file.h"
+#include "journal/window_parts.h"
 #include "platform/prompts.h"
 
 namespace {
@@ -71,16 +71,9 @@ JournalWindow::JournalWindow(ServiceJournal& journal, Prompts& prompts, QWidget*
     view_ = new QTableView(this);
     view_->setObjectName(QStringLiteral("view"));
     view_->setModel(model_);
-    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    window_parts::set_up_list(*view_, {145, 80, 60, 190, 55, 80, 60});
     view_->setAlternatingRowColors(true);
-    view_->setWordWrap(false);
-    view_->verticalHeader()->hide();
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
-    QHeaderView* h = view_->horizontalHeader();
-    h->setStretchLastSection(true);
-    const int widths[] = {145, 80, 60, 190, 55, 80, 60};
-    for (int c = 0; c < JournalModel::Summary; ++c) view_->setColumnWidth(c, widths[c]);
     lb_stav = new QLabel(this);
     lb_stav->setObjectName(QStringLiteral("lb_stav"));
 
@@ -162,24 +155,15 @@ void JournalWindow::showEvent(QShowEvent* e) {
 }
 
 void JournalWindow::choose_export() {
-    FileDialogRequest r;
-    r.title = QStringLiteral("Export CSV");
-    r.file_name = QStringLiteral("denik.csv");
-    r.default_suffix = QStringLiteral("csv");
-    r.filters = {QStringLiteral("CSV (*.csv)")};
-    r.overwrite_prompt = true;
-    const auto path = prompts_.save_file(r);
+    const auto path = window_parts::ask_export_path(
+        prompts_, {QStringLiteral("Export CSV"), QStringLiteral("denik.csv"), QStringLiteral("csv"),
+                   QStringLiteral("CSV (*.csv)")});
     if (path) export_csv(*path);
 }
 
 bool JournalWindow::export_csv(const QString& path) {
     QByteArray bytes = journal_text::csv_header().toUtf8();
-    journal_.journal().for_each(
-        filter(), [&bytes](const JournalEntry& e) { bytes += journal_text::csv_line(e).toUtf8(); });
-    QString reason;
-    if (AtomicFile::write(path, {QByteArrayView(bytes)}, &reason)) return true;
-    prompts_.message(
-        QStringLiteral("Soubor %1 nelze zapsat: %2.").arg(QDir::toNativeSeparators(path), reason),
-        kCaption, PromptIcon::Error, PromptButtons::Ok, PromptOwner::None);
-    return false;
+    journal_.journal().for_each_row(
+        filter(), [&bytes](const JournalRow& r) { journal_text::append_csv(bytes, r); });
+    return window_parts::write_export(prompts_, path, bytes, kCaption);
 }

@@ -101,7 +101,27 @@ void ServiceJournal::tuning_written(int address, const PidWrite& w, const QStrin
     record(std::move(e));
 }
 
+void ServiceJournal::set_point_written(int address, double from, double to, bool ok, bool restoring,
+                                       const QString& why, const QString& source) {
+    const auto text = [](double v) { return QString::number(v, 'g', 7); };
+    JournalEntry e = make(JournalKind::Write, address, source, ok, {});
+    e.changes.push_back({0, QStringLiteral("SP"), text(from), text(to)});
+    QString what;
+    if (ok)
+        what = restoring ? QStringLiteral("původní žádaná hodnota vrácena")
+                         : QStringLiteral("skok žádané hodnoty");
+    else
+        what = (restoring ? QStringLiteral("původní žádanou hodnotu nelze vrátit (%1)")
+                          : QStringLiteral("skok žádané hodnoty nelze zapsat (%1)"))
+                   .arg(why);
+    e.summary = QStringLiteral("Krokový test: %1: %2").arg(what, changes_text(e.changes));
+    // Table 0 is no longer what was read before the test.
+    known_.forget(address);
+    record(std::move(e));
+}
+
 QString ServiceJournal::verdict(int r) {
+    if (r < 0) return QStringLiteral("jiné zařízení");
     switch (static_cast<IdentResult>(r)) {
         case IdentResult::Supported:
             return QStringLiteral("KELVRA 20");

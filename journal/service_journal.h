@@ -46,7 +46,11 @@ class ServiceJournal : public QObject {
                 const QString& source);
     // PB, INT and DER of a tuning written and read back.
     void tuning_written(int address, const PidWrite& w, const QString& source);
-    // The model a version text names, in the journal's words.
+    // The set point a step test wrote (restoring: put back at its end); nothing is
+    // recorded for a write that never went out.
+    void set_point_written(int address, double from, double to, bool ok, bool restoring,
+                           const QString& why, const QString& source);
+    // The model a version text names, in the journal's words; -1 is a foreign device.
     static QString verdict(int ident_result);
     void identified(int address, bool ok, const QString& type, const QString& version,
                     const QString& verdict, const QString& source);

@@ -617,14 +617,17 @@ void TuningWindow::step_tick() {
                 return finish_step_test(QStringLiteral("Spojení s regulátorem selhalo."));
             if (test_->step_due(t)) {
                 const double sp = test_->new_sp();
+                const double from = test_->old_sp();
                 auto why = std::make_shared<QString>();
+                auto sent = std::make_shared<bool>(false);
                 job_out_ = true;
                 bus_->post_session(
-                    [sp, why, a](BusSession& ss) {
-                        return write_set_point(ss, a, sp, why.get(), true);
+                    [sp, why, sent, a](BusSession& ss) {
+                        return write_set_point(ss, a, sp, why.get(), true, sent.get());
                     },
-                    [this, t, why](bool done) {
+                    [this, t, why, sent, a, sp, from](bool done) {
                         job_out_ = false;
+                        if (*sent) emit set_point_written(a, from, sp, done, false, *why);
                         if (!test_) return;
                         if (!done) {
                             // The step may have reached the controller with its answer
@@ -658,6 +661,8 @@ void TuningWindow::finish_step_test(const QString& why) {
     step_status_->setText(why);
     if (stepped) {
         restore_sp_ = test->old_sp();
+        restore_from_ = test->new_sp();
+        restore_sent_ = false;
         restoring_ = true;
         restore_set_point(0);
     } else {
@@ -670,9 +675,15 @@ void TuningWindow::restore_set_point(int attempt) {
     const double sp = restore_sp_;
     auto why = std::make_shared<QString>();
     const int a = address_;
+    auto sent = std::make_shared<bool>(false);
     bus_->post_session(
-        [sp, why, a](BusSession& s) { return write_set_point(s, a, sp, why.get(), true); },
-        [this, attempt, why, sp](bool ok) {
+        [sp, why, sent, a](BusSession& s) {
+            return write_set_point(s, a, sp, why.get(), true, sent.get());
+        },
+        [this, attempt, why, sent, sp, a](bool ok) {
+            restore_sent_ = restore_sent_ || *sent;
+            if (restore_sent_ && (ok || attempt + 1 >= 5))
+                emit set_point_written(a, restore_from_, sp, ok, true, *why);
             if (ok) {
                 restoring_ = false;
                 step_status_->setText(
@@ -703,6 +714,8 @@ void TuningWindow::restore_now() {
     std::unique_ptr<StepTest> test = std::move(test_);
     if (test && test->has_stepped()) {
         restore_sp_ = test->old_sp();
+        restore_from_ = test->new_sp();
+        restore_sent_ = false;
         restoring_ = true;
     }
     if (!restoring_) return;
@@ -710,10 +723,14 @@ void TuningWindow::restore_now() {
     const double sp = restore_sp_;
     QString why;
     bool ok = false;
-    for (int attempt = 0; attempt < 3 && !ok; ++attempt)
-        ok = bus_->run_session([sp, &why, a = address_](BusSession& s) {
-            return write_set_point(s, a, sp, &why, true);
+    for (int attempt = 0; attempt < 3 && !ok; ++attempt) {
+        bool sent = false;
+        ok = bus_->run_session([sp, &why, &sent, a = address_](BusSession& s) {
+            return write_set_point(s, a, sp, &why, true, &sent);
         });
+        restore_sent_ = restore_sent_ || sent;
+    }
+    if (restore_sent_) emit set_point_written(address_, restore_from_, sp, ok, true, why);
     if (!ok)
         loud(QStringLiteral("POZOR: původní žádanou hodnotu %1 se nepodařilo vrátit (%2). "
                             "Regulátor může stále mít žádanou hodnotu ze skoku.")

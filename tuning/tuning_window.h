@@ -77,6 +77,9 @@ class TuningWindow : public QWidget {
   signals:
     // PB, INT and DER went to the controller at address (also a restore), read back.
     void pid_written(int address, const PidWrite& w);
+    // A set point the step test sent (restoring: the old one put back at its end).
+    void set_point_written(int address, double from, double to, bool ok, bool restoring,
+                           const QString& why);
 
   protected:
     void closeEvent(QCloseEvent* e) override;
@@ -106,7 +109,9 @@ class TuningWindow : public QWidget {
     bool job_out_ = false;
     bool restoring_ = false;
     double restore_sp_ = 0;
-    int address_ = 1;  // the controller under the step test
+    double restore_from_ = 0;    // the step's set point, for the journal
+    bool restore_sent_ = false;  // a restore went out at least once
+    int address_ = 1;            // the controller under the step test
     std::function<double()> clock_;
     double step_t0_ = 0;
     bool own_timer_ = true;

@@ -97,7 +97,8 @@ bool read_set_point(BusSession& s, int address, double* sp) {
     return true;
 }
 
-bool write_set_point(BusSession& s, int address, double sp, QString* why, bool czech) {
+bool write_set_point(BusSession& s, int address, double sp, QString* why, bool czech, bool* sent) {
+    if (sent) *sent = false;
     auto fail = [&](const QString& cs, const QString& en) {
         if (why) *why = czech ? cs : en;
         return false;
@@ -121,6 +122,7 @@ bool write_set_point(BusSession& s, int address, double sp, QString* why, bool c
     // be refused.
     if (d.comp.SP == value) return true;
     d.comp.SP = value;
+    if (sent) *sent = true;
     if (!s.write(address, int(TableId::TAB_COMP), d))
         return fail(QStringLiteral("Regulátor zápis žádané hodnoty odmítl nebo neodpověděl."),
                     QStringLiteral("writing table 0 failed: refused or no answer"));

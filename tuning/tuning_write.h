@@ -31,7 +31,9 @@ PidWrite write_pid_fields(BusSession& s, int address, const PidFields& wanted);
 QString pid_write_text(const PidWrite& w, bool czech);
 
 // A new set point for the controller at address, checked against its SP_L..SP_H,
-// written and read back; false with the reason otherwise.
-bool write_set_point(BusSession& s, int address, double sp, QString* why, bool czech);
+// written and read back; false with the reason otherwise. sent tells whether the table
+// went out (not when the reading failed, the value was refused or already in place).
+bool write_set_point(BusSession& s, int address, double sp, QString* why, bool czech,
+                     bool* sent = nullptr);
 // The set point the controller at address holds in table 0.
 bool read_set_point(BusSession& s, int address, double* sp);

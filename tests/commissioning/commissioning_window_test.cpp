@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 
 #include "comm/bus_worker.h"
+#include "journal/journal.h"
 #include "platform/atomic_file.h"
 #include "platform/private_profile.h"
 #include "support/render.h"
@@ -43,7 +44,7 @@ class CommissioningWindowTest : public RequestFixture {
         window = std::make_unique<CommissioningWindow>(
             worker, prompts,
             CommissioningWindow::Context{
-                [] { return QStringLiteral("COM1"); }, [] { return 9600; }, {}, {}});
+                [] { return QStringLiteral("COM1"); }, [] { return 9600; }, {}, {}, {}});
     }
     void load_both() {
         window->choose_file(0, reference);
@@ -166,7 +167,7 @@ TEST_F(CommissioningWindowTest, ReportKeepsTheOldFileWhenTheDiskIsFull) {
     const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
     window->set_asks({{}, [] {
                           return std::optional<CommissioningWindow::ReportFields>(
-                              {QStringLiteral("Jan Novák"), QStringLiteral("poznámka"), false});
+                              {QStringLiteral("Jan Novák"), QStringLiteral("poznámka"), false, {}});
                       }});
     prompts.answer_save(pdf);
     window->report_click();
@@ -199,14 +200,15 @@ TEST_F(CommissioningWindowTest, TheReportShowsOnlyItsControllersFiguresAndHidesT
     QImage trend(200, 100, QImage::Format_RGB32);
     trend.fill(Qt::white);
     int trend_asked = -1;
-    CommissioningWindow w(
-        worker, prompts,
-        CommissioningWindow::Context{[] { return QStringLiteral("COM1"); }, [] { return 9600; },
-                                     [stats] { return stats; },
-                                     [&](int a) {
-                                         trend_asked = a;
-                                         return a == 1 ? trend : QImage();
-                                     }});
+    CommissioningWindow w(worker, prompts,
+                          CommissioningWindow::Context{[] { return QStringLiteral("COM1"); },
+                                                       [] { return 9600; },
+                                                       [stats] { return stats; },
+                                                       [&](int a) {
+                                                           trend_asked = a;
+                                                           return a == 1 ? trend : QImage();
+                                                       },
+                                                       {}});
     w.choose_file(0, reference);
     w.load(0);
     w.choose_address(1, 2);
@@ -216,7 +218,7 @@ TEST_F(CommissioningWindowTest, TheReportShowsOnlyItsControllersFiguresAndHidesT
     const auto pdf_text = [&](bool password) {
         w.set_asks({{}, [password] {
                         return std::optional<CommissioningWindow::ReportFields>(
-                            {QStringLiteral("Jan Novák"), QString(), password});
+                            {QStringLiteral("Jan Novák"), QString(), password, {}});
                     }});
         const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
         prompts.answer_save(pdf);
@@ -243,4 +245,80 @@ TEST_F(CommissioningWindowTest, TheReportShowsOnlyItsControllersFiguresAndHidesT
         t.contains(QRegularExpression(QStringLiteral("(^|\\s)-?(?!0\\d)\\d+\\.\\d+(\\s|$)"))))
         << t.toStdString();
     EXPECT_TRUE(pdf_text(true).contains(QStringLiteral("4321")));
+}
+
+// "Provedené změny": what the journal holds of this controller's writes, commits, clones
+// and tunings in the range chosen, old → new; nothing of other controllers, other kinds
+// or other times.
+TEST_F(CommissioningWindowTest, TheReportListsTheChangesMadeToItsControllerInTheRange) {
+    Journal journal(dir.filePath(QStringLiteral("j.sqlite")));
+    const QDateTime from(QDate(2026, 12, 10), QTime(8, 0));
+    const QDateTime to(QDate(2026, 12, 10), QTime(12, 0));
+    const auto add = [&](int address, JournalKind kind, int minutes, bool ok,
+                         const QString& summary, std::vector<FieldChange> changes = {}) {
+        JournalEntry e;
+        e.time = from.addSecs(minutes * 60);
+        e.address = address;
+        e.kind = kind;
+        e.ok = ok;
+        e.user = QStringLiteral("technik");
+        e.source = QStringLiteral("Parametry regulátoru – Zápis");
+        e.summary = summary;
+        e.changes = std::move(changes);
+        ASSERT_TRUE(journal.record(e));
+    };
+    add(2, JournalKind::Write, 10, true, QStringLiteral("w"), {{3, "PB", "1.5", "2.25"}});
+    add(2, JournalKind::Write, 20, false, QStringLiteral("w"), {{0, "SP", "", "40"}});
+    add(2, JournalKind::Eeprom, 30, true, QStringLiteral("Parametry uloženy do EEPROM"));
+    add(2, JournalKind::Link, 40, false, QStringLiteral("Spojení ztraceno"));
+    add(2, JournalKind::Write, -10, true, QStringLiteral("w"), {{3, "INT", "77", "88"}});
+    add(3, JournalKind::Write, 50, true, QStringLiteral("w"), {{3, "DER", "55", "66"}});
+    CommissioningWindow w(
+        worker, prompts,
+        CommissioningWindow::Context{[] { return QStringLiteral("COM1"); },
+                                     [] { return 9600; },
+                                     {},
+                                     {},
+                                     [&](int a, const QDateTime& f, const QDateTime& t) {
+                                         return report_changes(journal, a, f, t);
+                                     }});
+    w.choose_file(0, reference);
+    w.load(0);
+    w.choose_address(1, 2);
+    w.load(1);
+    worker.wait_idle();
+    QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
+    const auto pdf_text = [&](QDateTime f, QDateTime t) {
+        w.set_asks({{}, [f, t] {
+                        return std::optional<CommissioningWindow::ReportFields>(
+                            {QStringLiteral("Jan Novák"), QString(), false, std::make_pair(f, t)});
+                    }});
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+        prompts.answer_save(pdf);
+        w.report_click();
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-layout"), pdf,
+                    QStringLiteral("-")});
+        EXPECT_TRUE(text.waitForFinished(20000));
+        return QString::fromUtf8(text.readAllStandardOutput());
+    };
+    const QString t = pdf_text(from, to);
+    const QString empty = pdf_text(to.addDays(1), to.addDays(2));
+    QLocale::setDefault(QLocale::c());
+    const auto has = [&t](const QString& re) {
+        return t.contains(QRegularExpression(re, QRegularExpression::UseUnicodePropertiesOption));
+    };
+    EXPECT_TRUE(t.contains(QStringLiteral("Provedené změny")));
+    EXPECT_TRUE(t.contains(QStringLiteral("Období: 10.12.2026 08:00 – 10.12.2026 12:00")));
+    EXPECT_TRUE(has(QStringLiteral("tabulka 3: PB\\s+1,5\\s+2,25"))) << t.toStdString();
+    EXPECT_TRUE(has(QStringLiteral("tabulka 0: SP \\(nezdařilo.*\\?\\s+40")));
+    EXPECT_TRUE(t.contains(QStringLiteral("Parametry uloženy do EEPROM")));
+    EXPECT_TRUE(t.contains(QStringLiteral("technik")));
+    EXPECT_FALSE(t.contains(QStringLiteral("Spojení ztraceno"))) << "not a change";
+    EXPECT_FALSE(t.contains(QStringLiteral("tabulka 3: INT"))) << "before the range";
+    EXPECT_FALSE(t.contains(QStringLiteral("tabulka 3: DER"))) << "another controller";
+    EXPECT_LT(t.indexOf(QStringLiteral("Provedené změny")),
+              t.indexOf(QStringLiteral("Servisní zásah")));
+    EXPECT_TRUE(empty.contains(QStringLiteral("Žádné změny.")));
 }

@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <ctime>
 #include <set>
 
 #include "journal/journal_text.h"
@@ -109,15 +110,41 @@ TEST(Journal, FiltersByTimeAddressKindAndTextAndPagesNewestFirst) {
     text.text = QStringLiteral("ŘÁDEK 1");  // letters beyond ASCII match their own case only
     JournalFilter text2;
     text2.text = QStringLiteral("řádek 1");
+    JournalFilter upper;
+    upper.text = QStringLiteral("řáDEK 1");  // ASCII letters match either case
     JournalFilter wild;
     wild.text = QStringLiteral("50%_");  // no wildcards
+    JournalFilter nowhere;
+    nowhere.text = QStringLiteral("dek 99");
+    JournalFilter short_text;  // fewer characters than the index holds together
+    short_text.text = QStringLiteral("9");
+    JournalFilter quote;
+    quote.text = QStringLiteral("\"řá");
     JournalFilter both = address;
     both.kind = JournalKind::Link;
-    const Case cases[] = {{"all", {}, 50},    {"range", range, 10},     {"address", address, 10},
-                          {"kind", kind, 25}, {"case", text, 0},        {"text", text2, 11},
-                          {"wild", wild, 1},  {"address+kind", both, 5}};
-    for (const Case& c : cases)
-        EXPECT_EQ(j.query(c.f, 1000).size(), std::size_t(c.expected)) << c.name;
+    JournalFilter text_address = address;
+    text_address.text = QStringLiteral("řádek 2");
+    const Case cases[] = {{"all", {}, 50},
+                          {"range", range, 10},
+                          {"address", address, 10},
+                          {"kind", kind, 25},
+                          {"case", text, 0},
+                          {"text", text2, 11},
+                          {"ascii case", upper, 11},
+                          {"wild", wild, 1},
+                          {"nowhere", nowhere, 0},
+                          {"short", short_text, 5},
+                          {"quote", quote, 0},
+                          {"address+kind", both, 5},
+                          {"text+address", text_address, 3}};
+    // Through the trigram index (a rare text) and along the time index (a common one):
+    // the same entries.
+    for (int limit : {1'000'000, 0}) {
+        j.set_search_index_limit(limit);
+        for (const Case& c : cases)
+            EXPECT_EQ(j.query(c.f, 1000).size(), std::size_t(c.expected))
+                << c.name << ", index limit " << limit;
+    }
 
     // Pages of 20 cover everything once, newest first.
     std::vector<qint64> seen;
@@ -134,30 +161,54 @@ TEST(Journal, FiltersByTimeAddressKindAndTextAndPagesNewestFirst) {
     EXPECT_EQ(n, 10);
 }
 
+// Each older schema as its program left it, with an entry.
 TEST(Journal, MigratesAnOlderSchemaAndKeepsItsEntries) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("j.sqlite"));
-    {
+    const char* const v1 =
+        "CREATE TABLE entries (id INTEGER PRIMARY KEY, time INTEGER NOT NULL, user TEXT NOT "
+        "NULL, program TEXT NOT NULL, source TEXT NOT NULL, address INTEGER, kind TEXT NOT "
+        "NULL, ok INTEGER NOT NULL, summary TEXT NOT NULL)";
+    for (int version : {1, 2}) {
+        SCOPED_TRACE(version);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("j.sqlite"));
+        {
+            RawDb raw(path);
+            ASSERT_TRUE(raw.exec(QString::fromLatin1(v1)));
+            ASSERT_TRUE(raw.exec(QStringLiteral("CREATE INDEX entries_time ON entries(time)")));
+            if (version == 2) {
+                ASSERT_TRUE(
+                    raw.exec(QStringLiteral("ALTER TABLE entries ADD COLUMN changes TEXT")));
+                ASSERT_TRUE(
+                    raw.exec(QStringLiteral("CREATE TABLE alarm_rules (address INTEGER PRIMARY "
+                                            "KEY, rules TEXT NOT NULL)")));
+            }
+            ASSERT_TRUE(raw.exec(QStringLiteral(
+                "INSERT INTO entries (id, time, user, program, source, address, kind, ok, summary) "
+                "VALUES (1, 1000, 'u', 'tx20', 's', 4, 'eeprom', 1, 'staré uložení')")));
+            ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA user_version = %1").arg(version)));
+        }
+        Journal j(path);
+        EXPECT_EQ(j.fault(), Journal::Fault::None);
+        ASSERT_TRUE(j.set_rules(4, QStringLiteral("{}")));
+        ASSERT_TRUE(j.record(entry(JournalKind::Write, 4, QStringLiteral("nové uložení"))));
+        const auto all = j.query({}, 10);
+        ASSERT_EQ(all.size(), 2u);
+        EXPECT_EQ(all.back().summary, QStringLiteral("staré uložení"));
+        EXPECT_EQ(all.back().kind, JournalKind::Eeprom);
+        // The old entry is in the text index as well as the new one.
+        JournalFilter f;
+        f.text = QStringLiteral("uložení");
+        EXPECT_EQ(j.query(f, 10).size(), 2u);
         RawDb raw(path);
-        ASSERT_TRUE(raw.exec(QStringLiteral(
-            "CREATE TABLE entries (id INTEGER PRIMARY KEY, time INTEGER NOT NULL, user TEXT NOT "
-            "NULL, program TEXT NOT NULL, source TEXT NOT NULL, address INTEGER, kind TEXT NOT "
-            "NULL, ok INTEGER NOT NULL, summary TEXT NOT NULL)")));
-        ASSERT_TRUE(raw.exec(QStringLiteral(
-            "INSERT INTO entries VALUES (1, 1000, 'u', 'tx20', 's', 4, 'eeprom', 1, 'staré')")));
-        ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA user_version = 1")));
+        EXPECT_EQ(raw.scalar(QStringLiteral("PRAGMA user_version")).toInt(),
+                  Journal::kSchemaVersion);
+        EXPECT_EQ(raw.scalar(QStringLiteral("PRAGMA journal_mode")).toString(),
+                  QStringLiteral("wal"));
+        EXPECT_EQ(raw.scalar(QStringLiteral("SELECT count(*) FROM entries_text WHERE entries_text "
+                                            "MATCH 'staré'"))
+                      .toInt(),
+                  1);
     }
-    Journal j(path);
-    EXPECT_EQ(j.fault(), Journal::Fault::None);
-    ASSERT_TRUE(j.set_rules(4, QStringLiteral("{}")));
-    ASSERT_TRUE(j.record(entry(JournalKind::Write, 4, QStringLiteral("nové"))));
-    const auto all = j.query({}, 10);
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(all.back().summary, QStringLiteral("staré"));
-    EXPECT_EQ(all.back().kind, JournalKind::Eeprom);
-    RawDb raw(path);
-    EXPECT_EQ(raw.scalar(QStringLiteral("PRAGMA user_version")).toInt(), Journal::kSchemaVersion);
-    EXPECT_EQ(raw.scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
 }
 
 TEST(Journal, SetsADamagedFileAsideAndStartsAnew) {
@@ -353,6 +404,40 @@ TEST(Journal, KilledWhileWritingKeepsEveryAcknowledgedEntry) {
         }
 }
 #endif
+
+// The export writes times without QDateTime: they read as Qt writes them, in zones with
+// and without summer time, with offsets of half and three quarter hours, either side of
+// leap days, a change of summer time and the epoch.
+TEST(JournalText, TimesAreWrittenAsQtWritesThemInEveryZone) {
+    const QByteArray saved = qgetenv("TZ");
+    const qint64 times[] = {0,
+                            -1,
+                            951'782'400'000 - 1,  // 2000-02-29 up to the day after
+                            951'868'800'000,
+                            1'950'000'000'123,
+                            1'961'110'799'999,  // 2032-02-23 and a summer time change
+                            1'963'526'400'500,
+                            1'963'530'000'000,
+                            1'981'846'799'000,
+                            253'402'300'799'999};  // 9999-12-31 23:59:59.999 UTC
+    for (const char* zone : {"UTC", "Europe/Prague", "America/St_Johns", "Asia/Kathmandu"}) {
+        qputenv("TZ", zone);
+        tzset();
+        for (qint64 ms : times) {
+            // Far from each other: the offset asked once an hour is asked again.
+            const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms);
+            const QString qt =
+                QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, t.offsetFromUtc())
+                    .toString(Qt::ISODateWithMs);
+            EXPECT_EQ(journal_text::iso_time(t), qt) << zone << " " << ms;
+        }
+    }
+    if (saved.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", saved);
+    tzset();
+}
 
 TEST(JournalText, CsvQuotesWhatNeedsItAndTimesCarryTheirOffset) {
     JournalEntry e =

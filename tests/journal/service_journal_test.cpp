@@ -114,4 +114,29 @@ TEST_F(ServiceJournalTest, CloneTargetsPortAndFilesHaveTheirEntries) {
               QStringLiteral("Identifikace: KELVRA 20, typ „KELVRA 20“, verze „FW-R-18-02“"));
 }
 
+// The step test's set point and its way back are writes of table 0, old → new; after them
+// the editor's last reading of the controller no longer holds.
+TEST_F(ServiceJournalTest, AStepTestsSetPointsAreWritesOfTableZero) {
+    DeviceData d;
+    d.comp.SP = 20;
+    j.table_read(2, 0, true, d);
+    j.set_point_written(2, 20, 25.5, true, false, {}, QStringLiteral("test"));
+    j.set_point_written(2, 25.5, 20, false, true, QStringLiteral("bez odpovědi"),
+                        QStringLiteral("test"));
+    j.set_point_written(2, 25.5, 20, true, true, {}, QStringLiteral("test"));
+    d.comp.SP = 21;
+    j.table_written(2, 0, true, d, QStringLiteral("Zápis"));
+    const auto e = entries(JournalKind::Write);
+    ASSERT_EQ(e.size(), 4u);
+    EXPECT_EQ(e[0].summary, QStringLiteral("Krokový test: skok žádané hodnoty: SP 20 → 25.5"));
+    EXPECT_EQ(e[0].changes, (std::vector<FieldChange>{{0, "SP", "20", "25.5"}}));
+    EXPECT_FALSE(e[1].ok);
+    EXPECT_EQ(e[1].summary, QStringLiteral("Krokový test: původní žádanou hodnotu nelze vrátit "
+                                           "(bez odpovědi): SP 25.5 → 20"));
+    EXPECT_EQ(e[2].summary,
+              QStringLiteral("Krokový test: původní žádaná hodnota vrácena: SP 25.5 → 20"));
+    EXPECT_TRUE(e[3].changes.front().old_value.isEmpty()) << "table 0 is not known any more";
+    EXPECT_EQ(ServiceJournal::verdict(-1), QStringLiteral("jiné zařízení"));
+}
+
 }  // namespace

@@ -352,7 +352,13 @@ QString log_line(const LiveGroup& live, bool ok) {
 }
 
 int steptest(const CtlOptions& o, const TuneArgs& a, BusSession& req, QTextStream& out,
-             QTextStream& err, const std::atomic<bool>& interrupted) {
+             QTextStream& err, const std::atomic<bool>& interrupted, ServiceJournal* journal) {
+    const auto record = [&](double from, double to, bool ok, bool restoring, bool sent,
+                            const QString& reason) {
+        if (journal && sent)
+            journal->set_point_written(o.da, from, to, ok, restoring, reason,
+                                       QStringLiteral("tx20ctl steptest"));
+    };
     double old_sp = 0;
     if (!read_set_point(req, o.da, &old_sp)) {
         err << "tx20ctl: " << Ctl::tr("reading the set point failed; nothing was changed")
@@ -388,7 +394,10 @@ int steptest(const CtlOptions& o, const TuneArgs& a, BusSession& req, QTextStrea
         log.append(log_line(live, ok));
         if (test.link_lost()) break;
         if (test.step_due(t)) {
-            if (!write_set_point(req, o.da, test.new_sp(), &why, czech())) {
+            bool sent = false;
+            const bool done = write_set_point(req, o.da, test.new_sp(), &why, czech(), &sent);
+            record(old_sp, test.new_sp(), done, false, sent, why);
+            if (!done) {
                 // The controller may have taken the step while its answer was lost: the
                 // old set point goes back all the same.
                 test.stepped(t);
@@ -410,10 +419,14 @@ int steptest(const CtlOptions& o, const TuneArgs& a, BusSession& req, QTextStrea
     // Whatever ended it: the old set point goes back, and is checked.
     bool restored = !test.has_stepped();
     QString restore_why;
+    bool restore_sent = false;
     for (int attempt = 0; attempt < 5 && !restored; ++attempt) {
         if (attempt > 0) QThread::msleep(500);
-        restored = write_set_point(req, o.da, old_sp, &restore_why, czech());
+        bool sent = false;
+        restored = write_set_point(req, o.da, old_sp, &restore_why, czech(), &sent);
+        restore_sent = restore_sent || sent;
     }
+    record(test.new_sp(), old_sp, restored, true, restore_sent, restore_why);
     int status = kExitOk;
     try {
         log.write_file(a.out);
@@ -494,5 +507,5 @@ int run_tuning(const CtlOptions& o, BusSession* req, QTextStream& out, QTextStre
     if (o.command == CtlOptions::Command::Tune)
         return tune(o, a, a.write ? req : nullptr, out, err, journal);
     if (!req) return kExitUsage;
-    return steptest(o, a, *req, out, err, interrupted);
+    return steptest(o, a, *req, out, err, interrupted, journal);
 }

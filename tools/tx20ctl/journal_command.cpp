@@ -74,31 +74,31 @@ int run_journal_command(const QStringList& args, FILE* out, QTextStream& err) {
     journal.set_fault_handler([&err](const QString& t) { err << "tx20ctl: " << t << Qt::endl; });
     // Written in large pieces: a million entries take a second or two.
     QByteArray buffer;
-    const auto put = [&](const QString& s) {
-        buffer += s.toUtf8();
-        if (buffer.size() > (1 << 16)) {
-            std::fwrite(buffer.constData(), 1, static_cast<std::size_t>(buffer.size()), out);
-            buffer.clear();
-        }
+    buffer.reserve(1 << 17);
+    const auto spill = [&](bool all) {
+        if (!all && buffer.size() < (1 << 16)) return;
+        std::fwrite(buffer.constData(), 1, static_cast<std::size_t>(buffer.size()), out);
+        buffer.clear();
     };
-    if (format == Format::Csv) put(journal_text::csv_header());
-    const qint64 n = journal.for_each(
-        f,
-        [&](const JournalEntry& e) {
-            switch (format) {
-                case Format::Csv:
-                    put(journal_text::csv_line(e));
-                    break;
-                case Format::Json:
-                    put(journal_text::json_line(e) + QLatin1Char('\n'));
-                    break;
-                case Format::Plain:
-                    put(plain_line(e));
-                    break;
-            }
-        },
-        format == Format::Json);
-    std::fwrite(buffer.constData(), 1, static_cast<std::size_t>(buffer.size()), out);
+    qint64 n = 0;
+    if (format == Format::Csv) {
+        buffer += journal_text::csv_header().toUtf8();
+        n = journal.for_each_row(f, [&](const JournalRow& r) {
+            journal_text::append_csv(buffer, r);
+            spill(false);
+        });
+    } else {
+        n = journal.for_each(
+            f,
+            [&](const JournalEntry& e) {
+                buffer += (format == Format::Json ? journal_text::json_line(e) + QLatin1Char('\n')
+                                                  : plain_line(e))
+                              .toUtf8();
+                spill(false);
+            },
+            format == Format::Json);
+    }
+    spill(true);
     std::fflush(out);
     if (n < 0) {
         err << "tx20ctl: the journal cannot be read: " << journal.fault_text() << Qt::endl;

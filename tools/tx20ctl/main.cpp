@@ -39,7 +39,7 @@ std::unique_ptr<ServiceJournal> journal_for(const CtlOptions& o, QTextStream& er
     const bool tune_write =
         o.command == C::Tune && o.command_args.contains(QStringLiteral("--write"));
     if (o.command != C::Write && o.command != C::Eeprom && o.command != C::Ident &&
-        o.command != C::Clone && !tune_write)
+        o.command != C::Clone && o.command != C::StepTest && !tune_write)
         return nullptr;
     auto j = std::make_unique<ServiceJournal>();
     j->journal().set_fault_handler(
