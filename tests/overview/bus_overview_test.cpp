@@ -7,6 +7,7 @@
 #include <QTest>
 #include <set>
 
+#include "alarms/alarms_window.h"
 #include "app/main_window_fixture.h"
 #include "journal/service_journal.h"
 #include "sim/bus.h"
@@ -191,6 +192,9 @@ TEST_F(BusOverviewTest, ItsReadingsRaiseTheAlarmsOnceAlsoWhereTheMainWindowReads
     ASSERT_EQ(link.size(), 1u);
     EXPECT_EQ(link[0].address, 2);
     EXPECT_EQ(link[0].source, QStringLiteral("Přehled sběrnice"));
+    AlarmsWindow alarms(j, prompts);
+    EXPECT_TRUE(render_window(&alarms, QStringLiteral("alarms_from_overview")));
+    EXPECT_TRUE(render_window(overview.get(), QStringLiteral("overview_with_alarms")));
 
     // The fault clears: whichever reading sees it first returns the alarm, once.
     quietly([this] {
