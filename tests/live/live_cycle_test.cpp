@@ -55,18 +55,6 @@ TEST_F(LiveCycleCore, ReadsAndWritesAtTheRecordingRates) {
     }
 }
 
-TEST_F(LiveCycleCore, ActsOncePerChangeOfTheSecondsPart) {
-    EXPECT_TRUE(cycle.new_second());  // 53 after 0
-    EXPECT_FALSE(cycle.new_second());
-    clock.advance_ms(400);
-    EXPECT_FALSE(cycle.new_second());
-    clock.advance_seconds(60);  // the same seconds part
-    EXPECT_FALSE(cycle.new_second());
-    clock.advance_seconds(5);  // skipped seconds are not made up
-    EXPECT_TRUE(cycle.new_second());
-    EXPECT_FALSE(cycle.new_second());
-}
-
 struct LineCase {
     LiveGroup live;
     bool answered;
