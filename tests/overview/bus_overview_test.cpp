@@ -3,10 +3,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <set>
 
+#include "alarms/alarms_window.h"
 #include "app/main_window_fixture.h"
+#include "journal/service_journal.h"
 #include "sim/bus.h"
 #include "support/render.h"
 
@@ -132,6 +135,76 @@ TEST_F(BusOverviewTest, ScanListsTheControllersThatAnswer) {
     ASSERT_EQ(overview->rows().size(), 2u);
     EXPECT_EQ(overview->rows()[0].address, 1);
     EXPECT_EQ(overview->rows()[1].address, 5);
+    overview->hide();
+}
+
+TEST_F(BusOverviewTest, ItsReadingsRaiseTheAlarmsOnceAlsoWhereTheMainWindowReadsToo) {
+    QTemporaryDir dir;
+    ServiceJournal j(dir.filePath(QStringLiteral("j.sqlite")));
+    QDateTime now(QDate(2026, 12, 10), QTime(9, 0), Qt::UTC);
+    j.set_clock([&now] { return now; });
+    const auto feed = [&j](const char* source) {
+        return [&j, source](int a, bool ok, const LiveGroup& live) {
+            j.reading(a, ok, live, QString::fromUtf8(source));
+        };
+    };
+    overview->set_reading_observer(feed("Přehled sběrnice"));
+    window->set_reading_observer(feed("Čtení"));
+    const auto state = [&j](int address, AlarmCondition c) {
+        const AlarmStatus* s = j.alarms().status(address, c);
+        return s ? s->state : AlarmState::Normal;
+    };
+    const auto entries = [&j](JournalKind kind) {
+        JournalFilter f;
+        f.kind = kind;
+        return j.journal().query(f, 100);
+    };
+    controllers.station(5).live.FAULT = 1;
+    silent = {2};
+    overview->set_addresses(std::vector<int>{1, 2, 5});
+    overview->show();
+    ASSERT_TRUE(cycles(1));
+    // Loss of communication waits out its on-delay in the journal's time.
+    EXPECT_EQ(state(2, AlarmCondition::CommLoss), AlarmState::Normal);
+    now = now.addSecs(6);
+    ASSERT_TRUE(cycles(2));
+    // The main window reads controller 5 as well: still one alarm of it.
+    overview->open_row(2);
+    quietly([this] {
+        window->tl_precistClick();
+        bus.wait_idle();
+    });
+    const struct {
+        int address;
+        AlarmCondition condition;
+        AlarmState state;
+    } expected[] = {{1, AlarmCondition::CommLoss, AlarmState::Normal},
+                    {1, AlarmCondition::Fault, AlarmState::Normal},
+                    {2, AlarmCondition::CommLoss, AlarmState::ActiveUnacked},
+                    {5, AlarmCondition::Fault, AlarmState::ActiveUnacked}};
+    for (const auto& e : expected)
+        EXPECT_EQ(state(e.address, e.condition), e.state)
+            << e.address << " " << condition_name(e.condition).toStdString();
+    EXPECT_EQ(j.alarms().list().size(), 2u);
+    EXPECT_EQ(j.alarms().unacknowledged(), 2);
+    ASSERT_EQ(entries(JournalKind::Alarm).size(), 2u);
+    const auto link = entries(JournalKind::Link);
+    ASSERT_EQ(link.size(), 1u);
+    EXPECT_EQ(link[0].address, 2);
+    EXPECT_EQ(link[0].source, QStringLiteral("Přehled sběrnice"));
+    AlarmsWindow alarms(j, prompts);
+    EXPECT_TRUE(render_window(&alarms, QStringLiteral("alarms_from_overview")));
+    EXPECT_TRUE(render_window(overview.get(), QStringLiteral("overview_with_alarms")));
+
+    // The fault clears: whichever reading sees it first returns the alarm, once.
+    quietly([this] {
+        controllers.station(5).live.FAULT = 0;
+        window->tl_precistClick();
+        bus.wait_idle();
+    });
+    ASSERT_TRUE(cycles(1));
+    EXPECT_EQ(state(5, AlarmCondition::Fault), AlarmState::ReturnedUnacked);
+    EXPECT_EQ(entries(JournalKind::Alarm).size(), 3u);
     overview->hide();
 }
 
