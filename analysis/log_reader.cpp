@@ -8,7 +8,7 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/cp1250.h"
+#include "live/log_format.h"
 #include "platform/formats.h"
 
 namespace {
@@ -64,10 +64,6 @@ bool read_number(const char* p, int n, float* out, int* decimals) {
 bool starts_with(const char* p, int n, const char* prefix) {
     const int k = static_cast<int>(std::strlen(prefix));
     return n >= k && std::memcmp(p, prefix, static_cast<std::size_t>(k)) == 0;
-}
-
-bool equals(const char* p, int n, const char* text) {
-    return n == static_cast<int>(std::strlen(text)) && starts_with(p, n, text);
 }
 
 // Length of the UTF-8 sequence starting at p, or 0 when it is not one.
@@ -179,32 +175,13 @@ void LogReader::line(const char* p, int size, bool had_cr) {
 }
 
 bool LogReader::header_line(const char* p, int size) {
-    // The three header lines, in Windows-1250 or UTF-8.
-    if (size == 65 && std::all_of(p, p + size, [](char c) { return c == '-'; })) return true;
-    if (starts_with(p, size, "Nam") && std::memchr(p, ';', static_cast<std::size_t>(size)) &&
-        (starts_with(p, size,
-                     "Nam\xec\xf8"
-                     "en\xe1 hodnota;") ||
-         starts_with(p, size,
-                     "Nam\xc4\x9b\xc5\x99"
-                     "en\xc3\xa1 hodnota;")))
-        return true;
-    const char* marker = "KELVRA 20   ";
-    if (!starts_with(p, size, "Za")) return false;
-    const char* at = std::search(p, p + size, marker, marker + std::strlen(marker));
-    if (at == p + size) return false;
+    const log_format::HeaderLine h = log_format::read_header(p, size);
+    if (h.kind == log_format::Header::None) return false;
+    if (h.kind != log_format::Header::Start) return true;
     r_.header = true;
-    // The start: the date, five spaces, the time.
-    const char* rest = at + std::strlen(marker);
-    const int n = static_cast<int>(p + size - rest);
-    const char* gap = std::search(rest, rest + n, "     ", "     " + 5);
-    if (gap != rest + n) {
-        qint64 wall = 0;
-        const char* tp = gap + 5;
-        if (read_stamp(tp, static_cast<int>(rest + n - tp), rest, static_cast<int>(gap - rest),
-                       &wall))
-            r_.start = LogData::to_date_time(wall);
-    }
+    qint64 wall = 0;
+    if (h.stamped && read_stamp(h.time.p, h.time.n, h.date.p, h.date.n, &wall))
+        r_.start = LogData::to_date_time(wall);
     return true;
 }
 
@@ -238,43 +215,25 @@ bool LogReader::read_stamp(const char* tp, int tn, const char* dp, int dn, qint6
 }
 
 bool LogReader::data_line(const char* p, int size) {
-    // Six fields between semicolons.
-    const char* field[6];
-    int len[6];
-    int k = 0;
-    const char* begin = p;
-    const char* end = p + size;
-    while (k < 6) {
-        const char* semi = static_cast<const char*>(
-            std::memchr(begin, ';', static_cast<std::size_t>(end - begin)));
-        field[k] = begin;
-        len[k] = static_cast<int>((semi ? semi : end) - begin);
-        ++k;
-        if (!semi) break;
-        begin = semi + 1;
-    }
-    if (k != 6 || std::memchr(field[5], ';', static_cast<std::size_t>(len[5]))) return false;
+    using namespace log_format;
+    static_assert(int(LogData::Measured) == kMeasured && int(LogData::SetPoint) == kSetPoint &&
+                  int(LogData::Action) == kAction && LogData::kTraces == kAction + 1);
+    Piece field[kColumns];
+    if (!split(p, size, field)) return false;
     std::array<float, LogData::kTraces> v{};
     std::array<int, LogData::kTraces> dec{};
     for (int t = 0; t < LogData::kTraces; ++t)
-        if (!read_number(field[t], len[t], &v[static_cast<std::size_t>(t)],
+        if (!read_number(field[t].p, field[t].n, &v[static_cast<std::size_t>(t)],
                          &dec[static_cast<std::size_t>(t)]))
             return false;
-    const char* fp = field[3];
-    int fn = len[3];
-    trim(fp, fn);
-    const bool fault = fn == 7 && std::memcmp(fp, "PORUCHA", 7) == 0;
-    // "bez odpovědi", in Windows-1250 or UTF-8: the controller did not answer.
-    const bool reading = !equals(fp, fn,
-                                 "bez odpov\xec"
-                                 "di") &&
-                         !equals(fp, fn,
-                                 "bez odpov\xc4\x9b"
-                                 "di");
+    Piece fault = field[kFault];
+    trim(fault.p, fault.n);
+    const FaultColumn f = read_fault(fault);
     qint64 wall = 0;
-    if (!read_stamp(field[4], len[4], field[5], len[5], &wall)) return false;
+    if (!read_stamp(field[kTime].p, field[kTime].n, field[kDate].p, field[kDate].n, &wall))
+        return false;
     const int before = r_.data.clock_jumps();
-    r_.data.append(wall, v, fault, reading);
+    r_.data.append(wall, v, f.fault, f.reading);
     if (r_.data.clock_jumps() != before && jumps_first_line_ == 0) jumps_first_line_ = r_.lines;
     for (int t = 0; t < LogData::kTraces; ++t)
         r_.data.note_decimals(t, dec[static_cast<std::size_t>(t)]);

@@ -32,11 +32,9 @@
 #include "comm/Unit_hl.h"
 #include "comm/Unitport.h"
 #include "comm/bus_worker.h"
-#include "comm/live_texts.h"
 #include "comm/recording_line.h"
 #include "monitor/comm_monitor.h"
 #include "monitor/link_indicator.h"
-#include "platform/clock.h"
 #include "platform/error_report.h"
 #include "platform/errors.h"
 #include "platform/formats.h"
@@ -54,7 +52,6 @@ constexpr QRect kDesignPlacement(192, 107, 718, 523);
 
 const QString kClearQuestion = QStringLiteral("Chceš vymazat naměřená data?");
 const QString kClearCaption = QStringLiteral("Clear");
-const QString kNoAnswer = QStringLiteral("bez odpovědi");
 
 QColor ref_color(std::int32_t ref) { return color_from_ref(static_cast<std::uint32_t>(ref)); }
 
@@ -80,9 +77,9 @@ Tkrt01::Tkrt01(SettingsStore& store, Prompts& prompts, Clock& clock, BusWorker& 
     : QMainWindow(parent),
       store_(store),
       prompts_(prompts),
-      clock_(clock),
       requests_(requests),
-      random_(QRandomGenerator::global()->generate()) {
+      random_(QRandomGenerator::global()->generate()),
+      cycle_(clock) {
     setObjectName(QStringLiteral("krt01"));
     setWindowTitle(QStringLiteral("KELVRA 20"));
     build_controls();
@@ -128,15 +125,14 @@ void Tkrt01::FormCreate() {
     graf_.R3D = store_.read_int(kGraf, QStringLiteral("R3D"), 35);
     graf_.POCET = store_.read_int(kGraf, QStringLiteral("POCET"), 200);
 
-    JEDNOTKY = store_.read_int(kZaznam, QStringLiteral("JEDNOTKY"), 1);
-    LIST = store_.read_int(kZaznam, QStringLiteral("LIST"), 1);
-    SOUBOR = store_.read_int(kZaznam, QStringLiteral("SOUBOR"), 15);
+    cycle_.jednotky = store_.read_int(kZaznam, QStringLiteral("JEDNOTKY"), 1);
+    cycle_.list = store_.read_int(kZaznam, QStringLiteral("LIST"), 1);
+    cycle_.soubor = store_.read_int(kZaznam, QStringLiteral("SOUBOR"), 15);
 
     show_rates();
     set_panel_color(pa_barva_pera, ref_color(graf_.PERO));
     apply_chart_settings();
-    SampleTicks = 0;
-    FileTicks = 0;
+    cycle_.restart();
     PointNo = 0;
 }
 
@@ -163,9 +159,9 @@ QString Tkrt01::unit_caption(std::int32_t jednotky) {
 }
 
 void Tkrt01::show_rates() {
-    pa_zaznam->setText(QString::number(LIST));
-    pa_soubor->setText(QString::number(SOUBOR));
-    pa_jednotky->setText(unit_caption(JEDNOTKY));
+    pa_zaznam->setText(QString::number(cycle_.list));
+    pa_soubor->setText(QString::number(cycle_.soubor));
+    pa_jednotky->setText(unit_caption(cycle_.jednotky));
 }
 
 void Tkrt01::FormClose() {
@@ -179,9 +175,9 @@ void Tkrt01::FormClose() {
     store_.write_int(kGraf, QStringLiteral("G3D"), graf_.G3D ? 1 : 0);
     store_.write_int(kGraf, QStringLiteral("R3D"), graf_.R3D);
     store_.write_int(kGraf, QStringLiteral("POCET"), graf_.POCET);
-    store_.write_int(kZaznam, QStringLiteral("LIST"), LIST);
-    store_.write_int(kZaznam, QStringLiteral("SOUBOR"), SOUBOR);
-    store_.write_int(kZaznam, QStringLiteral("JEDNOTKY"), JEDNOTKY);
+    store_.write_int(kZaznam, QStringLiteral("LIST"), cycle_.list);
+    store_.write_int(kZaznam, QStringLiteral("SOUBOR"), cycle_.soubor);
+    store_.write_int(kZaznam, QStringLiteral("JEDNOTKY"), cycle_.jednotky);
     store_.sync();
 }
 
@@ -210,27 +206,25 @@ void Tkrt01::tl_precistClick() {
 
 // The panels, the trend point and whatever follows come when the reading does; a flow
 // that goes on after the reading waits for it.
-void Tkrt01::read_live(std::function<void()> then, Wait wait) {
-    // A broadcast is answered by nobody: nothing was measured either.
+void Tkrt01::read_live(std::function<void(const LiveReading&)> then, Wait wait) {
     const int address = requests_.device_address();
     const bool broadcast = address == telegram::kBroadcast;
-    const auto tell = [this, broadcast, address](bool ok) {
-        if (on_reading_ && !broadcast) on_reading_(address, ok, requests_.data().live);
+    auto done = [this, address, broadcast, then = std::move(then)](bool ok) {
+        // A broadcast is answered by nobody: nothing was measured either.
+        const LiveReading r = LiveReading::of(requests_.data().live, ok && !broadcast);
+        show_live(r, address);
+        if (on_reading_ && !broadcast) on_reading_(address, ok, r.live);
+        if (then) then(r);
     };
     if (wait == Wait::Yes) {
-        const bool ok = requests_.read_table(TableId::TAB_LIVE);
-        show_live(ok && !broadcast, address);
-        tell(ok);
-        if (then) then();
+        done(requests_.read_table(TableId::TAB_LIVE));
         return;
     }
     live_pending_ = true;
     requests_.post([](RequestLayer& r) { return r.read_table(TableId::TAB_LIVE); },
-                   [this, address, broadcast, tell, then = std::move(then)](bool ok) {
+                   [this, done = std::move(done)](bool ok) {
                        live_pending_ = false;
-                       show_live(ok && !broadcast, address);
-                       tell(ok);
-                       if (then) then();
+                       done(ok);
                    });
 }
 
@@ -241,28 +235,26 @@ void Tkrt01::note_trend_source(int source) {
         trend_source_ = kMixed;
 }
 
-void Tkrt01::show_live(bool answered, int address) {
-    // A failed reading leaves the previous values, which are shown again, greyed, and the
-    // fault panel says that no answer came: the log line built from the panels must not
-    // pass the old values off as a measurement.
-    const LiveGroup& live = requests_.data().live;
-    const LiveTexts texts = live_texts(live);
-    pa_measure->setText(texts.measure);
-    pa_sp->setText(texts.sp);
-    bar_yout->setValue(std::clamp(live.YOUT, 0, 1000));
-    lb_yout->setText(texts.yout);
-    lb_ts->setText(texts.tterm);
-    bar_zv->setValue(std::clamp(live.FEEDBACK, 0, 1000));
-    lb_zv->setText(texts.feedback);
+void Tkrt01::show_live(const LiveReading& r, int address) {
+    // After a failed reading the previous values are shown again, greyed, and the fault
+    // panel says that no answer came.
+    pa_measure->setText(r.texts.measure);
+    pa_sp->setText(r.texts.sp);
+    bar_yout->setValue(std::clamp(r.live.YOUT, 0, 1000));
+    lb_yout->setText(r.texts.yout);
+    lb_ts->setText(r.texts.tterm);
+    bar_zv->setValue(std::clamp(r.live.FEEDBACK, 0, 1000));
+    lb_zv->setText(r.texts.feedback);
     QLabel* lamps[] = {pa_re1, pa_re2, pa_re3};
     for (int bit = 0; bit < 3; ++bit)
         set_panel_color(lamps[bit],
-                        color_from_ref((live.RELAYS >> bit) & 1 ? kYellow : kButtonFace));
-    set_panel_color(pa_porucha, color_from_ref(live.FAULT != 0 || !answered ? kRed : kButtonFace));
-    pa_porucha->setText(answered ? texts.fault : kNoAnswer);
-    grey_values(!answered);
+                        color_from_ref((r.live.RELAYS >> bit) & 1 ? kYellow : kButtonFace));
+    set_panel_color(pa_porucha,
+                    color_from_ref(r.live.FAULT != 0 || !r.answered ? kRed : kButtonFace));
+    pa_porucha->setText(r.texts.fault);
+    grey_values(!r.answered);
     note_trend_source(address);
-    AddTrendPoint(live.MEAS);
+    AddTrendPoint(r.trend_value());
 }
 
 void Tkrt01::grey_values(bool grey) {
@@ -278,10 +270,7 @@ void Tkrt01::Timer1Timer() {
     // The reading before is still on the line: this tick is missed, as a blocked timer
     // missed it, and the next one finds the new second. Other windows' exchanges only
     // delay the reading, which queues behind them.
-    if (live_pending_) return;
-    const auto second = static_cast<std::int16_t>(clock_.now().time().second());
-    if (second == LastSecond) return;
-    LastSecond = second;
+    if (live_pending_ || !cycle_.new_second()) return;
     if (check_demo->isChecked()) {
         GenerateDemoData();
         return;
@@ -294,17 +283,13 @@ void Tkrt01::Timer1Timer() {
 }
 
 void Tkrt01::SampleStep(std::function<void()> then, Wait wait) {
-    ++SampleTicks;
-    // Computed wide so that huge stored rates cannot overflow into a negative period.
-    const std::int64_t period = static_cast<std::int64_t>(LIST) * JEDNOTKY;
-    if (SampleTicks < period) {
+    if (!cycle_.sample_step()) {
         if (then) then();
         return;
     }
-    SampleTicks = 0;
     read_live(
-        [this, then = std::move(then)] {
-            AppendDataLine();
+        [this, then = std::move(then)](const LiveReading& r) {
+            cycle_.log(r);
             if (then) then();
         },
         wait);
@@ -407,28 +392,16 @@ void Tkrt01::show_log_file() {
 }
 
 void Tkrt01::StartNewLog() {
-    const QDateTime now = clock_.now();
-    log_.start(formats::short_date(now.date()), formats::long_time(now.time()));
+    cycle_.start_log();
     // The new log goes on only with these readings done.
     read_live({}, Wait::Yes);
     SampleStep({}, Wait::Yes);
     clear_trend();
-    SampleTicks = 0;
-    FileTicks = 0;
-}
-
-void Tkrt01::AppendDataLine() {
-    const QDateTime now = clock_.now();
-    log_.append(MeasurementLog::data_line(pa_measure->text(), pa_sp->text(), lb_yout->text(),
-                                          pa_porucha->text(), formats::long_time(now.time()),
-                                          formats::short_date(now.date())));
+    cycle_.restart();
 }
 
 void Tkrt01::FileStep() {
-    ++FileTicks;
-    if (FileTicks < static_cast<std::int64_t>(SOUBOR) * 60) return;
-    // Reset first: after a failed write the next attempt comes a full period later.
-    FileTicks = 0;
+    if (!cycle_.file_step()) return;
     try {
         log_file_.write();
     } catch (const FileError& e) {
@@ -473,15 +446,15 @@ void Tkrt01::check_zapisClick() {
 void Tkrt01::mn_rychlost_zaznamuClick() {
     Tform_zaznam* dialog = dialogs_.form_zaznam;
     if (!dialog) return;
-    dialog->fill(pa_zaznam->text(), pa_soubor->text(), JEDNOTKY);
+    dialog->fill(pa_zaznam->text(), pa_soubor->text(), cycle_.jednotky);
     if (dialog->exec() != QDialog::Accepted) return;
     // The panels keep the texts as typed; the counters run on.
     pa_soubor->setText(dialog->soubor_text());
-    SOUBOR = dialog->soubor_value();
+    cycle_.soubor = dialog->soubor_value();
     pa_zaznam->setText(dialog->sample_text());
-    LIST = dialog->sample_value();
-    JEDNOTKY = dialog->multiplier();
-    pa_jednotky->setText(unit_caption(JEDNOTKY));
+    cycle_.list = dialog->sample_value();
+    cycle_.jednotky = dialog->multiplier();
+    pa_jednotky->setText(unit_caption(cycle_.jednotky));
 }
 
 // ---- Other dialogs --------------------------------------------------------------------

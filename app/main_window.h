@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "app/log_file.h"
-#include "app/measurement_log.h"
+#include "live/live_cycle.h"
 
 struct LiveGroup;
 class Clock;
@@ -85,12 +85,9 @@ class Tkrt01 : public QMainWindow {
     const ChartSettings& chart_settings() const { return graf_; }
 
     // Recording rates (section ZAZNAM) and their status panels.
-    std::int32_t list() const { return LIST; }
-    std::int32_t jednotky() const { return JEDNOTKY; }
-    std::int32_t soubor() const { return SOUBOR; }
-    void set_list(std::int32_t v) { LIST = v; }
-    void set_jednotky(std::int32_t v) { JEDNOTKY = v; }
-    void set_soubor(std::int32_t v) { SOUBOR = v; }
+    std::int32_t list() const { return cycle_.list; }
+    std::int32_t jednotky() const { return cycle_.jednotky; }
+    std::int32_t soubor() const { return cycle_.soubor; }
     QLabel* path_panel() const { return pa_path; }
     QLabel* soubor_panel() const { return pa_soubor; }
     QLabel* zaznam_panel() const { return pa_zaznam; }
@@ -100,14 +97,13 @@ class Tkrt01 : public QMainWindow {
 
     // Counters of the reading cycle.
     std::int32_t point_no() const { return PointNo; }
-    std::int32_t sample_ticks() const { return SampleTicks; }
-    std::int32_t file_ticks() const { return FileTicks; }
-    void set_file_ticks(std::int32_t v) { FileTicks = v; }
+    std::int32_t sample_ticks() const { return cycle_.sample_ticks(); }
+    std::int32_t file_ticks() const { return cycle_.file_ticks(); }
     void seed_demo(quint32 seed) { random_.seed(seed); }
 
     // The log file chosen flag: the check mark of "&Nový soubor".
     bool log_file_chosen() const { return log_file_.chosen(); }
-    const MeasurementLog& log() const { return log_; }
+    const MeasurementLog& log() const { return cycle_.measurement_log(); }
     const LogFile& log_file() const { return log_file_; }
 
     // Live cycle.
@@ -129,7 +125,6 @@ class Tkrt01 : public QMainWindow {
 
     // Measurement log.
     void StartNewLog();
-    void AppendDataLine();
     void FileStep();
     void mn_novyClick();
     void mn_ulozitClick();
@@ -162,9 +157,8 @@ class Tkrt01 : public QMainWindow {
 
   private:
     Q_INVOKABLE void on_traffic();
-    void read_live(std::function<void()> then, Wait wait);
-    // answered: the reading came back; otherwise the previous values are shown as such.
-    void show_live(bool answered, int address);
+    void read_live(std::function<void(const LiveReading&)> then, Wait wait);
+    void show_live(const LiveReading& r, int address);
     // Where the trend's points come from: a controller's address, or kDemo.
     void note_trend_source(int source);
     void grey_values(bool grey);
@@ -179,7 +173,6 @@ class Tkrt01 : public QMainWindow {
 
     SettingsStore& store_;
     Prompts& prompts_;
-    Clock& clock_;
     BusWorker& requests_;
     Dialogs dialogs_;
     RecordingLine* recorder_ = nullptr;
@@ -190,23 +183,17 @@ class Tkrt01 : public QMainWindow {
     ReadingObserver on_reading_;
 
     ChartSettings graf_;
-    std::int32_t LIST = 1;
-    std::int32_t JEDNOTKY = 1;
-    std::int32_t SOUBOR = 15;
 
     static constexpr int kNoSource = -1;
     static constexpr int kDemo = -2;
     static constexpr int kMixed = -3;
     int trend_source_ = kNoSource;
     std::int32_t PointNo = 0;
-    std::int32_t SampleTicks = 0;
-    std::int32_t FileTicks = 0;
-    std::int16_t LastSecond = 0;
     bool file_error_shown_ = false;  // the box of a failed file step is on screen
     QRandomGenerator random_;
 
-    MeasurementLog log_;
-    LogFile log_file_{log_};
+    LiveCycle cycle_;
+    LogFile log_file_{cycle_.measurement_log()};
 
     QLabel* pa_measure;
     QLabel* pa_sp;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <algorithm>
 
+#include "live/log_format.h"
 #include "platform/atomic_file.h"
 #include "platform/cp1250.h"
 #include "platform/errors.h"
@@ -54,9 +55,7 @@ void MeasurementLog::append(const QString& line) {
 
 void MeasurementLog::start(const QString& date_text, const QString& time_text) {
     clear();
-    append(header_first_line(date_text, time_text));
-    append(header_columns_line());
-    append(header_rule_line());
+    for (const QString& line : log_format::header(date_text, time_text)) append(line);
 }
 
 std::size_t MeasurementLog::block_of_line(qsizetype index) const {
@@ -99,24 +98,4 @@ void MeasurementLog::write_file(const QString& path) const {
         pieces.emplace_back(block.bytes.data(), static_cast<qsizetype>(block.bytes.size()));
     QString reason;
     if (!AtomicFile::write(path, pieces, &reason)) throw_write_error(path, reason);
-}
-
-QString MeasurementLog::header_first_line(const QString& date_text, const QString& time_text) {
-    return QStringLiteral("Začátek měření na regulátoru KELVRA 20   ") + date_text +
-           QStringLiteral("     ") + time_text;
-}
-
-QString MeasurementLog::header_columns_line() {
-    return QStringLiteral("Naměřená hodnota; Žádaná hodnota;Akční zásah; Porucha; čas; datum");
-}
-
-QString MeasurementLog::header_rule_line() { return QString(65, QLatin1Char('-')); }
-
-QString MeasurementLog::data_line(const QString& measure, const QString& set_point,
-                                  const QString& action, const QString& fault,
-                                  const QString& time_text, const QString& date_text) {
-    const QString sep = QStringLiteral("; ");
-    const QString wide = QStringLiteral(";   ");
-    return measure + sep + set_point + sep + action + sep + fault + wide + time_text + wide +
-           date_text;
 }

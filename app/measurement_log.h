@@ -31,14 +31,6 @@ class MeasurementLog {
     // left as it was and FileError is thrown.
     void write_file(const QString& path) const;
 
-    static QString header_first_line(const QString& date_text, const QString& time_text);
-    static QString header_columns_line();
-    static QString header_rule_line();
-    // One sample: the display texts of the live values, then the time and the date.
-    static QString data_line(const QString& measure, const QString& set_point,
-                             const QString& action, const QString& fault, const QString& time_text,
-                             const QString& date_text);
-
   private:
     // Blocks are allocated once at their final size and never move, so appending costs
     // no copying of what is already stored.

@@ -245,6 +245,11 @@ void Program::watch_tuning(TuningWindow* t) {
 void Program::add_servis_windows(Tkrt01& w, Tport* port) {
     Parts& p = *parts_;
     new LiveChartTools(w.chart(), p.prompts, [&clock = p.clock] { return clock.now(); });
+    auto* overview = new BusOverview(p.bus, port, &w);
+    overview->set_reading_observer(
+        [j = QPointer<ServiceJournal>(p.journal.get())](int a, bool ok, const LiveGroup& live) {
+            if (j) j->reading(a, ok, live, QStringLiteral("Přehled sběrnice"));
+        });
     const ServisItem items[] = {
         {QStringLiteral("&Porovnání a klonování parametrů"), "mn_commissioning",
          commissioning_opener(w, port)},
@@ -254,8 +259,7 @@ void Program::add_servis_windows(Tkrt01& w, Tport* port) {
          }},
         {QStringLiteral("&Ladění regulační smyčky..."), "mn_tuning",
          [this, &w, &p] { watch_tuning(TuningWindow::choose_and_open(&p.bus, p.prompts, &w)); }},
-        {QStringLiteral("&Přehled sběrnice"), "mn_prehled",
-         [overview = new BusOverview(p.bus, port, &w)] { show_window(overview); }},
+        {QStringLiteral("&Přehled sběrnice"), "mn_prehled", [overview] { show_window(overview); }},
         {QStringLiteral("&Deník servisu"), "mn_denik", p.open_journal},
         {QStringLiteral("&Alarmy"), "mn_alarmy", p.open_alarms},
     };

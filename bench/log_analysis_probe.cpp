@@ -29,6 +29,7 @@
 #include "bench/first_paint.h"
 #include "bench/silent_prompts.h"
 #include "chart/trend_chart.h"
+#include "live/log_format.h"
 #include "platform/formats.h"
 
 namespace {
@@ -52,7 +53,7 @@ int make(const char* path) {
                          (i % 86400 < 600 ? 6.0 : 0.0);
         const double y = std::clamp(50.0 + 40.0 * std::sin(i / 2000.0 + 1.0), 0.0, 100.0);
         const bool fault = i % 86400 >= 43200 && i % 86400 < 43500;
-        log.append(MeasurementLog::data_line(
+        log.append(log_format::data_line(
             formats::fixed(m, 2, 15, czech), formats::fixed(55.0, 2, 15, czech),
             formats::fixed(y, 1, 15, czech),
             fault ? QStringLiteral("PORUCHA") : QStringLiteral("není porucha"),

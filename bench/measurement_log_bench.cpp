@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/measurement_log.h"
+#include "live/log_format.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ constexpr int kWeek = 7 * 24 * 3600;  // 604,800 lines
 
 QString sample_line(int i) {
     const int s = i % 86400;
-    return MeasurementLog::data_line(
+    return log_format::data_line(
         QStringLiteral("%1,%2").arg(20 + i % 7).arg(i % 100, 2, 10, QLatin1Char('0')),
         QStringLiteral("55,00"), QStringLiteral("%1,%2").arg(i % 100).arg(i % 10),
         i % 50 ? QStringLiteral("není porucha") : QStringLiteral("PORUCHA"),

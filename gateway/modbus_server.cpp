@@ -11,8 +11,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "gateway/register_map.h"
-
 ModbusServer::ModbusServer(const UnitTable& table, NowMs now_ms)
     : table_(table), now_ms_(std::move(now_ms)) {}
 
@@ -20,12 +18,18 @@ ModbusServer::~ModbusServer() {
     for (int fd : clients_) ::close(fd);
     if (listen_fd_ >= 0) ::close(listen_fd_);
     for (auto& [unit, block] : blocks_) modbus_mapping_free(block);
+    for (auto& [unit, block] : alarm_blocks_) modbus_mapping_free(block);
     if (ctx_) modbus_free(ctx_);
 }
 
 void ModbusServer::set_allowed(ClientAllowList allowed, Log log) {
     allowed_ = std::move(allowed);
     log_ = std::move(log);
+}
+
+void ModbusServer::set_alarms(int address, const register_map::AlarmRegisters& regs) {
+    std::lock_guard<std::mutex> lock(alarms_mutex_);
+    alarms_[address] = regs;
 }
 
 bool ModbusServer::listen(const QString& host, int port) {
@@ -113,11 +117,30 @@ bool ModbusServer::answer(int fd) {
         // Read-only: writes and every other table are refused alike.
         sent = modbus_reply_exception(ctx_, query.data(), MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
     } else {
-        modbus_mapping_t*& block = blocks_[unit];
-        if (!block) block = modbus_mapping_new(0, 0, 0, register_map::kCount);
+        // The block the first register asked for falls in; a read across the gap between
+        // the blocks is refused by the range check like one past the end.
+        const int start = (query[static_cast<std::size_t>(offset + 1)] << 8) |
+                          query[static_cast<std::size_t>(offset + 2)];
+        const bool alarms = start >= register_map::kAlarmStart;
+        modbus_mapping_t*& block = (alarms ? alarm_blocks_ : blocks_)[unit];
+        if (!block)
+            block =
+                alarms ? modbus_mapping_new_start_address(
+                             0, 0, 0, 0, 0, 0, register_map::kAlarmStart, register_map::kAlarmCount)
+                       : modbus_mapping_new(0, 0, 0, register_map::kCount);
         if (!block) return false;
-        const register_map::Registers regs = register_map::input_registers(*reading, now_ms_());
-        std::copy(regs.begin(), regs.end(), block->tab_input_registers);
+        if (alarms) {
+            register_map::AlarmRegisters regs{};
+            {
+                std::lock_guard<std::mutex> lock(alarms_mutex_);
+                const auto it = alarms_.find(unit);
+                if (it != alarms_.end()) regs = it->second;
+            }
+            std::copy(regs.begin(), regs.end(), block->tab_input_registers);
+        } else {
+            const register_map::Registers regs = register_map::input_registers(*reading, now_ms_());
+            std::copy(regs.begin(), regs.end(), block->tab_input_registers);
+        }
         // libmodbus checks the range and count and answers the exceptions for them.
         sent = modbus_reply(ctx_, query.data(), length, block);
     }

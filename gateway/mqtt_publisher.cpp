@@ -58,6 +58,10 @@ QString MqttPublisher::state_topic(int address) const {
 
 QString MqttPublisher::status_topic() const { return prefix_ + QStringLiteral("/status"); }
 
+QString MqttPublisher::alarm_topic(int address) const {
+    return prefix_ + QLatin1Char('/') + QString::number(address) + QStringLiteral("/alarm");
+}
+
 bool MqttPublisher::start() {
     init_library();
     const QByteArray id = QStringLiteral("tx20-gateway-%1").arg(::getpid()).toUtf8();
@@ -200,6 +204,17 @@ void MqttPublisher::publish(const UnitReading& reading) {
                  QJsonDocument(state_json(reading)).toJson(QJsonDocument::Compact));
 }
 
+void MqttPublisher::publish_alarm(int address, const QJsonObject& alarm) {
+    const QByteArray payload = QJsonDocument(alarm).toJson(QJsonDocument::Compact);
+    std::lock_guard<std::mutex> lock(alarms_mutex_);
+    alarms_[address] = payload;
+    if (!running_ || !connected_) return;
+    const QByteArray t = alarm_topic(address).toUtf8();
+    // At least once: a change of state that the broker loses would stand until the next.
+    mosquitto_publish(mosq_, nullptr, t.constData(), static_cast<int>(payload.size()),
+                      payload.constData(), 1, true);
+}
+
 void MqttPublisher::on_connect(mosquitto*, void* self, int rc) {
     auto* p = static_cast<MqttPublisher*>(self);
     if (rc != 0) {
@@ -212,6 +227,14 @@ void MqttPublisher::on_connect(mosquitto*, void* self, int rc) {
     const QByteArray status = p->status_topic().toUtf8();
     mosquitto_publish(p->mosq_, nullptr, status.constData(), kOnline.size(), kOnline.constData(), 1,
                       true);
+    {
+        std::lock_guard<std::mutex> lock(p->alarms_mutex_);
+        for (const auto& [address, payload] : p->alarms_) {
+            const QByteArray t = p->alarm_topic(address).toUtf8();
+            mosquitto_publish(p->mosq_, nullptr, t.constData(), static_cast<int>(payload.size()),
+                              payload.constData(), 1, true);
+        }
+    }
     if (!p->told_.isEmpty() && p->log_)
         p->log_(QStringLiteral("MQTT broker %1:%2 connected").arg(p->host_).arg(p->port_));
     p->told_.clear();

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -22,11 +25,14 @@ struct MqttSecurity {
     bool tls() const { return !ca_file.isEmpty() || !cert_file.isEmpty(); }
 };
 
-// Publishes each reading to PREFIX/ADDRESS/state (JSON, QoS 0, retained) and the
+// Publishes each reading to PREFIX/ADDRESS/state (JSON, QoS 0, retained), each change
+// of a controller's alarms to PREFIX/ADDRESS/alarm (JSON, QoS 1, retained) and the
 // gateway's presence to PREFIX/status: "online" on every connect, "offline" as the
 // last will and on a clean stop, both retained. A thread of its own keeps the
 // connection and reconnects with growing pauses while the broker is away or refuses
 // it; readings published meanwhile are dropped, the next one brings the state again.
+// Alarms change seldom: the last of each controller is published again on every
+// connect, so a broker that restarted or came late still holds them.
 class MqttPublisher {
   public:
     using Log = std::function<void(const QString&)>;
@@ -44,6 +50,7 @@ class MqttPublisher {
     QString error() const { return error_; }
     // Any thread.
     void publish(const UnitReading& reading);
+    void publish_alarm(int address, const QJsonObject& alarm);
     // Says "offline", disconnects and ends the network thread.
     void stop();
 
@@ -52,6 +59,7 @@ class MqttPublisher {
     static void end_library();
     QString state_topic(int address) const;
     QString status_topic() const;
+    QString alarm_topic(int address) const;
 
   private:
     static void on_connect(mosquitto* m, void* self, int rc);
@@ -83,4 +91,6 @@ class MqttPublisher {
     QString refused_;     // the broker's answer to the last CONNECT, when it refused
     bool ever_connected_ = false;
     QString error_;
+    std::mutex alarms_mutex_;
+    std::map<int, QByteArray> alarms_;  // the last payload of each controller
 };

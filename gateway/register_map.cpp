@@ -34,4 +34,21 @@ Registers input_registers(const UnitReading& r, qint64 now_ms) {
     return regs;
 }
 
+AlarmRegisters alarm_registers(const std::vector<AlarmStatus>& alarms) {
+    AlarmRegisters regs{};
+    int highest = 0;
+    for (const AlarmStatus& a : alarms) {
+        const auto bit = static_cast<std::uint16_t>(1u << static_cast<unsigned>(a.condition));
+        if (is_active(a.state)) regs[0] |= bit;
+        if (is_unacked(a.state)) regs[1] |= bit;
+        if (a.shelved) regs[2] |= bit;
+        if (a.chattering) regs[3] |= bit;
+        if (a.shelved || a.state == AlarmState::Normal) continue;
+        if (highest == 0 || a.priority < highest) highest = a.priority;
+        if (is_unacked(a.state)) ++regs[5];
+    }
+    regs[4] = static_cast<std::uint16_t>(highest);
+    return regs;
+}
+
 }  // namespace register_map

@@ -12,6 +12,10 @@ namespace {
 // Seven significant digits: what a float holds, without its binary tail.
 double tidy(double v) { return QString::number(v, 'g', 7).toDouble(); }
 
+QString utc_text(qint64 ms) {
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs);
+}
+
 }  // namespace
 
 QJsonObject live_json(const LiveGroup& live) {
@@ -64,5 +68,32 @@ QJsonObject view_json(const UnitReading& r) {
     t.insert(QStringLiteral("last_good"),
              known ? formats::long_time(r.last_good.toLocalTime().time(), czech) : QString());
     o.insert(QStringLiteral("texts"), t);
+    return o;
+}
+
+QJsonObject alarm_json(int address, const std::vector<AlarmStatus>& alarms, qint64 time_ms) {
+    QJsonArray list;
+    int highest = 0;
+    int unacknowledged = 0;
+    for (const AlarmStatus& a : alarms) {
+        list.append(QJsonObject{{QStringLiteral("condition"), condition_name(a.condition)},
+                                {QStringLiteral("state"), state_name(a.state)},
+                                {QStringLiteral("active"), is_active(a.state)},
+                                {QStringLiteral("acknowledged"), !is_unacked(a.state)},
+                                {QStringLiteral("priority"), a.priority},
+                                {QStringLiteral("shelved"), a.shelved},
+                                {QStringLiteral("chattering"), a.chattering},
+                                {QStringLiteral("since"), utc_text(a.since_ms)},
+                                {QStringLiteral("value"), tidy(a.value)}});
+        if (a.shelved || a.state == AlarmState::Normal) continue;
+        if (highest == 0 || a.priority < highest) highest = a.priority;
+        if (is_unacked(a.state)) ++unacknowledged;
+    }
+    QJsonObject o;
+    o.insert(QStringLiteral("address"), address);
+    o.insert(QStringLiteral("priority"), highest > 0 ? QJsonValue(highest) : QJsonValue());
+    o.insert(QStringLiteral("unacknowledged"), unacknowledged);
+    o.insert(QStringLiteral("time"), utc_text(time_ms));
+    o.insert(QStringLiteral("alarms"), list);
     return o;
 }

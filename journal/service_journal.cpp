@@ -166,11 +166,11 @@ void ServiceJournal::file_saved(const QString& what, const QString& path, const 
                 QStringLiteral("%1 uložen: %2").arg(what, QDir::toNativeSeparators(path))));
 }
 
-void ServiceJournal::reading(int address, bool ok, const LiveGroup& live) {
+void ServiceJournal::reading(int address, bool ok, const LiveGroup& live, const QString& source) {
     const auto it = link_.find(address);
     // The first reading after start tells nothing unless it fails.
     if (it == link_.end() ? !ok : it->second != ok)
-        record(make(JournalKind::Link, address, QStringLiteral("Čtení"), ok,
+        record(make(JournalKind::Link, address, source, ok,
                     ok ? QStringLiteral("Spojení obnoveno")
                        : QStringLiteral("Spojení ztraceno: regulátor neodpovídá")));
     link_[address] = ok;
@@ -208,6 +208,16 @@ void ServiceJournal::load_rules(int address) {
     if (alarms_.has_rules(address)) return;
     const auto stored = journal_->rules(address);
     alarms_.set_rules(address, stored ? rules_from_json(*stored) : default_rules());
+}
+
+void ServiceJournal::reload_rules(int address) {
+    const auto stored = journal_->rules(address);
+    // Nothing read may also be a database that is busy: the rules in use stay.
+    if (!stored && alarms_.has_rules(address)) return;
+    const AlarmRules rules = stored ? rules_from_json(*stored) : default_rules();
+    if (alarms_.has_rules(address) && alarms_.rules(address) == rules) return;
+    alarms_.set_rules(address, rules);
+    emit alarms_changed();
 }
 
 AlarmRules ServiceJournal::rules(int address) {

@@ -58,8 +58,10 @@ class ServiceJournal : public QObject {
     void port_opened(const QString& name, const QString& device, bool ok, const QString& reason);
     void port_closed(const QString& name);
     void file_saved(const QString& what, const QString& path, const QString& source);
-    // A reading of the live table: link lost or back, and the alarms.
-    void reading(int address, bool ok, const LiveGroup& live);
+    // A reading of the live table: link lost or back, and the alarms. Every window that
+    // reads a controller feeds the same alarms: one state per controller and condition.
+    void reading(int address, bool ok, const LiveGroup& live,
+                 const QString& source = QStringLiteral("Čtení"));
 
     void acknowledge(int address, AlarmCondition c, const QString& comment);
     void shelve(int address, AlarmCondition c, int minutes, const QString& comment);
@@ -68,6 +70,9 @@ class ServiceJournal : public QObject {
 
     AlarmRules rules(int address);
     bool set_rules(int address, const AlarmRules& rules);
+    // Takes a controller's rules from the database again: another process may have
+    // changed them.
+    void reload_rules(int address);
 
   signals:
     void alarms_changed();

@@ -25,6 +25,7 @@
 #include "comm/Unitport.h"
 #include "comm/bus_worker.h"
 #include "comm/live_texts.h"
+#include "platform/color_ref.h"
 #include "platform/formats.h"
 
 namespace {
@@ -303,6 +304,7 @@ void BusOverview::polled(const BusPoller::Step& step, const BusPoller::Outcome& 
     if (index < 0) return;
     const std::optional<UnitReading> before = table_.get(step.address);
     const UnitReading r = poller_.record(step, outcome);
+    if (on_reading_) on_reading_(step.address, outcome.live.has_value(), r.live);
     if (outcome.live)
         fit_columns_ = fit_columns_ || !before->ever_good() || outcome.type_text.has_value();
     else

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -45,6 +46,10 @@ class BusOverview : public QWidget {
     ~BusOverview() override;
 
     void set_retry_ms(int ms) { poller_.set_retry_ms(ms); }
+    // Told of every reading, good or failed, on the window thread: the alarms watch the
+    // overview's readings as they watch the main window's.
+    using ReadingObserver = std::function<void(int address, bool answered, const LiveGroup&)>;
+    void set_reading_observer(ReadingObserver f) { on_reading_ = std::move(f); }
 
     // Rows from a typed list ("1, 3, 10-12"); false when the text is no such list.
     bool set_addresses(const QString& text);
@@ -104,4 +109,5 @@ class BusOverview : public QWidget {
     QTimer* pump_timer_;
     QTimer* refresh_timer_;
     std::set<int> dirty_;  // rows read since the table was last drawn
+    ReadingObserver on_reading_;
 };

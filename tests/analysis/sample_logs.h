@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/measurement_log.h"
+#include "live/log_format.h"
 #include "platform/formats.h"
 
 // Logs as the program writes them, for the reader's tests.
@@ -27,7 +28,7 @@ inline QByteArray written_log(const QLocale& locale, bool header,
         log.start(formats::short_date(samples.front().at.date(), locale),
                   formats::long_time(samples.front().at.time(), locale));
     for (const LogSample& s : samples) {
-        log.append(MeasurementLog::data_line(
+        log.append(log_format::data_line(
             formats::fixed(s.measure, 2, 15, locale), formats::fixed(s.set_point, 2, 15, locale),
             formats::fixed(s.action, 1, 15, locale),
             !s.answered ? QStringLiteral("bez odpovědi")

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "app/file_write_failure.h"
+#include "live/log_format.h"
 #include "platform/errors.h"
 
 namespace {
@@ -36,12 +37,12 @@ void write_bytes(const QString& path, const QByteArray& bytes) {
 MeasurementLog two_sample_log() {
     MeasurementLog log;
     log.start(QStringLiteral("14.03.2026"), QStringLiteral("9:26:53"));
-    log.append(MeasurementLog::data_line(QStringLiteral("21,46"), QStringLiteral("55,00"),
-                                         QStringLiteral("12,3"), QStringLiteral("není porucha"),
-                                         QStringLiteral("9:26:54"), QStringLiteral("14.03.2026")));
-    log.append(MeasurementLog::data_line(QStringLiteral("-3,10"), QStringLiteral("55,00"),
-                                         QStringLiteral("100,0"), QStringLiteral("PORUCHA"),
-                                         QStringLiteral("9:26:55"), QStringLiteral("14.03.2026")));
+    log.append(log_format::data_line(QStringLiteral("21,46"), QStringLiteral("55,00"),
+                                     QStringLiteral("12,3"), QStringLiteral("není porucha"),
+                                     QStringLiteral("9:26:54"), QStringLiteral("14.03.2026")));
+    log.append(log_format::data_line(QStringLiteral("-3,10"), QStringLiteral("55,00"),
+                                     QStringLiteral("100,0"), QStringLiteral("PORUCHA"),
+                                     QStringLiteral("9:26:55"), QStringLiteral("14.03.2026")));
     return log;
 }
 
@@ -53,8 +54,7 @@ const QByteArray kTwoSampleFile =
 // clang-format on
 
 TEST(MeasurementLogTest, HeaderFirstLineHasFortyOneCharactersBeforeTheDate) {
-    const QString line =
-        MeasurementLog::header_first_line(QStringLiteral("D"), QStringLiteral("T"));
+    const QString line = log_format::header(QStringLiteral("D"), QStringLiteral("T")).front();
     EXPECT_EQ(line.left(41), QStringLiteral("Začátek měření na regulátoru KELVRA 20   "));
     EXPECT_EQ(line.mid(41), QStringLiteral("D     T"));
 }

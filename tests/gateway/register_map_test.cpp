@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include "gateway/unit_json.h"
 
@@ -67,6 +68,66 @@ TEST(RegisterMap, StateJsonHoldsTheValuesAndNoTimeBeforeAGoodReading) {
               QStringLiteral("2026-03-01T12:00:01.250Z"));
     r.last_good = QDateTime();
     EXPECT_TRUE(state_json(r).value(QStringLiteral("time")).isNull());
+}
+
+AlarmStatus alarm(AlarmCondition c, AlarmState state, int priority, bool shelved = false,
+                  bool chattering = false) {
+    AlarmStatus a;
+    a.address = 3;
+    a.condition = c;
+    a.state = state;
+    a.priority = priority;
+    a.shelved = shelved;
+    a.chattering = chattering;
+    a.since_ms = 1'764'000'000'000;
+    a.value = 85.25;
+    return a;
+}
+
+TEST(RegisterMap, AlarmBlockAndJsonAgreeOnEveryAlarmOfAController) {
+    using C = AlarmCondition;
+    using S = AlarmState;
+    struct Case {
+        const char* name;
+        std::vector<AlarmStatus> alarms;
+        register_map::AlarmRegisters regs;  // active, unacked, shelved, chattering, prio, count
+        QJsonValue priority;
+    };
+    const Case cases[] = {
+        {"none", {}, {0, 0, 0, 0, 0, 0}, QJsonValue()},
+        {"raised", {alarm(C::High, S::ActiveUnacked, 2)}, {1, 1, 0, 0, 2, 1}, 2},
+        {"acknowledged, and a returned one of higher priority",
+         {alarm(C::Fault, S::ActiveAcked, 3), alarm(C::CommLoss, S::ReturnedUnacked, 1)},
+         {0x10, 0x08, 0, 0, 1, 1},
+         1},
+        {"a shelved one counts for nothing but its bit",
+         {alarm(C::Relay, S::ActiveUnacked, 1, true, true), alarm(C::Low, S::ActiveUnacked, 3)},
+         {0x22, 0x22, 0x20, 0x20, 3, 1},
+         3},
+        {"shelved while normal",
+         {alarm(C::Deviation, S::Normal, 1, true)},
+         {0, 0, 4, 0, 0, 0},
+         QJsonValue()},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(register_map::alarm_registers(c.alarms), c.regs) << c.name;
+        const QJsonObject o = alarm_json(3, c.alarms, 1'764'000'001'500);
+        EXPECT_EQ(o.value(QStringLiteral("priority")), c.priority) << c.name;
+        EXPECT_EQ(o.value(QStringLiteral("unacknowledged")).toInt(), c.regs[5]) << c.name;
+        EXPECT_EQ(o.value(QStringLiteral("alarms")).toArray().size(),
+                  static_cast<int>(c.alarms.size()))
+            << c.name;
+    }
+    const QJsonObject o =
+        alarm_json(3, {alarm(C::CommLoss, S::ReturnedUnacked, 1, false, true)}, 1'764'000'001'500);
+    EXPECT_EQ(o.value(QStringLiteral("time")).toString(),
+              QStringLiteral("2025-11-24T16:00:01.500Z"));
+    EXPECT_EQ(QJsonDocument(o.value(QStringLiteral("alarms")).toArray().first().toObject())
+                  .toJson(QJsonDocument::Compact),
+              QByteArray("{\"acknowledged\":false,\"active\":false,\"chattering\":true,"
+                         "\"condition\":\"comm\",\"priority\":1,\"shelved\":false,"
+                         "\"since\":\"2025-11-24T16:00:00.000Z\",\"state\":\"returned\","
+                         "\"value\":85.25}"));
 }
 
 }  // namespace

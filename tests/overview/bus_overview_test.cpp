@@ -2,13 +2,23 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <set>
 
+#include "alarms/alarms_window.h"
 #include "app/main_window_fixture.h"
+#include "bus/bus_poller.h"
+#include "gateway/unit_json.h"
+#include "ident/about_ident.h"
+#include "journal/service_journal.h"
 #include "sim/bus.h"
+#include "sim/pty_server.h"
 #include "support/render.h"
+#include "tools/ctl_run.h"
 
 namespace {
 
@@ -132,6 +142,138 @@ TEST_F(BusOverviewTest, ScanListsTheControllersThatAnswer) {
     ASSERT_EQ(overview->rows().size(), 2u);
     EXPECT_EQ(overview->rows()[0].address, 1);
     EXPECT_EQ(overview->rows()[1].address, 5);
+    overview->hide();
+}
+
+// A Czech letter in a type text reads the same wherever the text is shown.
+class TypeTextEverywhere : public BusOverviewTest,
+                           public ::testing::WithParamInterface<const char*> {
+  protected:
+    static sim::Options czech() {
+        sim::Options o;
+        o.type_text = QStringLiteral("KELVRA 20 Příbram");
+        return o;
+    }
+    QString shown(const QString& where) {
+        if (where == QLatin1String("identification box")) {
+            bus.set_device_address(1);
+            Tabout_ident box(bus, prompts);
+            box.ShowIdentification();
+            return box.findChild<QLabel*>(QStringLiteral("lb_zarizeni"))->text();
+        }
+        if (where == QLatin1String("overview")) {
+            overview->set_addresses(std::vector<int>{1});
+            overview->show();
+            const bool polled = cycles(1);
+            overview->hide();
+            return polled ? cell(0, BusOverview::kType) : QString();
+        }
+        if (where == QLatin1String("gateway JSON")) {
+            UnitTable table;
+            BusPoller poller(table);
+            poller.set_addresses({1});
+            const auto step = poller.next();
+            if (!step) return {};
+            BusPoller::Outcome outcome;
+            bus.run_session([&](BusSession& s) {
+                outcome = BusPoller::read(s, *step);
+                return true;
+            });
+            return state_json(poller.record(*step, outcome))
+                .value(QLatin1String("type"))
+                .toString();
+        }
+        sim::PtyServer device(czech());
+        if (!device.start()) return device.error();
+        const CtlRun r = tx20ctl({QStringLiteral("--port"), device.path(), QStringLiteral("--json"),
+                                  QStringLiteral("ident")});
+        return QJsonDocument::fromJson(r.out.toUtf8())
+            .object()
+            .value(QLatin1String("type"))
+            .toString();
+    }
+    sim::Bus czech_bus{czech()};
+};
+
+TEST_P(TypeTextEverywhere, ReadsTheSame) {
+    bus.wait_idle();
+    line.set_responder([this](const Bytes& request) -> Bytes {
+        return sim::flatten(czech_bus.handle(request.data(), static_cast<int>(request.size())));
+    });
+    EXPECT_EQ(shown(QString::fromUtf8(GetParam())), QStringLiteral("KELVRA 20 Příbram"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Overview, TypeTextEverywhere,
+                         ::testing::Values("identification box", "overview", "gateway JSON",
+                                           "tx20ctl --json ident"));
+
+TEST_F(BusOverviewTest, ItsReadingsRaiseTheAlarmsOnceAlsoWhereTheMainWindowReadsToo) {
+    QTemporaryDir dir;
+    ServiceJournal j(dir.filePath(QStringLiteral("j.sqlite")));
+    QDateTime now(QDate(2026, 12, 10), QTime(9, 0), Qt::UTC);
+    j.set_clock([&now] { return now; });
+    const auto feed = [&j](const char* source) {
+        return [&j, source](int a, bool ok, const LiveGroup& live) {
+            j.reading(a, ok, live, QString::fromUtf8(source));
+        };
+    };
+    overview->set_reading_observer(feed("Přehled sběrnice"));
+    window->set_reading_observer(feed("Čtení"));
+    const auto state = [&j](int address, AlarmCondition c) {
+        const AlarmStatus* s = j.alarms().status(address, c);
+        return s ? s->state : AlarmState::Normal;
+    };
+    const auto entries = [&j](JournalKind kind) {
+        JournalFilter f;
+        f.kind = kind;
+        return j.journal().query(f, 100);
+    };
+    controllers.station(5).live.FAULT = 1;
+    silent = {2};
+    overview->set_addresses(std::vector<int>{1, 2, 5});
+    overview->show();
+    ASSERT_TRUE(cycles(1));
+    // Loss of communication waits out its on-delay in the journal's time.
+    EXPECT_EQ(state(2, AlarmCondition::CommLoss), AlarmState::Normal);
+    now = now.addSecs(6);
+    ASSERT_TRUE(cycles(2));
+    // The main window reads controller 5 as well: still one alarm of it.
+    overview->open_row(2);
+    quietly([this] {
+        window->tl_precistClick();
+        bus.wait_idle();
+    });
+    const struct {
+        int address;
+        AlarmCondition condition;
+        AlarmState state;
+    } expected[] = {{1, AlarmCondition::CommLoss, AlarmState::Normal},
+                    {1, AlarmCondition::Fault, AlarmState::Normal},
+                    {2, AlarmCondition::CommLoss, AlarmState::ActiveUnacked},
+                    {5, AlarmCondition::Fault, AlarmState::ActiveUnacked}};
+    for (const auto& e : expected)
+        EXPECT_EQ(state(e.address, e.condition), e.state)
+            << e.address << " " << condition_name(e.condition).toStdString();
+    EXPECT_EQ(j.alarms().list().size(), 2u);
+    EXPECT_EQ(j.alarms().unacknowledged(), 2);
+    ASSERT_EQ(entries(JournalKind::Alarm).size(), 2u);
+    const auto link = entries(JournalKind::Link);
+    ASSERT_EQ(link.size(), 1u);
+    EXPECT_EQ(link[0].address, 2);
+    EXPECT_EQ(link[0].source, QStringLiteral("Přehled sběrnice"));
+    AlarmsWindow alarms(j, prompts);
+    EXPECT_TRUE(render_window(&alarms, QStringLiteral("alarms_from_overview")));
+    EXPECT_TRUE(render_window(overview.get(), QStringLiteral("overview_with_alarms")));
+
+    // The fault clears: whichever reading sees it first returns the alarm, once.
+    quietly([this] {
+        controllers.station(5).live.FAULT = 0;
+        window->tl_precistClick();
+        bus.wait_idle();
+    });
+    ASSERT_TRUE(cycles(1));
+    EXPECT_EQ(state(5, AlarmCondition::Fault), AlarmState::ReturnedUnacked);
+    EXPECT_EQ(entries(JournalKind::Alarm).size(), 3u);
     overview->hide();
 }
 

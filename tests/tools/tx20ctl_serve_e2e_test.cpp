@@ -18,6 +18,8 @@
 #include <cmath>
 #include <memory>
 
+#include "alarms/alarm_rule.h"
+#include "journal/journal.h"
 #include "sim/pty_server.h"
 #include "support/free_port.h"
 #include "tools/ctl_run.h"
@@ -259,7 +261,9 @@ TEST_F(ServeE2E, MosquittoSubGetsEveryStateAndTheGatewayOutlivesABrokerRestart) 
         return subscribe({QStringLiteral("plant/bus1/9/state")}, 1)
                    .count(QStringLiteral("plant/bus1/9/state")) == 1;
     }));
-    auto got = subscribe({QStringLiteral("plant/bus1/#")}, 4);
+    // Each controller's alarms are retained beside its state: the states by name.
+    auto got =
+        subscribe({QStringLiteral("plant/bus1/status"), QStringLiteral("plant/bus1/+/state")}, 4);
     EXPECT_EQ(got[QStringLiteral("plant/bus1/status")], QStringLiteral("online"));
     const QJsonObject three = state(got[QStringLiteral("plant/bus1/3/state")]);
     EXPECT_EQ(three[QStringLiteral("measured")].toDouble(), 41.5);
@@ -354,6 +358,100 @@ TEST_F(ServeE2E, JsonOutputIsOneObjectPerResult) {
     EXPECT_EQ(table[QStringLiteral("fields")].toObject()[QStringLiteral("SP")].toDouble(), 55.0);
 }
 
+TEST_F(ServeE2E, AlarmsGoRetainedToMqttIntoTheModbusAlarmBlockAndIntoTheJournal) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString db = dir.filePath(QStringLiteral("journal.sqlite"));
+    {
+        // 3 is above its high limit; 9 never answers and is lost at once; 7 keeps the
+        // default rules, which watch its FAULT.
+        Journal j(db);
+        AlarmRules three = default_rules();
+        three[static_cast<std::size_t>(AlarmCondition::High)] = {
+            AlarmCondition::High, true, 40, 1, 0, 2};
+        AlarmRules nine = default_rules();
+        nine[static_cast<std::size_t>(AlarmCondition::CommLoss)].delay_s = 0;
+        nine[static_cast<std::size_t>(AlarmCondition::CommLoss)].priority = 3;
+        ASSERT_TRUE(j.set_rules(3, rules_to_json(three)));
+        ASSERT_TRUE(j.set_rules(9, rules_to_json(nine)));
+    }
+    const int modbus = free_port();
+    const int mqtt = free_port();
+    Gateway gw(serve({QStringLiteral("--modbus"), QStringLiteral("127.0.0.1:%1").arg(modbus),
+                      QStringLiteral("--mqtt"), QStringLiteral("127.0.0.1:%1").arg(mqtt),
+                      QStringLiteral("--journal"), db}));
+    ASSERT_TRUE(gw.wait_for(QStringLiteral("serving Modbus TCP"))) << gw.err().toStdString();
+    const auto alarm_block = [&](int unit) {
+        return mbpoll(modbus, unit,
+                      {QStringLiteral("-t"), QStringLiteral("3"), QStringLiteral("-r"),
+                       QStringLiteral("17"), QStringLiteral("-c"), QStringLiteral("6")})
+            .values;
+    };
+    // Active, unacknowledged, shelved, chattering, highest priority, unacknowledged count.
+    const std::map<int, std::vector<double>> expected{
+        {3, {1, 1, 0, 0, 2, 1}}, {7, {16, 16, 0, 0, 1, 1}}, {9, {8, 8, 0, 0, 3, 1}}};
+    ASSERT_TRUE(eventually([&] { return alarm_block(9) == expected.at(9); }))
+        << gw.err().toStdString();
+    for (const auto& [unit, regs] : expected) EXPECT_EQ(alarm_block(unit), regs) << unit;
+    // The blocks keep their bounds: the gap between them and the end are refused.
+    const QStringList refused[] = {{"-t", "3", "-r", "16", "-c", "2"},
+                                   {"-t", "3", "-r", "22", "-c", "2"}};
+    for (const QStringList& what : refused) {
+        const Poll p = mbpoll(modbus, 3, what);
+        EXPECT_TRUE(p.out.contains(QLatin1String("Illegal data address"))) << p.out.toStdString();
+    }
+    EXPECT_EQ(registers(modbus, 3).size(), 12u);
+
+    // The broker comes after the alarms were raised: they are published on connecting.
+    const QString conf = dir.filePath(QStringLiteral("mosquitto.conf"));
+    QFile f(conf);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n").arg(mqtt).toUtf8());
+    f.close();
+    QProcess broker;
+    broker.setProcessChannelMode(QProcess::MergedChannels);
+    broker.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf});
+    ASSERT_TRUE(broker.waitForStarted());
+    ASSERT_TRUE(gw.wait_for(QStringLiteral("connected"), 15000)) << gw.err().toStdString();
+    const Tool sub =
+        run_tool(QStringLiteral("mosquitto_sub"),
+                 {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                  QString::number(mqtt), QStringLiteral("-v"), QStringLiteral("-C"),
+                  QStringLiteral("3"), QStringLiteral("-W"), QStringLiteral("20"),
+                  QStringLiteral("-t"), QStringLiteral("tx20/+/alarm")},
+                 30000);
+    std::map<QString, QJsonObject> got;
+    for (const QString& line : sub.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const int space = static_cast<int>(line.indexOf(QLatin1Char(' ')));
+        if (space > 0)
+            got[line.left(space)] = QJsonDocument::fromJson(line.mid(space + 1).toUtf8()).object();
+    }
+    ASSERT_EQ(got.size(), 3u) << sub.out.toStdString();
+    const std::pair<const char*, int> alarms[] = {{"3", 2}, {"7", 1}, {"9", 3}};
+    for (const auto& [address, priority] : alarms) {
+        const QJsonObject o = got[QStringLiteral("tx20/%1/alarm").arg(QLatin1String(address))];
+        EXPECT_EQ(o[QStringLiteral("priority")].toInt(), priority) << address;
+        EXPECT_EQ(o[QStringLiteral("unacknowledged")].toInt(), 1) << address;
+        EXPECT_EQ(o[QStringLiteral("alarms")][0][QStringLiteral("state")].toString(),
+                  QStringLiteral("unacknowledged"))
+            << address;
+    }
+    const QJsonObject high =
+        got[QStringLiteral("tx20/3/alarm")][QStringLiteral("alarms")][0].toObject();
+    EXPECT_EQ(high[QStringLiteral("condition")].toString(), QStringLiteral("high"));
+    EXPECT_EQ(high[QStringLiteral("value")].toDouble(), 41.5);
+    EXPECT_EQ(gw.stop(), 0) << gw.err().toStdString();
+    broker.terminate();
+    broker.waitForFinished(5000);
+
+    Journal j(db);
+    JournalFilter filter;
+    filter.kind = JournalKind::Alarm;
+    const auto entries = j.query(filter, 100);
+    ASSERT_EQ(entries.size(), 3u);
+    for (const JournalEntry& e : entries) EXPECT_EQ(e.program, QStringLiteral("tx20ctl"));
+}
+
 TEST(ServeUsage, BadServeOptionsExitTwo) {
     const std::vector<QStringList> cases = {
         {"--port", "/dev/null", "serve", "--modbus", "127.0.0.1:1502"},  // nothing to poll
@@ -379,6 +477,7 @@ TEST(ServeUsage, BadServeOptionsExitTwo) {
         {"--port", "/dev/null", "serve", "--addresses", "1", "--modbus", ":1502", "--mqtt-auth",
          "f"},
         {"--port", "/dev/null", "serve", "--addresses", "1", "--mqtt", "h:1", "--mqtt-cert", "c"},
+        {"--port", "/dev/null", "serve", "--addresses", "1", "--modbus", ":1502", "--journal", ""},
     };
     for (const QStringList& args : cases) {
         const CtlRun r = tx20ctl(args);

@@ -1,7 +1,6 @@
 #include "tools/tx20ctl/ctl_commands.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QLocale>
 #include <QThread>
 #include <QTime>
@@ -12,7 +11,9 @@
 #include "bus/identification.h"
 #include "ident/ident_texts.h"
 #include "journal/service_journal.h"
+#include "live/live_cycle.h"
 #include "params/value_check.h"
+#include "platform/clock.h"
 #include "tools/tx20ctl/ctl_json.h"
 #include "tools/tx20ctl/ctl_progress.h"
 #include "tools/tx20ctl/ctl_tr.h"
@@ -147,14 +148,12 @@ int CtlCommands::live(double watch_s) {
         print_live(*l, false);
         return kExitOk;
     }
-    const auto period_ms = static_cast<qint64>(std::llround(watch_s * 1000));
-    QElapsedTimer clock;
-    clock.start();
-    qint64 due = 0;
+    SystemClock clock;
+    LiveCycle cycle(clock);
+    cycle.start_repeat(static_cast<qint64>(std::llround(watch_s * 1000)));
     bool last_ok = true;
     bool gone = false;  // told the user the port has gone
     while (!interrupted_) {
-        due += period_ms;
         // The line closes itself when the device vanishes (a USB adapter pulled out, the
         // simulator restarted); once the device is back the port opens again.
         if (port_ && !port_->is_open()) {
@@ -179,10 +178,9 @@ int CtlCommands::live(double watch_s) {
             last_ok = false;
             err_ << "tx20ctl: reading table 10 failed" << Qt::endl;
         }
-        if (clock.elapsed() > due) due = clock.elapsed();  // fell behind: no catching up
-        while (!interrupted_ && clock.elapsed() < due)
-            QThread::msleep(
-                static_cast<unsigned long>(std::min<qint64>(due - clock.elapsed(), 50)));
+        cycle.reading_done();
+        while (!interrupted_ && cycle.wait_ms() > 0)
+            QThread::msleep(static_cast<unsigned long>(std::min<qint64>(cycle.wait_ms(), 50)));
     }
     return last_ok ? kExitOk : kExitFailed;
 }

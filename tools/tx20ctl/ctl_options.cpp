@@ -78,6 +78,8 @@ QString ctl_usage() {
         "    --http HOST:PORT       status page, /api/state and /metrics; :PORT on 127.0.0.1\n"
         "    --http-auth FILE       ask browsers and scrapers for the user and password in FILE\n"
         "    --http-open            serve HTTP on another address without a login\n"
+        "    --journal FILE         the alarm rules, and where the alarms are recorded\n"
+        "                           (default: the user's service journal)\n"
         "  ports                    list the serial devices and the COM1..COM8 map\n"
         "    --map COMn=PATH        point COMn at a device in the user's settings\n"
         "    --unmap COMn           give COMn its default device again\n"

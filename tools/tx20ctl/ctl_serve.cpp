@@ -5,10 +5,12 @@
 #include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -27,6 +29,9 @@
 #include "gateway/listen_address.h"
 #include "gateway/modbus_server.h"
 #include "gateway/mqtt_publisher.h"
+#include "gateway/register_map.h"
+#include "gateway/unit_json.h"
+#include "journal/service_journal.h"
 #include "platform/settings_store.h"
 #include "tools/tx20ctl/ctl_commands.h"
 #include "tools/tx20ctl/ctl_options.h"
@@ -35,6 +40,8 @@ namespace {
 
 constexpr int kReopenMs = 1000;
 constexpr int kModbusPollMs = 200;
+// Rules changed in the program's alarm window reach a running gateway this soon.
+constexpr qint64 kRulesReloadMs = 10000;
 
 // Sleeps in small steps so that a stop signal is noticed.
 void nap(qint64 ms, const std::atomic<bool>& interrupted) {
@@ -65,7 +72,8 @@ bool is_serve_option(const QString& arg) {
         QStringLiteral("--mqtt"),      QStringLiteral("--topic"),
         QStringLiteral("--mqtt-auth"), QStringLiteral("--mqtt-cafile"),
         QStringLiteral("--mqtt-cert"), QStringLiteral("--mqtt-key"),
-        QStringLiteral("--http"),      QStringLiteral("--http-auth")};
+        QStringLiteral("--http"),      QStringLiteral("--http-auth"),
+        QStringLiteral("--journal")};
     return options.contains(arg);
 }
 
@@ -115,6 +123,9 @@ QString apply_serve_option(ServeOptions& s, const QString& arg, const QString& v
         if (value.isEmpty() || value.contains(QLatin1Char('#')) || value.contains(QLatin1Char('+')))
             return QStringLiteral("--topic must be a topic prefix without wildcards");
         s.topic = value;
+    } else if (arg == QLatin1String("--journal")) {
+        if (value.isEmpty()) return QStringLiteral("--journal needs a file");
+        s.journal = value;
     } else {
         // The files: read when the gateway starts, so that a mistake is told with its reason.
         if (value.isEmpty()) return QStringLiteral("%1 needs a file").arg(arg);
@@ -245,20 +256,21 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
                                                        : QStringLiteral("to anyone who reaches it, "
                                                                         "without a login")));
     }
-    const auto end_modbus = [&] {
+    std::unique_ptr<MqttPublisher> mqtt;
+    // However serving ends: the Modbus thread first, then the broker's library.
+    const auto end = qScopeGuard([&] {
         stop_modbus = true;
         if (modbus_thread.joinable()) modbus_thread.join();
-    };
-
-    std::unique_ptr<MqttPublisher> mqtt;
+        if (mqtt) {
+            mqtt.reset();
+            MqttPublisher::end_library();
+        }
+    });
     if (s.mqtt_port > 0) {
         mqtt = std::make_unique<MqttPublisher>(s.mqtt_host, s.mqtt_port, s.topic, log, security);
         if (!mqtt->start()) {
             log(QStringLiteral("cannot publish to MQTT broker %1:%2: %3")
                     .arg(s.mqtt_host, QString::number(s.mqtt_port), mqtt->error()));
-            end_modbus();
-            mqtt.reset();
-            MqttPublisher::end_library();
             return kExitFailed;
         }
         log(QStringLiteral("publishing to MQTT broker %1:%2 under %3/%4")
@@ -298,12 +310,6 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
         if (!http->listen(s.http_host, s.http_port)) {
             log(QStringLiteral("cannot serve HTTP on %1:%2: %3")
                     .arg(s.http_host, QString::number(s.http_port), http->error()));
-            http.reset();
-            end_modbus();
-            if (mqtt) {
-                mqtt.reset();
-                MqttPublisher::end_library();
-            }
             return kExitFailed;
         }
         log(QStringLiteral("serving HTTP on %1:%2 (%3)")
@@ -315,12 +321,49 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
                          : QStringLiteral("open to anyone who reaches it")));
     }
 
+    // The alarms of every controller, judged from the poller's readings by the rules in
+    // the journal's database, each transition recorded there. This thread only.
+    ServiceJournal journal(s.journal.isEmpty() ? Journal::default_path() : s.journal);
+    journal.journal().set_fault_handler([&log](const QString& t) { log(t); });
+    const QString source = QStringLiteral("tx20ctl serve");
+    std::map<int, QJsonObject> alarms_sent;
+    // Published when a controller's alarms change, and once at its first reading.
+    const auto publish_alarms = [&](int address) {
+        std::vector<AlarmStatus> alarms;
+        for (const AlarmStatus& a : journal.alarms().list())
+            if (a.address == address) alarms.push_back(a);
+        QJsonObject json = alarm_json(address, alarms, QDateTime::currentMSecsSinceEpoch());
+        QJsonObject unchanged = json;
+        unchanged.remove(QStringLiteral("time"));
+        const auto sent = alarms_sent.find(address);
+        if (sent != alarms_sent.end() && sent->second == unchanged) return;
+        alarms_sent[address] = unchanged;
+        if (modbus) modbus->set_alarms(address, register_map::alarm_registers(alarms));
+        if (mqtt) mqtt->publish_alarm(address, json);
+    };
+    const auto judge = [&](int address, bool ok, const LiveGroup& live) {
+        journal.reading(address, ok, live, source);
+        publish_alarms(address);
+    };
+
     // The bus: polled on this thread, where the port lives.
     BusSession session(recorded, static_cast<std::uint8_t>(o.sa));
     poller.set_on_reading([&](const UnitReading& r) {
         record.note(r, QDateTime::currentMSecsSinceEpoch());
         if (mqtt) mqtt->publish(r);
+        judge(r.address, r.link, r.live);
     });
+    QElapsedTimer since_rules;
+    since_rules.start();
+    const auto keep_alarms = [&] {
+        const bool reload = since_rules.elapsed() >= kRulesReloadMs;
+        if (reload) since_rules.restart();
+        journal.tick();
+        for (int a : table.addresses()) {
+            if (reload) journal.reload_rules(a);
+            publish_alarms(a);
+        }
+    };
     const auto publish_all = [&] {
         if (!mqtt) return;
         for (int a : table.addresses())
@@ -358,6 +401,10 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
                     table.all_down();
                     publish_all();
                 }
+                // No controller answers while the line is gone: their loss of
+                // communication is judged all the same.
+                for (int a : table.addresses()) judge(a, false, LiveGroup{});
+                keep_alarms();
                 nap(kReopenMs, interrupted);
                 continue;
             }
@@ -377,15 +424,11 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
             scanned = true;
         }
         poller.poll_pass(session, interrupted);
+        keep_alarms();
         due += period_ms;
         if (clock.elapsed() > due) due = clock.elapsed();  // fell behind: no catching up
         nap(due - clock.elapsed(), interrupted);
     }
     if (http) http->stop();
-    end_modbus();
-    if (mqtt) {
-        mqtt.reset();
-        MqttPublisher::end_library();
-    }
     return kExitOk;
 }

@@ -26,6 +26,7 @@ struct ServeOptions {
     int http_port = 0;  // 0: no HTTP
     QString http_auth;  // file
     bool http_open = false;
+    QString journal;     // the alarm rules and transitions; empty: the user's own journal
     bool given = false;  // any of them was on the command line
 };
 

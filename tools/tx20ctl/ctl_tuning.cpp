@@ -10,11 +10,10 @@
 #include <limits>
 
 #include "analysis/log_reader.h"
-#include "app/measurement_log.h"
 #include "bus/bus_session.h"
-#include "comm/live_texts.h"
 #include "journal/service_journal.h"
-#include "platform/formats.h"
+#include "live/live_cycle.h"
+#include "platform/clock.h"
 #include "tools/tx20ctl/ctl_commands.h"
 #include "tools/tx20ctl/ctl_progress.h"
 #include "tools/tx20ctl/ctl_tr.h"
@@ -342,15 +341,6 @@ int tune(const CtlOptions& o, const TuneArgs& a, BusSession* req, QTextStream& o
     return kExitOk;
 }
 
-// One line of the program's own measurement log from a reading (or its absence).
-QString log_line(const LiveGroup& live, bool ok) {
-    const LiveTexts t = live_texts(live);
-    const QDateTime now = QDateTime::currentDateTime();
-    return MeasurementLog::data_line(
-        t.measure, t.sp, t.yout, ok ? t.fault : QStringLiteral("bez odpovědi"),
-        formats::long_time(now.time()), formats::short_date(now.date()));
-}
-
 int steptest(const CtlOptions& o, const TuneArgs& a, BusSession& req, QTextStream& out,
              QTextStream& err, const std::atomic<bool>& interrupted, ServiceJournal* journal) {
     const auto record = [&](double from, double to, bool ok, bool restoring, bool sent,
@@ -370,9 +360,9 @@ int steptest(const CtlOptions& o, const TuneArgs& a, BusSession& req, QTextStrea
     c.max_s = a.duration;
     c.before_s = a.before;
     StepTest test(c, old_sp);
-    MeasurementLog log;
-    const QDateTime start = QDateTime::currentDateTime();
-    log.start(formats::short_date(start.date()), formats::long_time(start.time()));
+    SystemClock wall;
+    LiveCycle cycle(wall);  // the log, and its lines as the window writes them
+    cycle.start_log();
     QElapsedTimer clock;
     clock.start();
     QString why;
@@ -391,7 +381,7 @@ int steptest(const CtlOptions& o, const TuneArgs& a, BusSession& req, QTextStrea
         const bool ok = got.has_value();
         if (ok) live = *got;
         test.reading(t, ok, live.MEAS, live.SP, live.YOUT * 0.1, live.FAULT != 0);
-        log.append(log_line(live, ok));
+        cycle.log(LiveReading::of(live, ok));
         if (test.link_lost()) break;
         if (test.step_due(t)) {
             bool sent = false;
@@ -429,7 +419,7 @@ int steptest(const CtlOptions& o, const TuneArgs& a, BusSession& req, QTextStrea
     record(test.new_sp(), old_sp, restored, true, restore_sent, restore_why);
     int status = kExitOk;
     try {
-        log.write_file(a.out);
+        cycle.measurement_log().write_file(a.out);
     } catch (const std::exception& e) {
         err << "tx20ctl: " << a.out << ": " << QString::fromLocal8Bit(e.what()) << Qt::endl;
         status = kExitFailed;
