@@ -226,7 +226,9 @@ bool LogReader::data_line(const char* p, int size) {
         if (!read_number(field[t].p, field[t].n, &v[static_cast<std::size_t>(t)],
                          &dec[static_cast<std::size_t>(t)]))
             return false;
-    const FaultColumn f = read_fault(field[kFault]);
+    Piece fault = field[kFault];
+    trim(fault.p, fault.n);
+    const FaultColumn f = read_fault(fault);
     qint64 wall = 0;
     if (!read_stamp(field[kTime].p, field[kTime].n, field[kDate].p, field[kDate].n, &wall))
         return false;

@@ -54,7 +54,7 @@ class LiveCycle {
     void log(const LiveReading& r);
     const MeasurementLog& measurement_log() const { return log_; }
 
-    // A repeat at a fixed period: start() before the first reading, then after each one
+    // A repeat at a fixed period: start_repeat() before the first reading, after each one
     // reading_done(); the next reading is due when wait_ms() is 0. A reading that ends
     // late moves the next one on instead of catching up, and so does a clock set back.
     void start_repeat(qint64 period_ms);

@@ -19,8 +19,6 @@ constexpr int kRuleLength = 65;
 const QString kValueGap = QStringLiteral("; ");
 const QString kStampGap = QStringLiteral(";   ");
 
-bool is_space(char c) { return c == ' ' || c == '\t'; }
-
 bool starts_with(const char* p, int n, const QByteArray& prefix) {
     return n >= prefix.size() && std::memcmp(p, prefix.constData(), prefix.size()) == 0;
 }
@@ -93,24 +91,19 @@ HeaderLine read_header(const char* p, int n) {
 }
 
 bool split(const char* p, int n, Piece (&fields)[kColumns]) {
-    const char* begin = p;
     const char* end = p + n;
-    int k = 0;
-    while (k < kColumns) {
-        const char* semi = static_cast<const char*>(
-            std::memchr(begin, kSeparator, static_cast<std::size_t>(end - begin)));
-        fields[k] = {begin, static_cast<int>((semi ? semi : end) - begin)};
-        ++k;
-        if (!semi) break;
-        begin = semi + 1;
+    for (int k = 0; k < kColumns; ++k) {
+        const auto* semi =
+            static_cast<const char*>(std::memchr(p, kSeparator, static_cast<std::size_t>(end - p)));
+        // Every field but the last ends at a separator.
+        if ((semi != nullptr) != (k + 1 < kColumns)) return false;
+        fields[k] = {p, static_cast<int>((semi ? semi : end) - p)};
+        if (semi) p = semi + 1;
     }
-    const Piece& last = fields[kColumns - 1];
-    return k == kColumns && !std::memchr(last.p, kSeparator, static_cast<std::size_t>(last.n));
+    return true;
 }
 
 FaultColumn read_fault(Piece f) {
-    while (f.n > 0 && is_space(*f.p)) ++f.p, --f.n;
-    while (f.n > 0 && is_space(f.p[f.n - 1])) --f.n;
     static const QByteArray fault = fault_text(true).toLatin1();
     static const Encoded no_answer(no_answer_text());
     FaultColumn c;

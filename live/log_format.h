@@ -43,7 +43,6 @@ struct FaultColumn {
     bool fault = false;
     bool reading = true;  // false: "bez odpovědi", the values are not a measurement
 };
-// The fault field, trimmed.
-FaultColumn read_fault(Piece field);
+FaultColumn read_fault(Piece trimmed);
 
 }  // namespace log_format
