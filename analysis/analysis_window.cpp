@@ -210,31 +210,17 @@ void AnalysisWindow::run_range_action() {
 }
 
 void AnalysisWindow::export_csv() {
-    FileDialogRequest r;
-    r.title = QStringLiteral("Exportovat CSV");
-    r.file_name = QFileInfo(path_).completeBaseName();
-    r.default_suffix = QStringLiteral("csv");
-    r.filters = {QStringLiteral("CSV (*.csv)")};
-    r.overwrite_prompt = true;
-    const auto target = prompts_.save_file(r);
-    if (!target) return;
-    QString reason;
-    if (!log_csv::write(*target, *data_, chart_->first_visible(), chart_->last_visible(), &reason))
-        prompts_.message(QStringLiteral("Soubor %1 nelze zapsat: %2").arg(*target, reason),
-                         QStringLiteral("Exportovat CSV"), PromptIcon::Error);
+    log_csv::save_as(prompts_, QFileInfo(path_).completeBaseName(),
+                     [this](const QString& target, QString* why) {
+                         return log_csv::write(target, *data_, chart_->first_visible(),
+                                               chart_->last_visible(), why);
+                     });
 }
 
 void AnalysisWindow::save_picture() {
-    const auto target =
-        prompts_.save_file(chart_picture::dialog(QFileInfo(path_).completeBaseName()));
-    if (!target) return;
-    QString reason;
     LogChart* chart = chart_;
-    if (!chart_picture::save(
-            *target, chart_->size(), [chart](QPainter& p, const QRect& r) { chart->paint(p, r); },
-            &reason))
-        prompts_.message(QStringLiteral("Soubor %1 nelze zapsat: %2").arg(*target, reason),
-                         QStringLiteral("Uložit obrázek"), PromptIcon::Error);
+    chart_picture::save_as(prompts_, QFileInfo(path_).completeBaseName(), chart_->size(),
+                           [chart](QPainter& p, const QRect& r) { chart->paint(p, r); });
 }
 
 AnalysisWindow* AnalysisWindow::open(const QString& path, Prompts& prompts, QWidget* parent) {

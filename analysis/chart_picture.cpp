@@ -8,6 +8,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/prompts.h"
+#include "platform/save_as.h"
 
 namespace chart_picture {
 
@@ -61,6 +62,11 @@ FileDialogRequest dialog(const QString& name) {
     r.filters = {QStringLiteral("Obrázek PNG (*.png)"), QStringLiteral("Obrázek SVG (*.svg)")};
     r.overwrite_prompt = true;
     return r;
+}
+
+void save_as(Prompts& prompts, const QString& name, const QSize& size, const Paint& paint) {
+    ::save_as(prompts, dialog(name), QStringLiteral("Uložit obrázek"),
+              [&](const QString& path, QString* why) { return save(path, size, paint, why); });
 }
 
 }  // namespace chart_picture

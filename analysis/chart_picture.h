@@ -8,6 +8,7 @@
 
 class QPainter;
 struct FileDialogRequest;
+class Prompts;
 
 // Pictures of a chart as PNG or SVG, written through the atomic file writer so a
 // failed write leaves the previous file as it was.
@@ -23,5 +24,7 @@ bool save(const QString& path, const QSize& size, const Paint& paint, QString* r
 
 // The save dialog of "Uložit obrázek...".
 FileDialogRequest dialog(const QString& name);
+// That dialog, then the picture; a failure is told under "Uložit obrázek".
+void save_as(Prompts& prompts, const QString& name, const QSize& size, const Paint& paint);
 
 }  // namespace chart_picture

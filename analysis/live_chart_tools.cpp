@@ -99,31 +99,16 @@ QByteArray LiveChartTools::csv() const {
 }
 
 void LiveChartTools::save_picture() {
-    const auto path = prompts_.save_file(chart_picture::dialog(QStringLiteral("graf")));
-    if (!path) return;
-    QString reason;
     TrendChart* chart = &chart_;
-    const bool ok = chart_picture::save(
-        *path, chart_.size(), [chart](QPainter& p, const QRect&) { chart->render(&p); }, &reason);
-    if (!ok)
-        prompts_.message(QStringLiteral("Soubor %1 nelze zapsat: %2").arg(*path, reason),
-                         QStringLiteral("Uložit obrázek"), PromptIcon::Error);
+    chart_picture::save_as(prompts_, QStringLiteral("graf"), chart_.size(),
+                           [chart](QPainter& p, const QRect&) { chart->render(&p); });
 }
 
 void LiveChartTools::export_csv() {
-    FileDialogRequest r;
-    r.title = QStringLiteral("Exportovat CSV");
-    r.file_name = QStringLiteral("graf");
-    r.default_suffix = QStringLiteral("csv");
-    r.filters = {QStringLiteral("CSV (*.csv)")};
-    r.overwrite_prompt = true;
-    const auto path = prompts_.save_file(r);
-    if (!path) return;
-    const QByteArray bytes = csv();
-    QString reason;
-    if (!AtomicFile::write(*path, {QByteArrayView(bytes)}, &reason))
-        prompts_.message(QStringLiteral("Soubor %1 nelze zapsat: %2").arg(*path, reason),
-                         QStringLiteral("Exportovat CSV"), PromptIcon::Error);
+    log_csv::save_as(prompts_, QStringLiteral("graf"), [this](const QString& path, QString* why) {
+        const QByteArray bytes = csv();
+        return AtomicFile::write(path, {QByteArrayView(bytes)}, why);
+    });
 }
 
 bool LiveChartTools::eventFilter(QObject* watched, QEvent* event) {

@@ -5,6 +5,7 @@
 
 #include "analysis/log_data.h"
 #include "platform/atomic_file.h"
+#include "platform/save_as.h"
 
 namespace log_csv {
 namespace {
@@ -111,6 +112,17 @@ bool write(const QString& path, const LogData& data, int first, int last, QStrin
     const QByteArray head = header();
     const QByteArray body = rows(data, first, last);
     return AtomicFile::write(path, {QByteArrayView(head), QByteArrayView(body)}, reason);
+}
+
+bool save_as(Prompts& prompts, const QString& name,
+             const std::function<bool(const QString& path, QString* reason)>& write) {
+    FileDialogRequest r;
+    r.title = QStringLiteral("Exportovat CSV");
+    r.file_name = name;
+    r.default_suffix = QStringLiteral("csv");
+    r.filters = {QStringLiteral("CSV (*.csv)")};
+    r.overwrite_prompt = true;
+    return ::save_as(prompts, r, r.title, write);
 }
 
 }  // namespace log_csv

@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 class LogData;
+class Prompts;
 
 // CSV of recorded samples for spreadsheets and scripts: UTF-8, a header row, ISO 8601
 // timestamps, a decimal point, comma separators, CR LF line ends. Each value keeps the
@@ -20,6 +22,11 @@ QByteArray bytes(const LogData& data, int first, int last);
 // Replaces the file atomically; false with the reason when anything failed (the old
 // file then stays as it was).
 bool write(const QString& path, const LogData& data, int first, int last, QString* reason);
+
+// The save dialog of "Exportovat CSV" offering name, then write at the chosen path; a
+// failure is told under that caption.
+bool save_as(Prompts& prompts, const QString& name,
+             const std::function<bool(const QString& path, QString* reason)>& write);
 
 // "2026-12-09T13:05:07" (milliseconds only when there are any).
 void append_iso(QByteArray& out, qint64 wall_ms);

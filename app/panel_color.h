@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "platform/color_ref.h"
+
 // Stored colour values of the panels (0x00BBGGRR, or 0x80000000 + a system colour).
 constexpr std::uint32_t kYellow = 0x0000FFFF;
 constexpr std::uint32_t kRed = 0x000000FF;

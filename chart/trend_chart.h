@@ -80,8 +80,3 @@ class TrendChart : public QWidget {
 
     std::unique_ptr<Impl> d_;
 };
-
-// Maps a stored colour (0x00BBGGRR, or 0x80000000 + a system colour index) to a QColor.
-QColor color_from_ref(std::uint32_t ref);
-// The 0x00BBGGRR value of an RGB colour.
-std::uint32_t color_to_ref(const QColor& c);

@@ -11,7 +11,7 @@
 
 #include "comm/Unit_hl.h"
 #include "comm/bus_worker.h"
-#include "ident/ident_result.h"
+#include "ident/device_identity.h"
 #include "ident/ident_texts.h"
 #include "ident/program_picture.h"
 #include "platform/prompts.h"
@@ -93,27 +93,16 @@ void Tabout_ident::Timer1Timer() {
 }
 
 void Tabout_ident::ShowIdentification() {
-    CommBuffer& buf = requests_.buffer();
     const int address = requests_.device_address();
-    int successes = 0;
-    QString type;
-    QString version;
-    auto result = IdentResult::Unknown;
-    if (requests_.read_type_text()) {
-        type = text_from_device(buf.type_text.data(), buf.type_text.size());
-        lb_zarizeni->setText(type);
-        ++successes;
-    }
-    if (requests_.read_version_text()) {
-        version = text_from_device(buf.version_text.data(), buf.version_text.size());
-        lb_verze->setText(version);
-        result = classify_version(buf.version_text.data());
-        ++successes;
-    }
-    if (successes > 0 || !requests_.read_foreign_ident()) {
-        emit identified(address, static_cast<int>(result), type, version);
+    const DeviceIdentity id = identify(requests_, [this](const DeviceIdentity& type) {
+        if (type.type_read) lb_zarizeni->setText(type.type_text);
+    });
+    if (id.version_read) lb_verze->setText(id.version_text);
+    if (id.type_read || id.version_read || !requests_.read_foreign_ident()) {
+        emit identified(address, static_cast<int>(id.model), id.type_text, id.version_text);
         return;
     }
+    CommBuffer& buf = requests_.buffer();
 
     // The warning is assembled as the device's raw bytes: three 32-byte lines after the
     // heading, separated by a carriage return alone; it ends at the first NUL.

@@ -10,7 +10,7 @@
 
 #include "comm/Unit_hl.h"
 #include "comm/bus_worker.h"
-#include "ident/ident_texts.h"
+#include "ident/device_identity.h"
 #include "platform/prompts.h"
 #include "platform/window_placement.h"
 
@@ -64,7 +64,7 @@ void Tload_form::FormShow() {
     if (editor_.apply_presets) editor_.apply_presets();
     requests_.data().rego.RESV = 0;
     working_ = true;
-    // The short delay lets the dialog paint before the blocking work begins.
+    // The short delay lets the dialog paint before the reading begins.
     Timer1->start();
 }
 
@@ -85,13 +85,13 @@ void Tload_form::reject() {
 }
 
 IdentResult Tload_form::IdentifyDevice() {
-    CommBuffer& buf = requests_.buffer();
-    if (requests_.read_type_text())
-        lb_verze->setText(text_from_device(buf.type_text.data(), buf.type_text.size()));
-    set_bar(20);
-    QApplication::processEvents();
-    if (!requests_.read_version_text()) return IdentResult::Unknown;
-    return classify_version(buf.version_text.data());
+    return identify(requests_,
+                    [this](const DeviceIdentity& type) {
+                        if (type.type_read) lb_verze->setText(type.type_text);
+                        set_bar(20);
+                        QApplication::processEvents();
+                    })
+        .model;
 }
 
 void Tload_form::StepProgress(int n) {
@@ -104,15 +104,13 @@ void Tload_form::ReadAllTables() {
     const IdentResult r = IdentifyDevice();
     emit identified(address, static_cast<int>(r));
     if (r == IdentResult::Unknown) {
-        prompts_.message(QStringLiteral("Chyba při čtení nebo neznámé zřízení"),
-                         QStringLiteral("Komunikace"), PromptIcon::Error, PromptButtons::Ok,
-                         PromptOwner::None);
+        prompts_.message(QString::fromUtf8(kUnknownDevice), QStringLiteral("Komunikace"),
+                         PromptIcon::Error, PromptButtons::Ok, PromptOwner::None);
         return;
     }
     if (r != IdentResult::Supported) {
-        prompts_.message(QStringLiteral("Identifikováno zařízení typu KRT 01"),
-                         QStringLiteral("Komunikace"), PromptIcon::Error, PromptButtons::Ok,
-                         PromptOwner::None);
+        prompts_.message(QString::fromUtf8(kOlderModel), QStringLiteral("Komunikace"),
+                         PromptIcon::Error, PromptButtons::Ok, PromptOwner::None);
         return;
     }
     bool failed = false;

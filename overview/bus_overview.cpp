@@ -25,6 +25,7 @@
 #include "comm/Unitport.h"
 #include "comm/bus_worker.h"
 #include "comm/live_texts.h"
+#include "platform/color_ref.h"
 #include "platform/formats.h"
 
 namespace {

@@ -7,6 +7,8 @@
 #include <QGridLayout>
 #include <QMessageBox>
 
+#include "platform/color_ref.h"
+
 namespace {
 
 QMessageBox::Icon to_icon(PromptIcon icon) {
@@ -99,10 +101,7 @@ std::optional<QString> QtPrompts::open_file(const FileDialogRequest& request) {
 }
 
 std::optional<std::uint32_t> QtPrompts::choose_color(std::uint32_t initial) {
-    const QColor start(static_cast<int>(initial & 0xFF), static_cast<int>((initial >> 8) & 0xFF),
-                       static_cast<int>((initial >> 16) & 0xFF));
-    const QColor c = QColorDialog::getColor(start, owner_window());
+    const QColor c = QColorDialog::getColor(color_from_ref(initial), owner_window());
     if (!c.isValid()) return std::nullopt;
-    return static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
-           (static_cast<std::uint32_t>(c.blue()) << 16);
+    return color_to_ref(c);
 }

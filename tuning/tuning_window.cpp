@@ -31,6 +31,7 @@
 #include "bus/bus_session.h"
 #include "comm/bus_worker.h"
 #include "platform/prompts.h"
+#include "platform/save_as.h"
 #include "tuning/tuning_plot.h"
 #include "tuning/tuning_report.h"
 
@@ -779,12 +780,8 @@ void TuningWindow::save_protocol() {
     r.default_suffix = QStringLiteral("pdf");
     r.filters = {QStringLiteral("PDF (*.pdf)")};
     r.overwrite_prompt = true;
-    const auto path = prompts_.save_file(r);
-    if (!path) return;
-    QString reason;
-    if (!write_protocol(*path, &reason))
-        prompts_.message(QStringLiteral("Soubor %1 nelze zapsat: %2").arg(*path, reason), kCaption,
-                         PromptIcon::Error);
+    save_as(prompts_, r, kCaption,
+            [this](const QString& path, QString* why) { return write_protocol(path, why); });
 }
 
 TuningWindow* TuningWindow::open_file(const QString& path, BusWorker* bus, Prompts& prompts,

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -9,9 +11,14 @@
 
 #include "alarms/alarms_window.h"
 #include "app/main_window_fixture.h"
+#include "bus/bus_poller.h"
+#include "gateway/unit_json.h"
+#include "ident/about_ident.h"
 #include "journal/service_journal.h"
 #include "sim/bus.h"
+#include "sim/pty_server.h"
 #include "support/render.h"
+#include "tools/ctl_run.h"
 
 namespace {
 
@@ -137,6 +144,68 @@ TEST_F(BusOverviewTest, ScanListsTheControllersThatAnswer) {
     EXPECT_EQ(overview->rows()[1].address, 5);
     overview->hide();
 }
+
+// A Czech letter in a type text reads the same wherever the text is shown.
+class TypeTextEverywhere : public BusOverviewTest,
+                           public ::testing::WithParamInterface<const char*> {
+  protected:
+    static sim::Options czech() {
+        sim::Options o;
+        o.type_text = QStringLiteral("KELVRA 20 Příbram");
+        return o;
+    }
+    QString shown(const QString& where) {
+        if (where == QLatin1String("identification box")) {
+            bus.set_device_address(1);
+            Tabout_ident box(bus, prompts);
+            box.ShowIdentification();
+            return box.findChild<QLabel*>(QStringLiteral("lb_zarizeni"))->text();
+        }
+        if (where == QLatin1String("overview")) {
+            overview->set_addresses(std::vector<int>{1});
+            overview->show();
+            const bool polled = cycles(1);
+            overview->hide();
+            return polled ? cell(0, BusOverview::kType) : QString();
+        }
+        if (where == QLatin1String("gateway JSON")) {
+            UnitTable table;
+            BusPoller poller(table);
+            poller.set_addresses({1});
+            const auto step = poller.next();
+            if (!step) return {};
+            BusPoller::Outcome outcome;
+            bus.run_session([&](BusSession& s) {
+                outcome = BusPoller::read(s, *step);
+                return true;
+            });
+            return state_json(poller.record(*step, outcome))
+                .value(QLatin1String("type"))
+                .toString();
+        }
+        sim::PtyServer device(czech());
+        if (!device.start()) return device.error();
+        const CtlRun r = tx20ctl({QStringLiteral("--port"), device.path(), QStringLiteral("--json"),
+                                  QStringLiteral("ident")});
+        return QJsonDocument::fromJson(r.out.toUtf8())
+            .object()
+            .value(QLatin1String("type"))
+            .toString();
+    }
+    sim::Bus czech_bus{czech()};
+};
+
+TEST_P(TypeTextEverywhere, ReadsTheSame) {
+    bus.wait_idle();
+    line.set_responder([this](const Bytes& request) -> Bytes {
+        return sim::flatten(czech_bus.handle(request.data(), static_cast<int>(request.size())));
+    });
+    EXPECT_EQ(shown(QString::fromUtf8(GetParam())), QStringLiteral("KELVRA 20 Příbram"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Overview, TypeTextEverywhere,
+                         ::testing::Values("identification box", "overview", "gateway JSON",
+                                           "tx20ctl --json ident"));
 
 TEST_F(BusOverviewTest, ItsReadingsRaiseTheAlarmsOnceAlsoWhereTheMainWindowReadsToo) {
     QTemporaryDir dir;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QThread>
 #include <algorithm>
 #include <cmath>
@@ -255,20 +256,21 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
                                                        : QStringLiteral("to anyone who reaches it, "
                                                                         "without a login")));
     }
-    const auto end_modbus = [&] {
+    std::unique_ptr<MqttPublisher> mqtt;
+    // However serving ends: the Modbus thread first, then the broker's library.
+    const auto end = qScopeGuard([&] {
         stop_modbus = true;
         if (modbus_thread.joinable()) modbus_thread.join();
-    };
-
-    std::unique_ptr<MqttPublisher> mqtt;
+        if (mqtt) {
+            mqtt.reset();
+            MqttPublisher::end_library();
+        }
+    });
     if (s.mqtt_port > 0) {
         mqtt = std::make_unique<MqttPublisher>(s.mqtt_host, s.mqtt_port, s.topic, log, security);
         if (!mqtt->start()) {
             log(QStringLiteral("cannot publish to MQTT broker %1:%2: %3")
                     .arg(s.mqtt_host, QString::number(s.mqtt_port), mqtt->error()));
-            end_modbus();
-            mqtt.reset();
-            MqttPublisher::end_library();
             return kExitFailed;
         }
         log(QStringLiteral("publishing to MQTT broker %1:%2 under %3/%4")
@@ -308,12 +310,6 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
         if (!http->listen(s.http_host, s.http_port)) {
             log(QStringLiteral("cannot serve HTTP on %1:%2: %3")
                     .arg(s.http_host, QString::number(s.http_port), http->error()));
-            http.reset();
-            end_modbus();
-            if (mqtt) {
-                mqtt.reset();
-                MqttPublisher::end_library();
-            }
             return kExitFailed;
         }
         log(QStringLiteral("serving HTTP on %1:%2 (%3)")
@@ -434,10 +430,5 @@ int run_serve(const CtlOptions& o, QTextStream& err, const std::atomic<bool>& in
         nap(due - clock.elapsed(), interrupted);
     }
     if (http) http->stop();
-    end_modbus();
-    if (mqtt) {
-        mqtt.reset();
-        MqttPublisher::end_library();
-    }
     return kExitOk;
 }
