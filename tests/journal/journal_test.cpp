@@ -452,9 +452,6 @@ TEST(Journal, KilledWhileWritingKeepsEveryAcknowledgedEntry) {
 }
 #endif
 
-// The export writes times without QDateTime: they read as Qt writes them, in zones with
-// and without summer time, with offsets of half and three quarter hours, either side of
-// leap days, a change of summer time and the epoch.
 TEST(Journal, TheDefaultPlaceIsTheSameBeforeTheDataFolderExists) {
     QTemporaryDir dir;
     const QByteArray before = qgetenv("XDG_DATA_HOME");
@@ -468,6 +465,9 @@ TEST(Journal, TheDefaultPlaceIsTheSameBeforeTheDataFolderExists) {
     EXPECT_EQ(later, fresh);
 }
 
+// The export writes times without QDateTime: they read as Qt writes them, in zones with
+// and without summer time, with offsets of half and three quarter hours, either side of
+// leap days, a change of summer time and the epoch.
 TEST(JournalText, TimesAreWrittenAsQtWritesThemInEveryZone) {
     const QByteArray saved = qgetenv("TZ");
     const qint64 times[] = {0,
