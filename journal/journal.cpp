@@ -180,10 +180,11 @@ class Journal::Checkpointer {
 
 QString Journal::default_path() {
     // The program and tx20ctl have different application names; both use the program's
-    // folder.
-    QDir dir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-    dir.cdUp();
-    return dir.filePath(QStringLiteral("TX-20/journal.sqlite"));
+    // folder. Taken apart as text: cdUp() would stay put while the data folder does not
+    // exist yet, and the first run would write a journal that later runs never find.
+    const QString own = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return QDir(QDir::cleanPath(own + QStringLiteral("/..")))
+        .filePath(QStringLiteral("TX-20/journal.sqlite"));
 }
 
 QString Journal::current_user() {

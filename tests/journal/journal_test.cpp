@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <ctime>
@@ -408,6 +409,19 @@ TEST(Journal, KilledWhileWritingKeepsEveryAcknowledgedEntry) {
 // The export writes times without QDateTime: they read as Qt writes them, in zones with
 // and without summer time, with offsets of half and three quarter hours, either side of
 // leap days, a change of summer time and the epoch.
+TEST(Journal, TheDefaultPlaceIsTheSameBeforeTheDataFolderExists) {
+    QTemporaryDir dir;
+    const QByteArray before = qgetenv("XDG_DATA_HOME");
+    const QString data = dir.filePath(QStringLiteral("not-yet"));
+    qputenv("XDG_DATA_HOME", data.toLocal8Bit());
+    const QString fresh = Journal::default_path();
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    const QString later = Journal::default_path();
+    qputenv("XDG_DATA_HOME", before);
+    EXPECT_EQ(fresh, data + QStringLiteral("/TX-20/journal.sqlite"));
+    EXPECT_EQ(later, fresh);
+}
+
 TEST(JournalText, TimesAreWrittenAsQtWritesThemInEveryZone) {
     const QByteArray saved = qgetenv("TZ");
     const qint64 times[] = {0,
