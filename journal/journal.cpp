@@ -33,27 +33,27 @@ constexpr int kBusyTimeoutMs = 2000;
 
 const char* const kColumns = "id, time, user, program, source, address, kind, ok, summary, changes";
 
-// Each step brings the schema from the version before it to its own, one statement after
-// the other.
-const std::vector<std::vector<const char*>> kMigrations = {
+// Each step brings the schema from the version before it to its own.
+const char* const kMigrations[] = {
     // 1: the entries and what a query filters on.
-    {"CREATE TABLE entries ("
-     " id INTEGER PRIMARY KEY,"
-     " time INTEGER NOT NULL,"
-     " user TEXT NOT NULL,"
-     " program TEXT NOT NULL,"
-     " source TEXT NOT NULL,"
-     " address INTEGER,"
-     " kind TEXT NOT NULL,"
-     " ok INTEGER NOT NULL,"
-     " summary TEXT NOT NULL)",
-     "CREATE INDEX entries_time ON entries(time)",
-     "CREATE INDEX entries_address ON entries(address, time)",
-     "CREATE INDEX entries_kind ON entries(kind, time)"},
+    "CREATE TABLE entries ("
+    " id INTEGER PRIMARY KEY,"
+    " time INTEGER NOT NULL,"
+    " user TEXT NOT NULL,"
+    " program TEXT NOT NULL,"
+    " source TEXT NOT NULL,"
+    " address INTEGER,"
+    " kind TEXT NOT NULL,"
+    " ok INTEGER NOT NULL,"
+    " summary TEXT NOT NULL);"
+    "CREATE INDEX entries_time ON entries(time);"
+    "CREATE INDEX entries_address ON entries(address, time);"
+    "CREATE INDEX entries_kind ON entries(kind, time);",
     // 2: the changed fields of a write, and the alarm rules of each controller.
-    {"ALTER TABLE entries ADD COLUMN changes TEXT",
-     "CREATE TABLE alarm_rules (address INTEGER PRIMARY KEY, rules TEXT NOT NULL)"},
+    "ALTER TABLE entries ADD COLUMN changes TEXT;"
+    "CREATE TABLE alarm_rules (address INTEGER PRIMARY KEY, rules TEXT NOT NULL);",
 };
+static_assert(std::size(kMigrations) == Journal::kSchemaVersion);
 
 // Entries between the background upkeep's rounds; the writer itself never checkpoints.
 constexpr int kUpkeepEvery = 100;
@@ -114,6 +114,14 @@ void row_of(const QSqlQuery& q, JournalRow& r) {
     r.kind = kind_of(q.value(6).toString());
     r.ok = q.value(7).toInt() != 0;
     r.summary = q.value(8).toString();
+}
+
+bool exec_all(QSqlQuery& q, const QString& script) {
+    for (const QString& statement : script.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        if (statement.trimmed().isEmpty()) continue;
+        if (!q.exec(statement)) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -293,12 +301,10 @@ bool Journal::migrate() {
     }
     const int version = q.value(0).toInt();
     for (int v = version; v < kSchemaVersion; ++v) {
-        for (const char* statement : kMigrations[static_cast<std::size_t>(v)]) {
-            if (!q.exec(QString::fromUtf8(statement))) {
-                const bool r = failed(q);
-                QSqlQuery(db()).exec(QStringLiteral("ROLLBACK"));
-                return r;
-            }
+        if (!exec_all(q, QString::fromLatin1(kMigrations[v]))) {
+            const bool r = failed(q);
+            QSqlQuery(db()).exec(QStringLiteral("ROLLBACK"));
+            return r;
         }
     }
     if (version < kSchemaVersion &&
