@@ -122,7 +122,9 @@ QString device_text(const std::array<char, 250>& text) {
 // drive the alarms, and "Servis" opens both windows.
 void Program::add_journal(Tkrt01& w, const Tkrt01::Dialogs& d) {
     Parts& p = *parts_;
-    p.journal = std::make_unique<ServiceJournal>();
+    // On the window thread: checkpoints and the text index on a thread of their own.
+    p.journal = std::make_unique<ServiceJournal>(Journal::default_path(), nullptr,
+                                                 Journal::Upkeep::Background);
     ServiceJournal* j = p.journal.get();
     BusWorker* bus = &p.bus;
 

@@ -14,6 +14,8 @@
 #include <thread>
 #include <utility>
 
+#include "journal/text_index.h"
+
 namespace {
 
 // SQLite's primary result codes, as the driver reports them.
@@ -51,26 +53,18 @@ const std::vector<std::vector<const char*>> kMigrations = {
     // 2: the changed fields of a write, and the alarm rules of each controller.
     {"ALTER TABLE entries ADD COLUMN changes TEXT",
      "CREATE TABLE alarm_rules (address INTEGER PRIMARY KEY, rules TEXT NOT NULL)"},
-    // 3: an index of every three characters of the summaries, so that a text search
-    // need not read every row; kept by triggers, whoever writes.
-    {"CREATE VIRTUAL TABLE entries_text USING fts5(summary, content='entries', "
-     "content_rowid='id', tokenize='trigram')",
-     "INSERT INTO entries_text(entries_text) VALUES ('rebuild')",
-     "CREATE TRIGGER entries_text_insert AFTER INSERT ON entries BEGIN "
-     "INSERT INTO entries_text(rowid, summary) VALUES (new.id, new.summary); END",
-     "CREATE TRIGGER entries_text_delete AFTER DELETE ON entries BEGIN "
-     "INSERT INTO entries_text(entries_text, rowid, summary) VALUES ('delete', old.id, "
-     "old.summary); END",
-     "CREATE TRIGGER entries_text_update AFTER UPDATE OF summary ON entries BEGIN "
-     "INSERT INTO entries_text(entries_text, rowid, summary) VALUES ('delete', old.id, "
-     "old.summary); "
-     "INSERT INTO entries_text(rowid, summary) VALUES (new.id, new.summary); END"},
 };
 
-// Entries between background checkpoints; the writer itself never runs one.
-constexpr int kCheckpointEvery = 100;
+// Entries between the background upkeep's rounds; the writer itself never checkpoints.
+constexpr int kUpkeepEvery = 100;
 // And when the journal is quiet (entries of other processes).
-constexpr int kCheckpointIdleMs = 5000;
+constexpr int kUpkeepIdleMs = 5000;
+// Entries between checkpoints, and quiet rounds before one. After a whole checkpoint the
+// next commit starts the WAL afresh and syncs its header: rare, it stays out of the P99.
+constexpr int kCheckpointEvery = 1000;
+constexpr int kCheckpointQuietRounds = 6;
+// Entries indexed a transaction.
+constexpr int kIndexBatch = 2000;
 
 int sqlite_code(const QSqlError& e) { return e.nativeErrorCode().toInt() & 0xFF; }
 
@@ -124,12 +118,13 @@ void row_of(const QSqlQuery& q, JournalRow& r) {
 
 }  // namespace
 
-// Runs the WAL checkpoints on a connection and a thread of its own: asked for, or after a
-// quiet while. A passive checkpoint never waits for the writer nor holds it up.
-class Journal::Checkpointer {
+// Runs the WAL checkpoints and keeps the text index up, on connections and a thread of its
+// own: when asked, or after a quiet while. A passive checkpoint never waits for the writer
+// nor holds it up, and the index is another file.
+class Journal::Upkeeper {
   public:
-    explicit Checkpointer(const QString& path) : path_(path), thread_([this] { run(); }) {}
-    ~Checkpointer() {
+    explicit Upkeeper(const QString& path) : path_(path), thread_([this] { run(); }) {}
+    ~Upkeeper() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             stop_ = true;
@@ -137,44 +132,69 @@ class Journal::Checkpointer {
         wake_.notify_one();
         thread_.join();
     }
-    void request() {
+    void request(bool checkpoint) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             asked_ = true;
+            checkpoint_ = checkpoint_ || checkpoint;
         }
         wake_.notify_one();
     }
 
   private:
     void run() {
-        const QString name = QStringLiteral("tx20-journal-checkpoint-%1")
-                                 .arg(reinterpret_cast<quintptr>(this), 0, 16);
+        const QString id = QString::number(reinterpret_cast<quintptr>(this), 16);
+        const QString journal_name = QStringLiteral("tx20-journal-upkeep-") + id;
+        const QString index_name = QStringLiteral("tx20-journal-index-") + id;
         {
-            QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            d.setDatabaseName(path_);
-            d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+            QSqlDatabase journal =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), journal_name);
+            journal.setDatabaseName(path_);
+            journal.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+            QSqlDatabase index = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), index_name);
+            index.setDatabaseName(text_index::path_for(path_));
+            index.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
             std::unique_lock<std::mutex> lock(mutex_);
+            bool first = true;
+            int quiet = 0;
             while (!stop_) {
-                wake_.wait_for(lock, std::chrono::milliseconds(kCheckpointIdleMs),
-                               [this] { return stop_ || asked_; });
+                if (!first) {
+                    const bool asked =
+                        wake_.wait_for(lock, std::chrono::milliseconds(kUpkeepIdleMs),
+                                       [this] { return stop_ || asked_; });
+                    quiet = asked ? 0 : quiet + 1;
+                }
                 if (stop_) break;
+                const bool checkpoint = first || checkpoint_ || quiet == kCheckpointQuietRounds;
+                first = false;
                 asked_ = false;
+                checkpoint_ = false;
                 lock.unlock();
-                // A failure is the writer's to report; the next one tries again.
-                if (d.isOpen() || d.open())
-                    QSqlQuery(d).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+                // A failure is the writer's to report; the next round tries again.
+                if (journal.isOpen() || journal.open()) {
+                    if (checkpoint)
+                        QSqlQuery(journal).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+                    if (!index.isOpen() && index.open()) {
+                        QSqlQuery(index).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+                        QSqlQuery(index).exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+                    }
+                    if (index.isOpen()) text_index::catch_up(journal, index, kIndexBatch, &stop_);
+                }
                 lock.lock();
             }
-            d.close();
+            index.close();
+            journal.close();
         }
-        QSqlDatabase::removeDatabase(name);
+        QSqlDatabase::removeDatabase(index_name);
+        QSqlDatabase::removeDatabase(journal_name);
     }
 
     QString path_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool asked_ = false;
-    bool stop_ = false;
+    bool checkpoint_ = false;
+    std::atomic<bool> stop_{false};
     std::thread thread_;  // last: starts once the rest is there
 };
 
@@ -195,8 +215,9 @@ QString Journal::current_user() {
     return QDir::home().dirName();
 }
 
-Journal::Journal(const QString& path)
+Journal::Journal(const QString& path, Upkeep upkeep)
     : path_(path),
+      upkeep_(upkeep),
       connection_(QStringLiteral("tx20-journal-%1").arg(reinterpret_cast<quintptr>(this), 0, 16)) {
     ensure_open();
 }
@@ -209,7 +230,8 @@ Journal::~Journal() {
 QSqlDatabase Journal::db() const { return QSqlDatabase::database(connection_, false); }
 
 void Journal::close_database() {
-    checkpointer_.reset();
+    upkeeper_.reset();
+    index_attached_ = false;
     if (!QSqlDatabase::contains(connection_)) return;
     {
         QSqlDatabase d = db();
@@ -251,12 +273,12 @@ bool Journal::open_database() {
     }
     if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
         !q.exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
-        !q.exec(QStringLiteral("PRAGMA wal_autocheckpoint=0")))
+        (upkeep_ == Upkeep::Background && !q.exec(QStringLiteral("PRAGMA wal_autocheckpoint=0"))))
         return failed(q);
     if (!migrate()) return false;
     open_ = true;
-    checkpointer_ = std::make_unique<Checkpointer>(path_);
-    since_checkpoint_ = 0;
+    if (upkeep_ == Upkeep::Background) upkeeper_ = std::make_unique<Upkeeper>(path_);
+    since_upkeep_ = 0;
     return true;
 }
 
@@ -416,9 +438,9 @@ bool Journal::insert_once(const JournalEntry& e) {
     q.addBindValue(changes.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : changes);
     // In autocommit the one statement is the entry's transaction.
     if (q.exec()) {
-        if (++since_checkpoint_ >= kCheckpointEvery && checkpointer_) {
-            since_checkpoint_ = 0;
-            checkpointer_->request();
+        if (++since_upkeep_ % kUpkeepEvery == 0 && upkeeper_) {
+            upkeeper_->request(since_upkeep_ >= kCheckpointEvery);
+            if (since_upkeep_ >= kCheckpointEvery) since_upkeep_ = 0;
         }
         return true;
     }
@@ -469,10 +491,54 @@ bool Journal::record(JournalEntry e) {
     return true;
 }
 
+bool Journal::attach_index() {
+    if (index_attached_) return true;
+    const QString index = text_index::path_for(path_);
+    if (!QFileInfo::exists(index)) return false;
+    QSqlQuery q(db());
+    q.prepare(QStringLiteral("ATTACH DATABASE ? AS %1").arg(QLatin1String(text_index::kSchema)));
+    q.addBindValue(index);
+    index_attached_ = q.exec();
+    return index_attached_;
+}
+
+bool Journal::index_now() {
+    if (!ensure_open()) return false;
+    const QString name = connection_ + QStringLiteral("-index");
+    bool ok = false;
+    {
+        QSqlDatabase index = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        index.setDatabaseName(text_index::path_for(path_));
+        index.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+        if (index.open()) {
+            QSqlQuery(index).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+            QSqlDatabase journal = db();
+            ok = text_index::catch_up(journal, index, kIndexBatch);
+        }
+        index.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+std::optional<qint64> Journal::indexed_up_to() {
+    if (!ensure_open() || !attach_index()) return std::nullopt;
+    QSqlQuery q(db());
+    // An index of another journal than this one is of no use.
+    if (!q.exec(QStringLiteral("SELECT (SELECT value FROM %1.state WHERE key = 'last_id'), "
+                               "(SELECT value FROM %1.state WHERE key = 'first') = "
+                               "coalesce((SELECT time FROM entries WHERE id = 1), -1)")
+                    .arg(QLatin1String(text_index::kSchema))) ||
+        !q.next() || q.value(0).isNull() || q.value(1).toInt() != 1)
+        return std::nullopt;
+    return q.value(0).toLongLong();
+}
+
 bool Journal::text_is_common(const QString& phrase) {
     QSqlQuery q(db());
-    q.prepare(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM entries_text WHERE entries_text "
-                             "MATCH ? LIMIT %1)")
+    q.prepare(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1.entries_text WHERE "
+                             "entries_text MATCH ? LIMIT %2)")
+                  .arg(QLatin1String(text_index::kSchema))
                   .arg(search_index_limit_));
     q.addBindValue(phrase);
     return !q.exec() || !q.next() || q.value(0).toInt() >= search_index_limit_;
@@ -502,10 +568,15 @@ Journal::Where Journal::where_of(const JournalFilter& f) {
         // finds the candidates, LIKE keeps its own rule. A text found often is met soon
         // along the time index, and reading its every match would cost more.
         const QString phrase = match_phrase(f.text);
-        if (f.text.toUcs4().size() >= 3 && !text_is_common(phrase)) {
+        const std::optional<qint64> indexed =
+            f.text.toUcs4().size() >= 3 ? indexed_up_to() : std::nullopt;
+        if (indexed && !text_is_common(phrase)) {
+            // What the index has not reached yet is read as it is.
             parts << QStringLiteral(
-                "id IN (SELECT rowid FROM entries_text WHERE entries_text MATCH ?)");
-            w.values << phrase;
+                         "id IN (SELECT rowid FROM %1.entries_text WHERE entries_text MATCH ? "
+                         "UNION ALL SELECT id FROM entries WHERE id > ?)")
+                         .arg(QLatin1String(text_index::kSchema));
+            w.values << phrase << *indexed;
         }
         parts << QStringLiteral("summary LIKE ? ESCAPE '\\'");
         w.values << like_pattern(f.text);

@@ -24,8 +24,9 @@ class QSqlQuery;
 // what had to be given up is recorded as one "missed" entry. A damaged file is set aside
 // under a new name and a fresh journal begins.
 //
-// The writer never runs a WAL checkpoint (its fsync would stall the window thread): a
-// thread of the object's own does, every hundred entries and when the journal is quiet.
+// On the window thread the writer never runs a WAL checkpoint (its fsync would stall
+// it): a thread of the object's own does, every thousand entries and when the journal is
+// quiet, and keeps the text index beside the journal up (text_index.h).
 class Journal {
   public:
     enum class Fault { None, ReadOnly, Full, Locked, Damaged, Newer, Other };
@@ -35,9 +36,13 @@ class Journal {
     // The name of the user running the program.
     static QString current_user();
     // The schema this program writes.
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 2;
 
-    explicit Journal(const QString& path = default_path());
+    // Who checkpoints and indexes: SQLite within the writer's commits and nobody, or a
+    // thread of the journal's own (the program's window thread).
+    enum class Upkeep { Inline, Background };
+
+    explicit Journal(const QString& path = default_path(), Upkeep upkeep = Upkeep::Inline);
     ~Journal();
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
@@ -83,6 +88,11 @@ class Journal {
     // A text found in more entries than this is searched along the time index (the first
     // page is near), a rarer one through the trigram index. For tests.
     void set_search_index_limit(int n) { search_index_limit_ = n; }
+    // Brings the text index up to the journal on this thread (the background upkeep does
+    // so by itself); false when it could not be written.
+    bool index_now();
+    // The last entry the index holds, none when there is no usable index.
+    std::optional<qint64> indexed_up_to();
 
     // The alarm rules of one controller as the alarm window stores them (JSON text).
     std::optional<QString> rules(int address);
@@ -90,13 +100,14 @@ class Journal {
     std::vector<int> addresses_with_rules();
 
   private:
-    class Checkpointer;
+    class Upkeeper;
     struct Where {
         QString sql;
         QVariantList values;
     };
     Where where_of(const JournalFilter& f);
     bool text_is_common(const QString& phrase);
+    bool attach_index();
     template <typename Row>
     qint64 each(const JournalFilter& filter, Row&& row);
 
@@ -115,6 +126,7 @@ class Journal {
     QSqlDatabase db() const;
 
     QString path_;
+    Upkeep upkeep_;
     QString connection_;
     bool open_ = false;
     Fault fault_ = Fault::None;
@@ -132,6 +144,7 @@ class Journal {
     QDateTime missed_from_;
     QDateTime missed_to_;
     int search_index_limit_ = 10000;
-    std::unique_ptr<Checkpointer> checkpointer_;
-    int since_checkpoint_ = 0;
+    std::unique_ptr<Upkeeper> upkeeper_;
+    int since_upkeep_ = 0;
+    bool index_attached_ = false;
 };

@@ -44,9 +44,15 @@ void civil(qint64 days, qint64& y, int& m, int& d) {
     y = yoe + era * 400 + (m <= 2);
 }
 
+bool needs_quotes(const QString& s) {
+    const char16_t* p = reinterpret_cast<const char16_t*>(s.utf16());
+    for (const char16_t* end = p + s.size(); p != end; ++p)
+        if (*p == u',' || *p == u'"' || *p == u'\n' || *p == u'\r') return true;
+    return false;
+}
+
 void csv_field(QByteArray& out, const QString& s) {
-    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) &&
-        !s.contains(QLatin1Char('\n')) && !s.contains(QLatin1Char('\r'))) {
+    if (!needs_quotes(s)) {
         out += s.toUtf8();
         return;
     }
@@ -56,6 +62,20 @@ void csv_field(QByteArray& out, const QString& s) {
     out += q.toUtf8();
     out += '"';
 }
+
+// User, program and source repeat from one entry to the next: each is encoded once.
+struct RepeatedField {
+    QString text;
+    QByteArray field;
+    void put(QByteArray& out, const QString& s) {
+        if (s != text || field.isNull()) {
+            text = s;
+            field = QByteArray("");
+            csv_field(field, s);
+        }
+        out += field;
+    }
+};
 
 }  // namespace
 
@@ -118,14 +138,17 @@ void append_csv(QByteArray& out, const JournalRow& r) {
     out += QByteArray::number(r.id);
     out += ',';
     append_iso_time(out, r.time_ms);
-    for (const QString* s : {&r.user, &r.program, &r.source}) {
+    static thread_local RepeatedField repeated[3];
+    const QString* fields[] = {&r.user, &r.program, &r.source};
+    for (int i = 0; i < 3; ++i) {
         out += ',';
-        csv_field(out, *s);
+        repeated[i].put(out, *fields[i]);
     }
     out += ',';
     if (r.address >= 0) out += QByteArray::number(r.address);
     out += ',';
-    out += kind_name(r.kind).toLatin1();
+    static thread_local RepeatedField kind;
+    kind.put(out, kind_name(r.kind));
     out += r.ok ? ",1," : ",0,";
     csv_field(out, r.summary);
     out += '\n';

@@ -13,9 +13,9 @@ const QString kAlarmSource = QStringLiteral("Alarmy");
 
 }  // namespace
 
-ServiceJournal::ServiceJournal(const QString& path, QObject* parent)
+ServiceJournal::ServiceJournal(const QString& path, QObject* parent, Journal::Upkeep upkeep)
     : QObject(parent),
-      journal_(std::make_unique<Journal>(path)),
+      journal_(std::make_unique<Journal>(path, upkeep)),
       clock_([] { return QDateTime::currentDateTime(); }) {
     journal_->set_fault_handler([this](const QString& text) { emit fault(text); });
     auto* timer = new QTimer(this);

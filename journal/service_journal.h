@@ -24,7 +24,8 @@ class ServiceJournal : public QObject {
     Q_OBJECT
   public:
     explicit ServiceJournal(const QString& path = Journal::default_path(),
-                            QObject* parent = nullptr);
+                            QObject* parent = nullptr,
+                            Journal::Upkeep upkeep = Journal::Upkeep::Inline);
     ~ServiceJournal() override;
 
     Journal& journal() { return *journal_; }

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -242,28 +243,41 @@ TEST_F(ReadingThenBackupTest, FailedTableIsReportedOnceAndTheBackupKeepsThePrese
 TEST_F(IdentTest, IdentificationBoxShowsTypeAndVersion) {
     attach(sim::Model::Supported);
     Tabout_ident box(worker, prompts);
+    QSignalSpy found(&box, &Tabout_ident::identified);
     box.ShowIdentification();
     EXPECT_EQ(box.findChild<QLabel*>("lb_zarizeni")->text(),
               QString::fromLatin1(buffer.type_text.data()));
     EXPECT_TRUE(box.findChild<QLabel*>("lb_verze")->text().startsWith("FW-R-18-02"));
     EXPECT_TRUE(prompts.empty());
+    // For the journal: the address, the model and both texts.
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(found[0][0].toInt(), 1);
+    EXPECT_EQ(found[0][1].toInt(), static_cast<int>(IdentResult::Supported));
+    EXPECT_EQ(found[0][2].toString(), QString::fromLatin1(buffer.type_text.data()));
+    EXPECT_TRUE(found[0][3].toString().startsWith("FW-R-18-02"));
 }
 
 TEST_F(IdentTest, IdentificationBoxOnASilentBusChangesNothing) {
     Tabout_ident box(worker, prompts);
+    QSignalSpy found(&box, &Tabout_ident::identified);
     box.ShowIdentification();
     EXPECT_EQ(box.findChild<QLabel*>("lb_zarizeni")->text(),
               QStringLiteral("Typ zařízení - neidentifikováno"));
     EXPECT_EQ(box.findChild<QLabel*>("lb_verze")->text(),
               QStringLiteral("Verze zařízení - neidentifikováno"));
     EXPECT_TRUE(prompts.empty());
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_TRUE(found[0][2].toString().isEmpty() && found[0][3].toString().isEmpty());
 }
 
 TEST_F(IdentTest, ForeignDeviceIsWarnedAboutWithFourLines) {
     attach(sim::Model::Foreign);
     prompts.answer_message(PromptAnswer::Ok);
     Tabout_ident box(worker, prompts);
+    QSignalSpy found(&box, &Tabout_ident::identified);
     box.ShowIdentification();
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(found[0][1].toInt(), -1);
     EXPECT_EQ(box.findChild<QLabel*>("lb_zarizeni")->text(), QStringLiteral("jiné zařízení"));
     ASSERT_EQ(prompts.messages().size(), 1u);
     const auto& m = prompts.last();

@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QVariant>
 #include <ctime>
 #include <set>
@@ -138,14 +139,20 @@ TEST(Journal, FiltersByTimeAddressKindAndTextAndPagesNewestFirst) {
                           {"quote", quote, 0},
                           {"address+kind", both, 5},
                           {"text+address", text_address, 3}};
-    // Through the trigram index (a rare text) and along the time index (a common one):
-    // the same entries.
-    for (int limit : {1'000'000, 0}) {
-        j.set_search_index_limit(limit);
+    // Without an index, through the text index (a rare text, and entries it has not
+    // reached yet) and along the time index (a common one): the same entries.
+    const auto check = [&](const char* how) {
         for (const Case& c : cases)
-            EXPECT_EQ(j.query(c.f, 1000).size(), std::size_t(c.expected))
-                << c.name << ", index limit " << limit;
-    }
+            EXPECT_EQ(j.query(c.f, 1000).size(), std::size_t(c.expected)) << c.name << ", " << how;
+    };
+    EXPECT_FALSE(j.indexed_up_to());
+    check("no index");
+    ASSERT_TRUE(j.index_now());
+    EXPECT_EQ(j.indexed_up_to(), 50);
+    check("index");
+    j.set_search_index_limit(0);
+    check("common");
+    j.set_search_index_limit(1'000'000);
 
     // Pages of 20 cover everything once, newest first.
     std::vector<qint64> seen;
@@ -160,6 +167,16 @@ TEST(Journal, FiltersByTimeAddressKindAndTextAndPagesNewestFirst) {
     EXPECT_TRUE(std::is_sorted(seen.rbegin(), seen.rend()));
     qint64 n = j.for_each(address, [](const JournalEntry& e) { EXPECT_EQ(e.address, 3); });
     EXPECT_EQ(n, 10);
+
+    // Entries after the last the index holds.
+    for (int i = 50; i < 60; ++i)
+        ASSERT_TRUE(j.record(
+            entry(JournalKind::Port, 9, QStringLiteral("později %1").arg(i), t0 + i * 60'000)));
+    JournalFilter later;
+    later.text = QStringLiteral("později 5");
+    EXPECT_EQ(j.query(later, 100).size(), 10u) << "beyond the index";
+    ASSERT_TRUE(j.index_now());
+    EXPECT_EQ(j.query(later, 100).size(), 10u);
 }
 
 // Each older schema as its program left it, with an entry.
@@ -196,7 +213,9 @@ TEST(Journal, MigratesAnOlderSchemaAndKeepsItsEntries) {
         ASSERT_EQ(all.size(), 2u);
         EXPECT_EQ(all.back().summary, QStringLiteral("staré uložení"));
         EXPECT_EQ(all.back().kind, JournalKind::Eeprom);
-        // The old entry is in the text index as well as the new one.
+        // The old entry is indexed as well as the new one.
+        ASSERT_TRUE(j.index_now());
+        EXPECT_EQ(j.indexed_up_to(), 2);
         JournalFilter f;
         f.text = QStringLiteral("uložení");
         EXPECT_EQ(j.query(f, 10).size(), 2u);
@@ -205,11 +224,38 @@ TEST(Journal, MigratesAnOlderSchemaAndKeepsItsEntries) {
                   Journal::kSchemaVersion);
         EXPECT_EQ(raw.scalar(QStringLiteral("PRAGMA journal_mode")).toString(),
                   QStringLiteral("wal"));
-        EXPECT_EQ(raw.scalar(QStringLiteral("SELECT count(*) FROM entries_text WHERE entries_text "
-                                            "MATCH 'staré'"))
-                      .toInt(),
-                  1);
     }
+}
+
+// The program's journal indexes by itself; an index left by a journal set aside or
+// removed is of no use to the one begun in its place, and is built again.
+TEST(Journal, TheTextIndexKeepsUpWithItsOwnJournalOnly) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("j.sqlite"));
+    const auto wait_indexed = [](Journal& j, qint64 id) {
+        for (int i = 0; i < 200 && j.indexed_up_to().value_or(0) < id; ++i) QThread::msleep(50);
+        return j.indexed_up_to().value_or(0) == id;
+    };
+    {
+        Journal j(path, Journal::Upkeep::Background);
+        for (int i = 0; i < 150; ++i)
+            ASSERT_TRUE(j.record(entry(JournalKind::Write, 1, QStringLiteral("první %1").arg(i),
+                                       1'800'000'000'000 + i)));
+        EXPECT_TRUE(wait_indexed(j, 150));
+    }
+    for (const char* part : {"", "-wal", "-shm"}) QFile::remove(path + QLatin1String(part));
+    Journal j(path, Journal::Upkeep::Background);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(j.record(entry(JournalKind::Write, 1, QStringLiteral("druhý %1").arg(i),
+                                   1'900'000'000'000 + i)));
+    JournalFilter f;
+    f.text = QStringLiteral("druhý");
+    EXPECT_EQ(j.query(f, 100).size(), 3u);
+    ASSERT_TRUE(j.index_now());
+    EXPECT_EQ(j.indexed_up_to(), 3);
+    EXPECT_EQ(j.query(f, 100).size(), 3u);
+    f.text = QStringLiteral("první");
+    EXPECT_TRUE(j.query(f, 100).empty());
 }
 
 TEST(Journal, SetsADamagedFileAsideAndStartsAnew) {
@@ -406,9 +452,6 @@ TEST(Journal, KilledWhileWritingKeepsEveryAcknowledgedEntry) {
 }
 #endif
 
-// The export writes times without QDateTime: they read as Qt writes them, in zones with
-// and without summer time, with offsets of half and three quarter hours, either side of
-// leap days, a change of summer time and the epoch.
 TEST(Journal, TheDefaultPlaceIsTheSameBeforeTheDataFolderExists) {
     QTemporaryDir dir;
     const QByteArray before = qgetenv("XDG_DATA_HOME");
@@ -422,6 +465,9 @@ TEST(Journal, TheDefaultPlaceIsTheSameBeforeTheDataFolderExists) {
     EXPECT_EQ(later, fresh);
 }
 
+// The export writes times without QDateTime: they read as Qt writes them, in zones with
+// and without summer time, with offsets of half and three quarter hours, either side of
+// leap days, a change of summer time and the epoch.
 TEST(JournalText, TimesAreWrittenAsQtWritesThemInEveryZone) {
     const QByteArray saved = qgetenv("TZ");
     const qint64 times[] = {0,

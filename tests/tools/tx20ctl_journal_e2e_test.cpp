@@ -1,6 +1,8 @@
 // tx20ctl's writes leave entries in the journal, which tx20ctl journal prints.
 #include <gtest/gtest.h>
 
+#include <QDate>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -58,6 +60,28 @@ TEST(Tx20ctlJournal, WritesCommitsAndClonesAreRecordedAndPrinted) {
                 env)
             .code,
         2);
+
+    // The service report of controller 1 with the changes of today: its write and commit,
+    // not the clone onto 2.
+    const QString pdf = data.filePath(QStringLiteral("r.pdf"));
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    ASSERT_EQ(run({QStringLiteral("report"), QStringLiteral("--out"), pdf,
+                   QStringLiteral("--changes-since"), today})
+                  .code,
+              0);
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"),
+               {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(20000));
+    const QString t = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(t.contains(QStringLiteral("Provedené změny"))) << t.toStdString();
+    EXPECT_TRUE(t.contains(QStringLiteral("tabulka 3: PB"))) << t.toStdString();
+    EXPECT_TRUE(t.contains(QStringLiteral("Parametry uloženy do EEPROM")));
+    EXPECT_FALSE(t.contains(QStringLiteral("Klonování")));
+    EXPECT_EQ(run({QStringLiteral("report"), QStringLiteral("--out"), pdf,
+                   QStringLiteral("--changes-since"), QStringLiteral("včera")})
+                  .code,
+              2);
 }
 
 }  // namespace

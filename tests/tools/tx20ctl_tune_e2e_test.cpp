@@ -199,6 +199,15 @@ TEST_F(Tx20ctlTuneOnSimulator, StepTestPutsTheSetPointBackWhenInterrupted) {
     const LogReadResult log = LogReader::read_file(out);
     ASSERT_TRUE(log.ok()) << log.error.toStdString();
     EXPECT_GE(log.data.size(), 2);
+    // Both set points are in the journal, as writes of table 0.
+    const CtlRun journal =
+        tx20ctl({QStringLiteral("journal"), QStringLiteral("--kind"), QStringLiteral("write"),
+                 QStringLiteral("--address"), QStringLiteral("1")});
+    EXPECT_TRUE(
+        journal.out.contains(QStringLiteral("Krokový test: skok žádané hodnoty: SP 55 → 57")))
+        << journal.out.toStdString();
+    EXPECT_TRUE(journal.out.contains(
+        QStringLiteral("Krokový test: původní žádaná hodnota vrácena: SP 57 → 55")));
 }
 
 TEST_F(Tx20ctlTuneOnSimulator, StepTestSaysLoudlyWhenTheSetPointCouldNotBePutBack) {

@@ -6,6 +6,7 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -110,6 +111,7 @@ TEST_F(TuningWindowTest, AnsweringNoWritesNothing) {
 }
 
 TEST_F(TuningWindowTest, StepTestRecordsAndPutsTheSetPointBackWhenStopped) {
+    QSignalSpy written(window.get(), &TuningWindow::set_point_written);
     window->step_size().setValue(4);
     window->start_step_test();
     ASSERT_TRUE(window->step_running());
@@ -120,6 +122,14 @@ TEST_F(TuningWindowTest, StepTestRecordsAndPutsTheSetPointBackWhenStopped) {
     EXPECT_FALSE(window->step_running());
     EXPECT_FLOAT_EQ(bus->station(1).comp.SP, 55.0f);
     EXPECT_TRUE(window->step_status().text().contains(QStringLiteral("vrácena")));
+    // The step and its way back, for the journal.
+    QCoreApplication::processEvents();
+    ASSERT_EQ(written.size(), 2);
+    EXPECT_EQ(written[0][1].toDouble(), 55.0);
+    EXPECT_EQ(written[0][2].toDouble(), 59.0);
+    EXPECT_FALSE(written[0][4].toBool());
+    EXPECT_EQ(written[1][2].toDouble(), 55.0);
+    EXPECT_TRUE(written[1][3].toBool() && written[1][4].toBool());
 }
 
 TEST_F(TuningWindowTest, StepTestRunsToTheEndAndIdentifiesTheProcess) {

@@ -1,6 +1,7 @@
 #include "tools/tx20ctl/ctl_commissioning.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include "bus/address_list.h"
@@ -8,6 +9,8 @@
 #include "comm/recording_line.h"
 #include "commissioning/clone.h"
 #include "commissioning/service_report.h"
+#include "journal/journal.h"
+#include "journal/journal_text.h"
 #include "journal/service_journal.h"
 #include "platform/errors.h"
 #include "tools/tx20ctl/ctl_commands.h"
@@ -21,6 +24,7 @@ using namespace commissioning;
 struct Args {
     QStringList positional;
     QString from, to, out, reference, technician, note;
+    QString changes_since, changes_until;  // report: the section of the journal's changes
     CloneOptions clone;
     bool all = false;            // diff: the address too
     bool show_password = false;  // report: PASS as its number
@@ -56,15 +60,19 @@ QString parse(const CtlOptions& o, Args& a) {
         } else if ((clone && (arg == QLatin1String("--from") || arg == QLatin1String("--to"))) ||
                    (report &&
                     (arg == QLatin1String("--out") || arg == QLatin1String("--reference") ||
-                     arg == QLatin1String("--technician") || arg == QLatin1String("--note")))) {
+                     arg == QLatin1String("--technician") || arg == QLatin1String("--note") ||
+                     arg == QLatin1String("--changes-since") ||
+                     arg == QLatin1String("--changes-until")))) {
             if (i + 1 >= args.size()) return Ctl::tr("option %1 needs a value").arg(arg);
             const QString v = args[++i];
-            QString* target = arg == QLatin1String("--from")         ? &a.from
-                              : arg == QLatin1String("--to")         ? &a.to
-                              : arg == QLatin1String("--out")        ? &a.out
-                              : arg == QLatin1String("--reference")  ? &a.reference
-                              : arg == QLatin1String("--technician") ? &a.technician
-                                                                     : &a.note;
+            QString* target = arg == QLatin1String("--from")            ? &a.from
+                              : arg == QLatin1String("--to")            ? &a.to
+                              : arg == QLatin1String("--out")           ? &a.out
+                              : arg == QLatin1String("--reference")     ? &a.reference
+                              : arg == QLatin1String("--technician")    ? &a.technician
+                              : arg == QLatin1String("--changes-since") ? &a.changes_since
+                              : arg == QLatin1String("--changes-until") ? &a.changes_until
+                                                                        : &a.note;
             *target = v;
         } else if (arg.startsWith(QLatin1String("--"))) {
             return Ctl::tr("unknown option %1").arg(arg);
@@ -105,6 +113,12 @@ QString parse(const CtlOptions& o, Args& a) {
                 return Ctl::tr("unexpected argument %1").arg(a.positional.first());
             if (a.out.isEmpty()) return Ctl::tr("report needs --out FILE.pdf");
             if (!check_source(a.reference).isEmpty()) return check_source(a.reference);
+            for (const QString* t : {&a.changes_since, &a.changes_until})
+                if (!t->isEmpty() && !journal_text::parse_time(*t, t == &a.changes_until))
+                    return QStringLiteral("%1 is not a time (2026-12-10 or 2026-12-10T08:30)")
+                        .arg(*t);
+            if (a.changes_since.isEmpty() && !a.changes_until.isEmpty())
+                return QStringLiteral("--changes-until needs --changes-since");
             break;
         default:
             break;
@@ -322,6 +336,20 @@ class Runner {
         if (req_->read(o_.da, static_cast<int>(TableId::TAB_INPUTS), inputs))
             in.serial_number = inputs.inputs.IN[23];
         if (recorded_) in.stats = recorded_->stats();
+        if (!a_.changes_since.isEmpty()) {
+            const QDateTime since = *journal_text::parse_time(a_.changes_since, false);
+            const QDateTime until = a_.changes_until.isEmpty()
+                                        ? in.when
+                                        : *journal_text::parse_time(a_.changes_until, true);
+            // No journal yet: nothing was recorded, and none is made for asking.
+            if (QFileInfo::exists(Journal::default_path())) {
+                Journal journal;
+                journal.set_fault_handler([this](const QString& t) { say(t); });
+                in.changes = report_changes(journal, o_.da, since, until);
+            } else {
+                in.changes = ReportChanges{since, until, {}, true, 0};
+            }
+        }
         QString reason;
         if (!write_report(a_.out, in, &reason)) {
             say(QStringLiteral("%1: %2").arg(a_.out, reason));

@@ -62,6 +62,7 @@ QString ctl_usage() {
         "  report --out FILE.pdf [--reference FILE] [--technician NAME] [--note TEXT]\n"
         "         [--with-password] write the service report of --da as a PDF (PASS as\n"
         "                           **** unless --with-password)\n"
+        "         [--changes-since T [--changes-until T]]  with the journal's changes\n"
         "  serve                    the gateway: poll controllers and serve their values\n"
         "    --addresses LIST       the controllers, e.g. 1,2,5-9 (or --scan: all that answer)\n"
         "    --period SECONDS       from one poll of every controller to the next (default 1)\n"
