@@ -159,6 +159,7 @@ class TypeTextEverywhere : public BusOverviewTest,
             bus.set_device_address(1);
             Tabout_ident box(bus, prompts);
             box.ShowIdentification();
+            EXPECT_TRUE(render_window(&box, QStringLiteral("ident_box_czech")));
             return box.findChild<QLabel*>(QStringLiteral("lb_zarizeni"))->text();
         }
         if (where == QLatin1String("overview")) {
