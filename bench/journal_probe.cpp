@@ -148,6 +148,10 @@ int main(int argc, char** argv) {
         nowhere.text = QStringLiteral("Tabulka 9 zapsána");
         JournalFilter short_text;
         short_text.text = QStringLiteral("zz");
+        JournalFilter one_char;  // in every entry
+        one_char.text = QStringLiteral("á");
+        JournalFilter two_some;  // in one entry of a hundred
+        two_some.text = QStringLiteral("96");
         JournalFilter one;  // one entry of the million
         one.text = QStringLiteral("PB 96 → 88");
         JournalFilter range;
@@ -162,6 +166,8 @@ int main(int argc, char** argv) {
                                   {"text, no match", rare},
                                   {"text, no phrase", nowhere},
                                   {"text, 2 chars", short_text},
+                                  {"text, 1 char", one_char},
+                                  {"text, 2, some", two_some},
                                   {"text, few", one},
                                   {"time range", range},
                                   {"time range+text", range_text},

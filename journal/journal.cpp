@@ -65,6 +65,9 @@ constexpr int kCheckpointEvery = 1000;
 constexpr int kCheckpointQuietRounds = 6;
 // Entries indexed a transaction.
 constexpr int kIndexBatch = 2000;
+// Terms beginning with a text of one or two characters that are still looked up in the
+// index; a text in more is common, and met soon along the time index.
+constexpr int kMostShortTerms = 200;
 
 int sqlite_code(const QSqlError& e) { return e.nativeErrorCode().toInt() & 0xFF; }
 
@@ -432,14 +435,17 @@ bool Journal::insert_once(const JournalEntry& e) {
     q.prepare(QStringLiteral(
         "INSERT INTO entries (time, user, program, source, address, kind, ok, summary, changes) "
         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    // A null text would go in as NULL, which the columns refuse: the entry would be held
+    // for ever, and every one after it behind it.
+    const auto text = [](const QString& s) { return s.isNull() ? QStringLiteral("") : s; };
     q.addBindValue(e.time.toMSecsSinceEpoch());
-    q.addBindValue(e.user);
-    q.addBindValue(e.program);
-    q.addBindValue(e.source);
+    q.addBindValue(text(e.user));
+    q.addBindValue(text(e.program));
+    q.addBindValue(text(e.source));
     q.addBindValue(e.address >= 0 ? QVariant(e.address) : QVariant(QMetaType(QMetaType::Int)));
     q.addBindValue(kind_name(e.kind));
     q.addBindValue(e.ok ? 1 : 0);
-    q.addBindValue(e.summary);
+    q.addBindValue(text(e.summary));
     const QString changes = changes_json(e.changes);
     q.addBindValue(changes.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : changes);
     // In autocommit the one statement is the entry's transaction.
@@ -533,8 +539,10 @@ std::optional<qint64> Journal::indexed_up_to() {
     // An index of another journal than this one is of no use.
     if (!q.exec(QStringLiteral("SELECT (SELECT value FROM %1.state WHERE key = 'last_id'), "
                                "(SELECT value FROM %1.state WHERE key = 'first') = "
-                               "coalesce((SELECT time FROM entries WHERE id = 1), -1)")
-                    .arg(QLatin1String(text_index::kSchema))) ||
+                               "coalesce((SELECT time FROM entries WHERE id = 1), -1) AND "
+                               "(SELECT value FROM %1.state WHERE key = 'format') = %2")
+                    .arg(QLatin1String(text_index::kSchema))
+                    .arg(text_index::kFormat)) ||
         !q.next() || q.value(0).isNull() || q.value(1).toInt() != 1)
         return std::nullopt;
     return q.value(0).toLongLong();
@@ -573,16 +581,24 @@ Journal::Where Journal::where_of(const JournalFilter& f) {
         // The index holds three characters at a time and folds every letter's case: it
         // finds the candidates, LIKE keeps its own rule. A text found often is met soon
         // along the time index, and reading its every match would cost more.
-        const QString phrase = match_phrase(f.text);
-        const std::optional<qint64> indexed =
-            f.text.toUcs4().size() >= 3 ? indexed_up_to() : std::nullopt;
-        if (indexed && !text_is_common(phrase)) {
+        // A shorter text, through the terms of the index that begin with it.
+        const std::optional<qint64> indexed = indexed_up_to();
+        const std::optional<QString> phrase =
+            !indexed                     ? std::nullopt
+            : f.text.toUcs4().size() < 3 ? text_index::short_match(db(), f.text, kMostShortTerms)
+                                         : std::optional<QString>(match_phrase(f.text));
+        if (phrase && phrase->isEmpty()) {
+            // In no entry the index holds.
+            parts << QStringLiteral("id > ?");
+            w.values << *indexed;
+        } else if (phrase && !text_is_common(*phrase)) {
             // What the index has not reached yet is read as it is.
             parts << QStringLiteral(
                          "id IN (SELECT rowid FROM %1.entries_text WHERE entries_text MATCH ? "
                          "UNION ALL SELECT id FROM entries WHERE id > ?)")
                          .arg(QLatin1String(text_index::kSchema));
-            w.values << phrase << *indexed;
+            w.values << *phrase << *indexed;
+            w.uses_index = true;
         }
         parts << QStringLiteral("summary LIKE ? ESCAPE '\\'");
         w.values << like_pattern(f.text);

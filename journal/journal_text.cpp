@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimeZone>
+#include <algorithm>
 #include <limits>
 
 namespace journal_text {
@@ -44,23 +45,9 @@ void civil(qint64 days, qint64& y, int& m, int& d) {
     y = yoe + era * 400 + (m <= 2);
 }
 
-bool needs_quotes(const QString& s) {
-    const char16_t* p = reinterpret_cast<const char16_t*>(s.utf16());
-    for (const char16_t* end = p + s.size(); p != end; ++p)
-        if (*p == u',' || *p == u'"' || *p == u'\n' || *p == u'\r') return true;
-    return false;
-}
-
 void csv_field(QByteArray& out, const QString& s) {
-    if (!needs_quotes(s)) {
-        out += s.toUtf8();
-        return;
-    }
-    QString q = s;
-    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    out += '"';
-    out += q.toUtf8();
-    out += '"';
+    const QByteArray utf8 = s.toUtf8();
+    append_csv_field(out, utf8.constData(), utf8.size());
 }
 
 // User, program and source repeat from one entry to the next: each is encoded once.
@@ -78,6 +65,21 @@ struct RepeatedField {
 };
 
 }  // namespace
+
+void append_csv_field(QByteArray& out, const char* utf8, qsizetype size) {
+    const char* end = utf8 + size;
+    const auto special = [](char c) { return c == ',' || c == '"' || c == '\n' || c == '\r'; };
+    if (std::find_if(utf8, end, special) == end) {
+        out.append(utf8, size);
+        return;
+    }
+    out += '"';
+    for (const char* p = utf8; p != end; ++p) {
+        if (*p == '"') out += '"';
+        out += *p;
+    }
+    out += '"';
+}
 
 void append_iso_time(QByteArray& out, qint64 ms) {
     const int offset = local_offset(ms);

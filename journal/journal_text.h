@@ -12,6 +12,8 @@ QString csv_header();
 QString csv_line(const JournalEntry& e);
 // The same line appended as UTF-8, for exports of any length.
 void append_csv(QByteArray& out, const JournalRow& r);
+// One field of UTF-8 text, quoted when it holds a comma, a quote or a line break.
+void append_csv_field(QByteArray& out, const char* utf8, qsizetype size);
 QString json_line(const JournalEntry& e);
 // ISO 8601 with the local offset, seconds and milliseconds.
 QString iso_time(const QDateTime& t);

@@ -162,8 +162,19 @@ void JournalWindow::choose_export() {
 }
 
 bool JournalWindow::export_csv(const QString& path) {
-    QByteArray bytes = journal_text::csv_header().toUtf8();
-    journal_.journal().for_each_row(
-        filter(), [&bytes](const JournalRow& r) { journal_text::append_csv(bytes, r); });
+    QByteArray bytes;
+    const qint64 n = journal_.journal().export_csv(filter(), [&bytes](QByteArray& piece) {
+        bytes += piece;
+        piece.clear();
+    });
+    // A part of the journal would pass for all of it: nothing is written.
+    if (n < 0) {
+        const QString why = journal_.journal().fault_text();
+        prompts_.message(why.isEmpty()
+                             ? QStringLiteral("Deník servisu nelze přečíst.")
+                             : QStringLiteral("Deník servisu nelze přečíst: %1.").arg(why),
+                         kCaption, PromptIcon::Error, PromptButtons::Ok, PromptOwner::None);
+        return false;
+    }
     return window_parts::write_export(prompts_, path, bytes, kCaption);
 }

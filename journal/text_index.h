@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <atomic>
+#include <optional>
 
 class QSqlDatabase;
 
@@ -16,6 +17,17 @@ namespace text_index {
 QString path_for(const QString& journal_path);
 // The name the journal's connection gives the index when it attaches it.
 inline constexpr const char* kSchema = "text_index";
+// What a summary is indexed as; an index of another format is built anew.
+// 2: two characters of padding after each summary, and the terms table.
+inline constexpr qint64 kFormat = 2;
+
+// A text shorter than three characters is found through the terms the index holds (each
+// three characters of each summary, case folded, with two characters of padding after
+// it so that every character has two behind it): those that begin with the text. The
+// phrase of the index that finds the entries holding some of them; empty when there are
+// none, none when there are more than `most` (a common text) or the index cannot be read.
+// db is the journal's connection with the index attached as kSchema.
+std::optional<QString> short_match(const QSqlDatabase& db, const QString& text, int most);
 
 // Adds the entries the index lacks, at most batch a transaction, until it is up with the
 // journal or stop is set. journal and index are connections of the calling thread.

@@ -7,7 +7,7 @@ packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev
           qt6-svg-dev openbox lintian poppler-utils
           libmodbus-dev libmosquitto-dev mosquitto mosquitto-clients mbpoll
           qt6-httpserver-dev qt6-websockets-dev chromium prometheus python3-websocket openssl
-          libqt6sql6-sqlite qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools bsdutils
+          libqt6sql6-sqlite libsqlite3-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools bsdutils
           clang-format)
 missing=()
 for p in "${packages[@]}"; do

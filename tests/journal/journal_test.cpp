@@ -52,6 +52,23 @@ struct RawDb {
     QString name = QStringLiteral("raw");
 };
 
+QByteArray exported(Journal& j, const JournalFilter& f, int* pieces = nullptr) {
+    QByteArray out;
+    j.export_csv(f, [&](QByteArray& piece) {
+        out += piece;
+        piece.clear();
+        if (pieces) ++*pieces;
+    });
+    return out;
+}
+
+// The export as every entry read back through Qt gives it.
+QByteArray row_by_row(Journal& j, const JournalFilter& f) {
+    QByteArray out = journal_text::csv_header().toUtf8();
+    j.for_each_row(f, [&](const JournalRow& r) { journal_text::append_csv(out, r); });
+    return out;
+}
+
 TEST(Journal, KeepsEveryKindOfEntryWithItsDetails) {
     QTemporaryDir dir;
     Journal j(dir.filePath(QStringLiteral("j.sqlite")));
@@ -120,6 +137,12 @@ TEST(Journal, FiltersByTimeAddressKindAndTextAndPagesNewestFirst) {
     nowhere.text = QStringLiteral("dek 99");
     JournalFilter short_text;  // fewer characters than the index holds together
     short_text.text = QStringLiteral("9");
+    JournalFilter short_end;  // two characters that end a summary
+    short_end.text = QStringLiteral("_X");
+    JournalFilter short_nowhere;
+    short_nowhere.text = QStringLiteral("zz");
+    JournalFilter short_case;  // the index folds it, LIKE does not
+    short_case.text = QStringLiteral("Ř");
     JournalFilter quote;
     quote.text = QStringLiteral("\"řá");
     JournalFilter both = address;
@@ -136,14 +159,21 @@ TEST(Journal, FiltersByTimeAddressKindAndTextAndPagesNewestFirst) {
                           {"wild", wild, 1},
                           {"nowhere", nowhere, 0},
                           {"short", short_text, 5},
+                          {"short at the end", short_end, 1},
+                          {"short nowhere", short_nowhere, 0},
+                          {"short case", short_case, 0},
                           {"quote", quote, 0},
                           {"address+kind", both, 5},
                           {"text+address", text_address, 3}};
     // Without an index, through the text index (a rare text, and entries it has not
     // reached yet) and along the time index (a common one): the same entries.
     const auto check = [&](const char* how) {
-        for (const Case& c : cases)
+        for (const Case& c : cases) {
             EXPECT_EQ(j.query(c.f, 1000).size(), std::size_t(c.expected)) << c.name << ", " << how;
+            const QByteArray csv = exported(j, c.f);
+            EXPECT_EQ(csv.count('\n'), c.expected + 1) << c.name << ", " << how;
+            EXPECT_EQ(csv, row_by_row(j, c.f)) << c.name << ", " << how;
+        }
     };
     EXPECT_FALSE(j.indexed_up_to());
     check("no index");
@@ -497,6 +527,41 @@ TEST(JournalText, TimesAreWrittenAsQtWritesThemInEveryZone) {
     else
         qputenv("TZ", saved);
     tzset();
+}
+
+TEST(Journal, ExportsEveryFieldAsItReadsBack) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("j.sqlite"));
+    Journal j(path);
+    const QString texts[] = {QStringLiteral("a,b"),        QStringLiteral("\"x\" y"),
+                             QStringLiteral("dva\nřádky"), QStringLiteral("cr\r"),
+                             QStringLiteral("žluťoučký"),  QString()};
+    for (int i = 0; i < 2000; ++i) {
+        JournalEntry e =
+            entry(static_cast<JournalKind>(i % kJournalKindCount), i % 7 - 1,
+                  texts[i % 6] + QString(60, QLatin1Char('-')), 1'800'000'000'000 + i * 997);
+        e.user = texts[(i + 1) % 6] + QStringLiteral("u");
+        e.program = texts[(i + 2) % 6] + QStringLiteral("p");
+        e.source = texts[(i + 3) % 6];
+        e.ok = i % 3 != 0;
+        ASSERT_TRUE(j.record(e)) << i << j.fault_text().toStdString();  // null texts too
+    }
+    {
+        // Rows no program of ours writes: a kind it does not know, another case, no address.
+        RawDb raw(path);
+        ASSERT_TRUE(raw.exec(QStringLiteral(
+            "INSERT INTO entries (time, user, program, source, address, kind, ok, summary) "
+            "VALUES (1900000000000, 'u', 'p', '', NULL, 'budoucí', 1, 's'), "
+            "(1900000000001, 'u', 'p', '', -5, 'EEPROM', 0, '')")));
+    }
+    int pieces = 0;
+    const QByteArray csv = exported(j, {}, &pieces);
+    EXPECT_GT(pieces, 2);
+    EXPECT_EQ(csv, row_by_row(j, {}));
+    const QList<QByteArray> last = csv.right(200).split('\n');
+    ASSERT_GE(last.size(), 3);
+    EXPECT_TRUE(last[last.size() - 3].endsWith(",u,p,,,write,1,s")) << csv.right(200).data();
+    EXPECT_TRUE(last[last.size() - 2].endsWith(",u,p,,,eeprom,0,")) << csv.right(200).data();
 }
 
 TEST(JournalText, CsvQuotesWhatNeedsItAndTimesCarryTheirOffset) {

@@ -82,10 +82,9 @@ int run_journal_command(const QStringList& args, FILE* out, QTextStream& err) {
     };
     qint64 n = 0;
     if (format == Format::Csv) {
-        buffer += journal_text::csv_header().toUtf8();
-        n = journal.for_each_row(f, [&](const JournalRow& r) {
-            journal_text::append_csv(buffer, r);
-            spill(false);
+        n = journal.export_csv(f, [&](QByteArray& piece) {
+            std::fwrite(piece.constData(), 1, static_cast<std::size_t>(piece.size()), out);
+            piece.clear();
         });
     } else {
         n = journal.for_each(
