@@ -588,8 +588,9 @@ Journal::Where Journal::where_of(const JournalFilter& f) {
             : f.text.toUcs4().size() < 3 ? text_index::short_match(db(), f.text, kMostShortTerms)
                                          : std::optional<QString>(match_phrase(f.text));
         if (phrase && phrase->isEmpty()) {
-            // In no entry the index holds.
-            parts << QStringLiteral("id > ?");
+            // In no entry the index holds. As a list, as below: a bare id > ? could walk
+            // the whole time index in the order the window wants.
+            parts << QStringLiteral("id IN (SELECT id FROM entries WHERE id > ?)");
             w.values << *indexed;
         } else if (phrase && !text_is_common(*phrase)) {
             // What the index has not reached yet is read as it is.

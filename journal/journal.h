@@ -85,10 +85,11 @@ class Journal {
     qint64 for_each_row(const JournalFilter& filter,
                         const std::function<void(const JournalRow&)>& f);
     // The matching entries as CSV (journal_text.h), header first, oldest first, handed to
-    // sink in pieces of some 64 KiB that it takes (clears); returns how many entries, -1
+    // sink in pieces of some 64 KiB; returns how many entries, -1
     // when the database could not be read. Read through SQLite itself, a million entries
     // in well under two seconds.
-    qint64 export_csv(const JournalFilter& filter, const std::function<void(QByteArray&)>& sink);
+    qint64 export_csv(const JournalFilter& filter,
+                      const std::function<void(const QByteArray&)>& sink);
 
     // A text found in more entries than this is searched along the time index (the first
     // page is near), a rarer one through the trigram index. For tests.
@@ -113,7 +114,7 @@ class Journal {
     };
     // None when SQLite itself cannot read the journal (the export then goes through Qt).
     std::optional<qint64> export_csv_direct(const Where& w, QByteArray& out,
-                                            const std::function<void(QByteArray&)>& sink);
+                                            const std::function<void(const QByteArray&)>& sink);
     Where where_of(const JournalFilter& f);
     bool text_is_common(const QString& phrase);
     bool attach_index();

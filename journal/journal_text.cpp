@@ -11,15 +11,25 @@ namespace journal_text {
 
 namespace {
 
-// The local offset of a moment; the time zone is asked once an hour of entries, as it
-// costs more than the rest of an export.
+// The local offset of a moment. The time zone costs more than the rest of an export: it
+// is asked at both ends of a day, which then has one offset unless they differ (no zone
+// changes its offset twice in a day), and an hour at a time on a day they differ.
 int local_offset(qint64 ms) {
-    static thread_local qint64 hour = std::numeric_limits<qint64>::min();
+    constexpr qint64 kHour = 3'600'000;
+    constexpr qint64 kDay = 24 * kHour;
+    static thread_local qint64 from = 1;
+    static thread_local qint64 to = 0;  // [from, to) has the one offset
     static thread_local int offset = 0;
-    const qint64 h = ms / 3'600'000;
-    if (h != hour) {
-        hour = h;
-        offset = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc();
+    if (ms >= from && ms < to) return offset;
+    const auto ask = [](qint64 t) { return QDateTime::fromMSecsSinceEpoch(t).offsetFromUtc(); };
+    const qint64 hour = (ms >= 0 ? ms : ms - kHour + 1) / kHour * kHour;
+    offset = ask(hour);
+    if (ask(hour + kDay) == offset) {
+        from = hour;
+        to = hour + kDay;
+    } else {
+        from = hour;
+        to = hour + kHour;
     }
     return offset;
 }

@@ -163,10 +163,8 @@ void JournalWindow::choose_export() {
 
 bool JournalWindow::export_csv(const QString& path) {
     QByteArray bytes;
-    const qint64 n = journal_.journal().export_csv(filter(), [&bytes](QByteArray& piece) {
-        bytes += piece;
-        piece.clear();
-    });
+    const qint64 n = journal_.journal().export_csv(
+        filter(), [&bytes](const QByteArray& piece) { bytes += piece; });
     // A part of the journal would pass for all of it: nothing is written.
     if (n < 0) {
         const QString why = journal_.journal().fault_text();

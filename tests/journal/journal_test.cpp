@@ -54,9 +54,8 @@ struct RawDb {
 
 QByteArray exported(Journal& j, const JournalFilter& f, int* pieces = nullptr) {
     QByteArray out;
-    j.export_csv(f, [&](QByteArray& piece) {
+    j.export_csv(f, [&](const QByteArray& piece) {
         out += piece;
-        piece.clear();
         if (pieces) ++*pieces;
     });
     return out;

@@ -82,9 +82,8 @@ int run_journal_command(const QStringList& args, FILE* out, QTextStream& err) {
     };
     qint64 n = 0;
     if (format == Format::Csv) {
-        n = journal.export_csv(f, [&](QByteArray& piece) {
+        n = journal.export_csv(f, [&](const QByteArray& piece) {
             std::fwrite(piece.constData(), 1, static_cast<std::size_t>(piece.size()), out);
-            piece.clear();
         });
     } else {
         n = journal.for_each(
