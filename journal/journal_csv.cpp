@@ -86,8 +86,6 @@ std::optional<qint64> Journal::export_csv_direct(
                         SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
         return std::nullopt;
     sqlite3_busy_timeout(c.db, kBusyTimeoutMs);
-    // Pages read in place rather than copied out one by one.
-    sqlite3_exec(c.db, "PRAGMA mmap_size=1073741824", nullptr, nullptr, nullptr);
     if (w.uses_index) {
         sqlite3_stmt* attach = nullptr;
         const QByteArray sql =
