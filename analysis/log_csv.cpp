@@ -5,6 +5,7 @@
 
 #include "analysis/log_data.h"
 #include "platform/atomic_file.h"
+#include "platform/civil_date.h"
 #include "platform/save_as.h"
 
 namespace log_csv {
@@ -27,16 +28,7 @@ QByteArray header() {
 void append_iso(QByteArray& out, qint64 wall) {
     qint64 days = wall >= 0 ? wall / kDayMs : -((-wall + kDayMs - 1) / kDayMs);
     const qint64 ms = wall - days * kDayMs;
-    // Civil date from days since 1970-01-01 (proleptic Gregorian).
-    days += 719468;
-    const qint64 era = (days >= 0 ? days : days - 146096) / 146097;
-    const qint64 doe = days - era * 146097;
-    const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const qint64 mp = (5 * doy + 2) / 153;
-    const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    const qint64 y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+    const auto [y, m, d] = civil_date::from_days(days);
     char buf[40];
     char* p = buf;
     if (y >= 0 && y <= 9999) {

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/civil_date.h"
+
 namespace journal_text {
 
 namespace {
@@ -42,17 +44,11 @@ void put_digits(char*& p, qint64 v, int width) {
     p += width;
 }
 
-// The civil date of a day count from 1970-01-01 (proleptic Gregorian).
 void civil(qint64 days, qint64& y, int& m, int& d) {
-    days += 719468;
-    const qint64 era = (days >= 0 ? days : days - 146096) / 146097;
-    const qint64 doe = days - era * 146097;
-    const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const qint64 mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = yoe + era * 400 + (m <= 2);
+    const civil_date::Date c = civil_date::from_days(days);
+    y = c.year;
+    m = c.month;
+    d = c.day;
 }
 
 void csv_field(QByteArray& out, const QString& s) {

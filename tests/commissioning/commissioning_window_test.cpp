@@ -46,12 +46,28 @@ class CommissioningWindowTest : public RequestFixture {
             CommissioningWindow::Context{
                 [] { return QStringLiteral("COM1"); }, [] { return 9600; }, {}, {}, {}});
     }
-    void load_both() {
-        window->choose_file(0, reference);
-        window->load(0);
-        window->choose_address(1, 2);
-        window->load(1);
+    // A is the reference file, B the controller at 2.
+    void load_both() { load_both(*window); }
+    void load_both(CommissioningWindow& w) {
+        w.choose_file(0, reference);
+        w.load(0);
+        w.choose_address(1, 2);
+        w.load(1);
         worker.wait_idle();
+    }
+    // The text of the report the window saves with these fields.
+    QString report_text(CommissioningWindow& w, const CommissioningWindow::ReportFields& fields,
+                        const QStringList& pdftotext_options = {}) {
+        w.set_asks({{}, [fields] { return std::optional(fields); }});
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+        prompts.answer_save(pdf);
+        w.report_click();
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"),
+                   QStringList{QStringLiteral("-enc"), QStringLiteral("UTF-8")} +
+                       pdftotext_options + QStringList{pdf, QStringLiteral("-")});
+        EXPECT_TRUE(text.waitForFinished(20000));
+        return QString::fromUtf8(text.readAllStandardOutput());
     }
     QTreeWidgetItem* row(const char* control) const {
         const auto* p = params::find_control(QLatin1String(control));
@@ -209,25 +225,10 @@ TEST_F(CommissioningWindowTest, TheReportShowsOnlyItsControllersFiguresAndHidesT
                                                            return a == 1 ? trend : QImage();
                                                        },
                                                        {}});
-    w.choose_file(0, reference);
-    w.load(0);
-    w.choose_address(1, 2);
-    w.load(1);
-    worker.wait_idle();
+    load_both(w);
     QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
     const auto pdf_text = [&](bool password) {
-        w.set_asks({{}, [password] {
-                        return std::optional<CommissioningWindow::ReportFields>(
-                            {QStringLiteral("Jan Novák"), QString(), password, {}});
-                    }});
-        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
-        prompts.answer_save(pdf);
-        w.report_click();
-        QProcess text;
-        text.start(QStringLiteral("pdftotext"),
-                   {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
-        EXPECT_TRUE(text.waitForFinished(20000));
-        return QString::fromUtf8(text.readAllStandardOutput());
+        return report_text(w, {QStringLiteral("Jan Novák"), QString(), password, {}});
     };
     const QString t = pdf_text(false);
     QLocale::setDefault(QLocale::c());
@@ -282,26 +283,11 @@ TEST_F(CommissioningWindowTest, TheReportListsTheChangesMadeToItsControllerInThe
                                      [&](int a, const QDateTime& f, const QDateTime& t) {
                                          return report_changes(journal, a, f, t);
                                      }});
-    w.choose_file(0, reference);
-    w.load(0);
-    w.choose_address(1, 2);
-    w.load(1);
-    worker.wait_idle();
+    load_both(w);
     QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
     const auto pdf_text = [&](QDateTime f, QDateTime t) {
-        w.set_asks({{}, [f, t] {
-                        return std::optional<CommissioningWindow::ReportFields>(
-                            {QStringLiteral("Jan Novák"), QString(), false, std::make_pair(f, t)});
-                    }});
-        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
-        prompts.answer_save(pdf);
-        w.report_click();
-        QProcess text;
-        text.start(QStringLiteral("pdftotext"),
-                   {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-layout"), pdf,
-                    QStringLiteral("-")});
-        EXPECT_TRUE(text.waitForFinished(20000));
-        return QString::fromUtf8(text.readAllStandardOutput());
+        return report_text(w, {QStringLiteral("Jan Novák"), QString(), false, std::make_pair(f, t)},
+                           {QStringLiteral("-layout")});
     };
     const QString t = pdf_text(from, to);
     const QString empty = pdf_text(to.addDays(1), to.addDays(2));
