@@ -80,7 +80,8 @@ int utf8_sequence(const unsigned char* p, qsizetype left) {
 
 LogReader::LogReader(const QLocale& current) {
     const QLocale czech(QLocale::Czech, QLocale::Czechia);
-    for (const QLocale& l : {current, czech}) {
+    // The C locale's too: a tool run without regional settings writes its log in them.
+    for (const QLocale& l : {current, czech, QLocale::c()}) {
         formats_.push_back({l.name(), DateTimePattern(l.dateFormat(QLocale::ShortFormat), l),
                             DateTimePattern(formats::long_time_format(l), l)});
     }

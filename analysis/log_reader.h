@@ -29,7 +29,7 @@ struct LogReadResult {
 // Reads the text files the measurement log writes: Windows-1250, CR LF, an optional
 // header of three lines, then data lines (live/log_format.h) with
 // the regional decimal separator, long time and short date. Dates and times are tried
-// with the formats of the current locale, then the Czech one, then ISO 8601. Lines
+// with the formats of the current locale, then the Czech one, the C one, then ISO 8601. Lines
 // that do not read are skipped and counted. UTF-8 files and LF line ends are read too,
 // with a note.
 class LogReader {

@@ -24,6 +24,7 @@ TEST(LiveChartTools, knowsTheTimeOfEachPointTheChartHolds) {
     ASSERT_EQ(chart.point_count(), 4);
     EXPECT_EQ(tools.time_of(0), QDateTime(QDate(2026, 12, 9), QTime(10, 0, 1), Qt::UTC));
     EXPECT_EQ(tools.time_of(3), QDateTime(QDate(2026, 12, 9), QTime(10, 0, 4), Qt::UTC));
+    // For other programs: ISO times and a decimal point whatever the locale.
     EXPECT_EQ(tools.csv(), QByteArray("\xc4\x8d"
                                       "as,hodnota\r\n"
                                       "2026-12-09T10:00:01,20.5\r\n"
@@ -35,11 +36,14 @@ TEST(LiveChartTools, knowsTheTimeOfEachPointTheChartHolds) {
     EXPECT_EQ(tools.point_near(x + 2), 2);
     EXPECT_EQ(tools.tooltip_text(2), formats::short_date(QDate(2026, 12, 9)) + QLatin1Char(' ') +
                                          formats::long_time(QTime(10, 0, 3)) +
-                                         QStringLiteral("\n21.000"));
+                                         QStringLiteral("\n21") + QLocale().decimalPoint() +
+                                         QStringLiteral("000"));
     // Rounded to the decimals the display shows, not the float's noise.
     chart.set_value_decimals(2);
     chart.add_point(6, 54.9947624206543, QString(), Qt::red);
-    EXPECT_TRUE(tools.tooltip_text(chart.point_count() - 1).endsWith(QStringLiteral("\n54.99")));
+    EXPECT_TRUE(
+        tools.tooltip_text(chart.point_count() - 1)
+            .endsWith(QStringLiteral("\n54") + QLocale().decimalPoint() + QStringLiteral("99")));
     // A cleared trend forgets the old times.
     chart.clear();
     chart.add_point(1, 5, QString(), Qt::red);

@@ -77,6 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTrip{"us_no_header", kUs, kUs, false, "en_US"},
                       // A Czech file read where the current locale is another one.
                       RoundTrip{"czech_under_us", kCzech, kUs, true, "cs_CZ"},
+                      // A log of a tool run without regional settings, read under Czech ones.
+                      RoundTrip{"c_under_czech", QLocale::c(), kCzech, true, "C"},
                       RoundTrip{"month_names", QLocale::c(), QLocale::c(), true, "C"}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -39,7 +39,7 @@ class MainWindowTest : public ::testing::Test {
     }
     void TearDown() override {
         window.reset();
-        QLocale::setDefault(QLocale::c());
+        QLocale::setDefault(QLocale::system());
         EXPECT_EQ(prompts.unused_answers(), 0);
     }
 

@@ -48,7 +48,7 @@ class OutageE2E : public ::testing::Test {
             return true;
         });
         stop_simulator();
-        QLocale::setDefault(QLocale::c());
+        QLocale::setDefault(QLocale::system());
     }
     void start_simulator() {
         sim.start(QStringLiteral(KELVRA20_SIM_EXE), {QStringLiteral("--link"), link});

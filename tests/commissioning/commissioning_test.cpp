@@ -12,10 +12,20 @@ using namespace commissioning;
 
 namespace {
 
-using Changes = std::vector<std::pair<const char*, const char*>>;
+using Changes = std::vector<std::pair<const char*, QString>>;
+
+// A real as the editor shows it under the running locale, and with the separator the
+// locale does not use, which the editor refuses.
+QString real_text(double v) { return params::format_real(v); }
+QString foreign_real_text(double v) {
+    const QLocale other = QLocale().decimalPoint() == QLatin1String(",")
+                              ? QLocale::c()
+                              : QLocale(QLocale::Czech, QLocale::Czechia);
+    return params::format_real(v, other);
+}
 
 // A parameter file of the simulator's own values with some entries changed
-// ("SECTION/KEY", value; a null value removes nothing but writes nothing either).
+// ("SECTION/KEY", value).
 QString make_file(const QTemporaryDir& dir, const Changes& changes,
                   const QString& name = QStringLiteral("ref.ini")) {
     const QString path = dir.filePath(name);
@@ -23,7 +33,7 @@ QString make_file(const QTemporaryDir& dir, const Changes& changes,
     PrivateProfile ini(path);
     for (const auto& [key, value] : changes) {
         const QStringList sk = QString::fromLatin1(key).split(QLatin1Char('/'));
-        ini.set_string(sk[0], sk[1], QString::fromUtf8(value));
+        ini.set_string(sk[0], sk[1], value);
     }
     ini.commit();
     return path;
@@ -31,11 +41,13 @@ QString make_file(const QTemporaryDir& dir, const Changes& changes,
 
 // SP, DSER and FILT differ from every simulated controller: tables 0, 4 and 7; the
 // address and password differ too but must never travel.
-const Changes kReference{{"COMP/SP", "40.00"},
-                         {"REGO/DSER", "90"},
-                         {"OSTAT/FILT", "3"},
-                         {"OSTAT/PASS", "1234"},
-                         {"ADD/ADRESA", "77"}};
+Changes reference_changes() {
+    return {{"COMP/SP", real_text(40)},
+            {"REGO/DSER", QStringLiteral("90")},
+            {"OSTAT/FILT", QStringLiteral("3")},
+            {"OSTAT/PASS", QStringLiteral("1234")},
+            {"ADD/ADRESA", QStringLiteral("77")}};
+}
 
 class CloneTest : public RequestFixture {
   protected:
@@ -45,7 +57,7 @@ class CloneTest : public RequestFixture {
         o.addresses = {1, 2, 3};
         attach(o);
         QStringList why;
-        auto set = load_file(make_file(dir, kReference), &why);
+        auto set = load_file(make_file(dir, reference_changes()), &why);
         ASSERT_TRUE(set) << why.join(' ').toStdString();
         reference = *set;
     }
@@ -74,17 +86,21 @@ TEST(ParameterFileSet, ValuesTheEditorWouldRefuseAreKeptAsRefused) {
         Changes changes;
         std::vector<QString> refused;
     };
+    const auto text = [](const char* t) { return QString::fromLatin1(t); };
     const Case cases[] = {
-        {{{"COMP/SP", "abc"}}, {QStringLiteral("COMP/SP")}},
-        {{{"PID/TI", "25,00"}}, {QStringLiteral("PID/TI")}},  // the C locale's point only
-        {{{"ALARM1/RALA", "7"}}, {QStringLiteral("ALARM1/RALA")}},
-        {{{"SENS/TYPE", "-1"}}, {QStringLiteral("SENS/TYPE")}},
-        {{{"REGO/DEAD", "2.5"}}, {QStringLiteral("REGO/DEAD")}},
+        {{{"COMP/SP", text("abc")}}, {QStringLiteral("COMP/SP")}},
+        // The locale's own separator only, as in the editor.
+        {{{"PID/TI", foreign_real_text(25)}}, {QStringLiteral("PID/TI")}},
+        {{{"PID/TI", real_text(25.5)}}, {}},
+        {{{"ALARM1/RALA", text("7")}}, {QStringLiteral("ALARM1/RALA")}},
+        {{{"SENS/TYPE", text("-1")}}, {QStringLiteral("SENS/TYPE")}},
+        {{{"REGO/DEAD", text("2.5")}}, {QStringLiteral("REGO/DEAD")}},
+        {{{"REGO/DEAD", text("2,5")}}, {QStringLiteral("REGO/DEAD")}},
         // Beyond the 16 bits it travels in: would arrive as 4464.
-        {{{"REGO/DSER", "70000"}}, {QStringLiteral("REGO/DSER")}},
-        {{{"COMP/SP", "150"}, {"COMP/SP_H", "100"}},
+        {{{"REGO/DSER", text("70000")}}, {QStringLiteral("REGO/DSER")}},
+        {{{"COMP/SP", text("150")}, {"COMP/SP_H", text("100")}},
          {QStringLiteral("COMP/SP"), QStringLiteral("COMP/SP_L"), QStringLiteral("COMP/SP_H")}},
-        {{{"REGO/TPID", "9"}, {"ADD/ADRESA", "300"}}, {}},
+        {{{"REGO/TPID", text("9")}, {"ADD/ADRESA", text("300")}}, {}},
     };
     for (const Case& c : cases) {
         QTemporaryDir dir;
@@ -94,14 +110,16 @@ TEST(ParameterFileSet, ValuesTheEditorWouldRefuseAreKeptAsRefused) {
         std::vector<QString> refused;
         for (int i = 0; i < kParamCount; ++i)
             if (set->refused(i)) refused.push_back(param_key(i));
-        EXPECT_EQ(refused, c.refused) << c.changes.front().first;
+        EXPECT_EQ(refused, c.refused)
+            << c.changes.front().first << "=" << c.changes.front().second.toStdString();
     }
 }
 
 TEST(ParameterFileSet, ValuesAreHeldAsTheControllerHoldsThem) {
     QTemporaryDir dir;
-    const auto set =
-        load_file(make_file(dir, {{"REGO/TPID", "9"}, {"ADD/ADRESA", "300"}}), nullptr);
+    const auto set = load_file(
+        make_file(dir, {{"REGO/TPID", QStringLiteral("9")}, {"ADD/ADRESA", QStringLiteral("300")}}),
+        nullptr);
     ASSERT_TRUE(set);
     EXPECT_EQ(set->data.rego.TPID, 10);  // the file holds the position
     EXPECT_EQ(set->data.add.ADD, 44);    // the low eight bits
@@ -115,13 +133,13 @@ TEST(ParameterFileSet, UnusableFilesGiveNothingWithTheirReason) {
     QTemporaryDir dir;
     const QString missing_key = make_file(dir, {}, QStringLiteral("a.ini"));
     QByteArray text = PrivateProfile(missing_key).bytes();
-    text.replace("TI=100.00\r\n", "");
+    text.replace(("TI=" + real_text(100) + "\r\n").toLatin1(), "");
     QFile f(missing_key);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(text);
     f.close();
-    const QString wrong =
-        make_file(dir, {{"IDENT/VERSION", "KELVRA20 [V.2.0]"}}, QStringLiteral("b.ini"));
+    const QString wrong = make_file(dir, {{"IDENT/VERSION", QStringLiteral("KELVRA20 [V.2.0]")}},
+                                    QStringLiteral("b.ini"));
     const struct {
         QString path;
         const char* reason;

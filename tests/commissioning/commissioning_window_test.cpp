@@ -33,11 +33,11 @@ class CommissioningWindowTest : public RequestFixture {
         o.addresses = {1, 2, 3};
         attach(o);
         // The reference: the simulator's values with the set point, a whole number and a
-        // list entry changed.
+        // list entry changed; the set point as the editor would show it here.
         reference = dir.filePath(QStringLiteral("ref.ini"));
         save_backup(reference, bus->station(1));
         PrivateProfile ini(reference);
-        ini.set_string(QStringLiteral("COMP"), QStringLiteral("SP"), QStringLiteral("40.00"));
+        ini.set_string(QStringLiteral("COMP"), QStringLiteral("SP"), params::format_real(40));
         ini.set_string(QStringLiteral("REGO"), QStringLiteral("DSER"), QStringLiteral("90"));
         ini.set_string(QStringLiteral("ALARM1"), QStringLiteral("RALA"), QStringLiteral("2"));
         ini.commit();
@@ -96,8 +96,8 @@ TEST_F(CommissioningWindowTest, BothSourcesShowSideBySideWithTheDifferencesMarke
               QStringLiteral("Rozdílů: 3 (a 1 v parametrech, které klonování nezapisuje)"));
     const QColor marked = row("ed_sp")->background(2).color();
     EXPECT_TRUE(row("ed_sp")->background(2).style() != Qt::NoBrush);
-    EXPECT_EQ(row("ed_sp")->text(2), QStringLiteral("40.00"));
-    EXPECT_EQ(row("ed_sp")->text(3), QStringLiteral("55.00"));
+    EXPECT_EQ(row("ed_sp")->text(2), params::format_real(40));
+    EXPECT_EQ(row("ed_sp")->text(3), params::format_real(55));
     EXPECT_EQ(row("cb_rala1")->background(0).color(), marked);
     EXPECT_EQ(row("ed_dser")->background(0).color(), marked);
     EXPECT_EQ(row("ed_sp_l")->background(0).style(), Qt::NoBrush);
@@ -134,7 +134,8 @@ TEST_F(CommissioningWindowTest, CloneRunsTargetByTargetAndStopsAfterTheCurrentOn
     ASSERT_EQ(prompts.records().size(), 1u);
     const QString plan = prompts.last().text;
     EXPECT_TRUE(plan.contains(QStringLiteral("@2 (")));
-    EXPECT_TRUE(plan.contains(QStringLiteral("    COMP/SP: 55.00 -> 40.00\n")))
+    EXPECT_TRUE(plan.contains(QStringLiteral("    COMP/SP: %1 -> %2\n")
+                                  .arg(params::format_real(55), params::format_real(40))))
         << plan.toStdString();
     EXPECT_FALSE(plan.contains(QStringLiteral("ADD/"))) << plan.toStdString();
     QTableWidget* r = window->results();
@@ -231,7 +232,7 @@ TEST_F(CommissioningWindowTest, TheReportShowsOnlyItsControllersFiguresAndHidesT
         return report_text(w, {QStringLiteral("Jan Novák"), QString(), password, {}});
     };
     const QString t = pdf_text(false);
-    QLocale::setDefault(QLocale::c());
+    QLocale::setDefault(QLocale::system());
     EXPECT_EQ(trend_asked, 2);
     EXPECT_TRUE(t.contains(QRegularExpression(QStringLiteral("Adresa regulátoru:\\s+2\\n"))))
         << t.toStdString();
@@ -291,7 +292,7 @@ TEST_F(CommissioningWindowTest, TheReportListsTheChangesMadeToItsControllerInThe
     };
     const QString t = pdf_text(from, to);
     const QString empty = pdf_text(to.addDays(1), to.addDays(2));
-    QLocale::setDefault(QLocale::c());
+    QLocale::setDefault(QLocale::system());
     const auto has = [&t](const QString& re) {
         return t.contains(QRegularExpression(re, QRegularExpression::UseUnicodePropertiesOption));
     };

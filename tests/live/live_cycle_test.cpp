@@ -15,7 +15,7 @@ const QLocale kCzech(QLocale::Czech, QLocale::Czechia);
 class LiveCycleCore : public ::testing::Test {
   protected:
     void SetUp() override { QLocale::setDefault(kCzech); }
-    void TearDown() override { QLocale::setDefault(QLocale::c()); }
+    void TearDown() override { QLocale::setDefault(QLocale::system()); }
     FakeClock clock;  // 14.03.2026 9:26:53
     LiveCycle cycle{clock};
 };

@@ -219,7 +219,7 @@ TEST(Catalogue, EditTextsConvertBothWays) {
     EXPECT_EQ(edit_text(param("ed_pb"), d), QStringLiteral("2,50"));
     EXPECT_FALSE(store_text(param("ed_pb"), d, QStringLiteral("2.5")));
     EXPECT_EQ(d.pid.PB, 0.0f);
-    QLocale::setDefault(kPoint);
+    QLocale::setDefault(QLocale::system());
 }
 
 // What every writer beside the editor is held to: either decimal separator, and no value

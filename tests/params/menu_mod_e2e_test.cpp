@@ -45,6 +45,11 @@ const Change kChanges[] = {
     {"cb_loc", nullptr, 1},   {"cb_level", nullptr, 1},  {"ed_adresa", "7", 0},
 };
 
+// As the technician types it: with the decimal separator of the running locale.
+QString typed(const char* text) {
+    return QString::fromLatin1(text).replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+
 class MenuModE2E : public ::testing::Test {
   protected:
     void start() {
@@ -119,7 +124,7 @@ TEST_F(MenuModE2E, WrittenAndCommittedParametersSurviveARestart) {
         for (const Change& c : kChanges) {
             if (page_of(c.control) != tabs()->widget(i)) continue;
             if (c.text)
-                ed(c.control)->setText(QLatin1String(c.text));
+                ed(c.control)->setText(typed(c.text));
             else
                 cb(c.control)->setCurrentIndex(c.position);
         }
@@ -145,7 +150,7 @@ TEST_F(MenuModE2E, WrittenAndCommittedParametersSurviveARestart) {
     for (const Change& c : kChanges) {
         if (c.text)  // reals come back formatted: compare the numbers
             EXPECT_EQ(params::parse_number(ed(c.control)->text()),
-                      params::parse_number(QLatin1String(c.text)))
+                      params::parse_number(typed(c.text)))
                 << c.control;
         else
             EXPECT_EQ(cb(c.control)->currentIndex(), c.position) << c.control;

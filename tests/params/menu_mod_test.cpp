@@ -43,7 +43,7 @@ class MenuModTest : public ::testing::Test {
         dlg->apply_presets();
         dlg->show();
     }
-    void TearDown() override { QLocale::setDefault(QLocale::c()); }
+    void TearDown() override { QLocale::setDefault(QLocale::system()); }
 
     QLineEdit* ed(const char* name) const { return dlg->findChild<QLineEdit*>(name); }
     QComboBox* cb(const char* name) const { return dlg->findChild<QComboBox*>(name); }

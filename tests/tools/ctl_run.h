@@ -11,14 +11,22 @@ struct CtlRun {
     QString err;
 };
 
+// The tool speaks the locale's language; the tests read English unless they name another
+// locale, whatever locale the tests themselves run under.
+inline QProcessEnvironment ctl_environment(
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
+    const QString& locale = QStringLiteral("C.UTF-8")) {
+    env.insert(QStringLiteral("LC_ALL"), locale);
+    env.insert(QStringLiteral("LANG"), locale);
+    env.remove(QStringLiteral("LANGUAGE"));
+    return env;
+}
+
 inline CtlRun tx20ctl(const QStringList& args,
-                      const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+                      const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                      const QString& locale = QStringLiteral("C.UTF-8")) {
     QProcess p;
-    // The tool speaks the locale's language; the tests read English unless they ask.
-    QProcessEnvironment e = env;
-    if (!e.contains(QStringLiteral("LC_ALL")))
-        e.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    p.setProcessEnvironment(e);
+    p.setProcessEnvironment(ctl_environment(env, locale));
     p.start(QStringLiteral(TX20CTL_PATH), args);
     CtlRun r;
     if (!p.waitForFinished(30000)) {

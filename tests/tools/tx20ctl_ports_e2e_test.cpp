@@ -103,23 +103,20 @@ TEST_F(Tx20ctlPorts, UnwritableSettingsExitOneWithTheReason) {
 TEST_F(Tx20ctlPorts, FailedOpenGivesTheSystemsReasonInTheLocalesLanguage) {
     const QStringList args{QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyS9"),
                            QStringLiteral("live")};
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString czech = QStringLiteral("cs_CZ.UTF-8");
     const CtlRun r = ::tx20ctl(args, env);
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, QStringLiteral("tx20ctl: serial port /nonexistent/ttyS9 cannot be opened.\n"
                                     "tx20ctl: /nonexistent/ttyS9: No such file or directory\n"));
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("cs_CZ.UTF-8"));
-    env.insert(QStringLiteral("LANG"), QStringLiteral("cs_CZ.UTF-8"));
-    const CtlRun cs = ::tx20ctl(args, env);
+    const CtlRun cs = ::tx20ctl(args, env, czech);
     EXPECT_TRUE(cs.err.startsWith(
         QStringLiteral("tx20ctl: sériový port /nonexistent/ttyS9 nelze otevřít.\n")))
         << cs.err.toStdString();
     const CtlRun refused =
         ::tx20ctl({QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyS9"),
                    QStringLiteral("write"), QStringLiteral("1"), QStringLiteral("RALA=9")},
-                  env);
+                  env, czech);
     EXPECT_EQ(refused.code, 2);
     EXPECT_EQ(
         refused.err,

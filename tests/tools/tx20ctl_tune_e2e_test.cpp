@@ -182,6 +182,7 @@ TEST_F(Tx20ctlTuneOnSimulator, StepTestPutsTheSetPointBackWhenInterrupted) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("st.txt"));
     QProcess p;
+    p.setProcessEnvironment(ctl_environment());
     p.start(QStringLiteral(TX20CTL_PATH),
             {QStringLiteral("--port"), server->path(), QStringLiteral("steptest"),
              QStringLiteral("--sp-step"), QStringLiteral("2"), QStringLiteral("--duration"),
@@ -214,6 +215,7 @@ TEST_F(Tx20ctlTuneOnSimulator, StepTestSaysLoudlyWhenTheSetPointCouldNotBePutBac
     start();
     QTemporaryDir dir;
     QProcess p;
+    p.setProcessEnvironment(ctl_environment());
     p.start(QStringLiteral(TX20CTL_PATH),
             {QStringLiteral("--port"), server->path(), QStringLiteral("steptest"),
              QStringLiteral("--sp-step"), QStringLiteral("2"), QStringLiteral("--duration"),
